@@ -1,0 +1,105 @@
+#include "results_csv.h"
+
+#include "table/table_data.h"
+#include "table/text_file.h"
+#include "table/text_helpers.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <array>
+
+QString proposeCsvPath(const QString &currentFile)
+{
+    if (currentFile.isEmpty())
+        return {};
+    const qsizetype cut = std::max(currentFile.lastIndexOf(u'/'), currentFile.lastIndexOf(u'\\')) + 1;
+    const QStringView name = QStringView(currentFile).mid(cut);
+    const QString prefix = name.startsWith(u"CAN_", Qt::CaseInsensitive) ? QString() : QStringLiteral("CAN_");
+    return currentFile.left(cut) + prefix + name.toString();
+}
+
+QString csvDialogName(const QString &proposal)
+{
+    static constexpr std::array<QStringView, 3> replaced = {u".dbc", u".xml", u".plexcanrxconfig"};
+    for (const QStringView extension : replaced) {
+        if (hasExtension(proposal, extension))
+            return proposal.left(proposal.size() - extension.size()) + QStringLiteral(".CSV");
+    }
+    return proposal;
+}
+
+namespace {
+
+void appendLine(QByteArray &out, const TableData &table, int row)
+{
+    if (row == 0)
+        out.append("//");
+    for (int col = 1; col < TableData::cols(); ++col) {
+        appendCp1252(out, table.cell(row, col));
+        out.append(';');
+    }
+    out.append("\r\n");
+}
+
+} // namespace
+
+QByteArray resultsCsvBytes(const TableData &table)
+{
+    QByteArray out;
+    for (int row = 0; row < table.rows(); ++row)
+        appendLine(out, table, row);
+    return out;
+}
+
+namespace {
+
+QString failure(const QString &fileName, const QString &reason)
+{
+    return QStringLiteral("Cannot save %1: %2").arg(displayName(fileName), reason);
+}
+
+// Writes every line in large chunks; false with the device's reason on failure.
+bool writeLines(const TableData &table, QIODevice &file)
+{
+    constexpr qsizetype flushAt = 1 << 20;
+    QByteArray chunk;
+    chunk.reserve(flushAt + 4096);
+    for (int row = 0; row < table.rows(); ++row) {
+        appendLine(chunk, table, row);
+        if (chunk.size() >= flushAt || row == table.rows() - 1) {
+            if (file.write(chunk) != chunk.size())
+                return false;
+            chunk.clear();
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+QString writeResultsCsv(const TableData &table, const QString &fileName)
+{
+    const QFileInfo target(fileName);
+    if (target.isDir())
+        return failure(fileName, QStringLiteral("it is a folder."));
+    if (target.exists() && !target.isFile()) {
+        // A device or a pipe cannot be replaced by renaming; write to it directly.
+        QFile device(fileName);
+        if (!device.open(QIODevice::WriteOnly) || !writeLines(table, device) || !device.flush())
+            return failure(fileName, device.errorString());
+        device.close();
+        if (device.error() != QFileDevice::NoError)
+            return failure(fileName, device.errorString());
+        return {};
+    }
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return failure(fileName, file.errorString());
+    if (!writeLines(table, file))
+        return failure(fileName, file.errorString());
+    if (!file.commit())
+        return failure(fileName, file.errorString());
+    return {};
+}
+

@@ -1,0 +1,29 @@
+#include "key_marking.h"
+
+#include "table/table_data.h"
+
+QList<int> MarkDuplicateKeys(TableData &table, const QString &key)
+{
+    QList<int> changed;
+    if (key.isEmpty())
+        return changed;
+    const QList<int> holders = table.keyIndex().rows(key);
+    const CellColour mark = holders.size() > 1 ? CellColour::DuplicateKey : CellColour::KeyCell;
+    for (const int row : holders) {
+        if (table.colour(row, Col::Key) != mark) {
+            table.setColour(row, Col::Key, mark);
+            changed.append(row);
+        }
+    }
+    return changed;
+}
+
+void markAllKeys(TableData &table)
+{
+    const KeyIndex &index = table.keyIndex();
+    for (int row = 1; row < table.rows(); ++row) {
+        const QStringView key = table.cell(row, Col::Key);
+        const bool shared = !key.isEmpty() && index.count(key.toString()) > 1;
+        table.setColour(row, Col::Key, shared ? CellColour::DuplicateKey : CellColour::KeyCell);
+    }
+}

@@ -1,0 +1,98 @@
+#include "table_data.h"
+
+#include <QStringTokenizer>
+
+TableData TableData::standard()
+{
+    TableData table;
+    QString headings = headingLiteral.toString();
+    headings.replace(u';', u'\t');
+    table.addItem(headings);
+    table.addItem(u"");
+    table.setFixedRows(1);
+    return table;
+}
+
+void TableData::setRows(int count)
+{
+    count = std::max(count, 0);
+    for (int row = count; row < rows(); ++row)
+        indexKey(row, false);
+    m_rows.resize(std::size_t(count));
+    if (m_fixedRows >= count)
+        m_fixedRows = 0;
+}
+
+QStringView TableData::cell(int row, int col) const
+{
+    const Row &r = m_rows[std::size_t(row)];
+    const quint32 start = col == 0 ? 0 : r.end[std::size_t(col - 1)];
+    return QStringView(r.text).mid(start, r.end[std::size_t(col)] - start);
+}
+
+void TableData::setText(int row, int col, const QString &text)
+{
+    const bool isKey = col == Col::Key;
+    if (isKey)
+        indexKey(row, false);
+    Row &r = m_rows[std::size_t(row)];
+    const quint32 start = col == 0 ? 0 : r.end[std::size_t(col - 1)];
+    const quint32 oldLength = r.end[std::size_t(col)] - start;
+    r.text.replace(start, oldLength, text);
+    const qint64 delta = qint64(text.size()) - qint64(oldLength);
+    for (int c = col; c < Col::Count; ++c)
+        r.end[std::size_t(c)] = quint32(qint64(r.end[std::size_t(c)]) + delta);
+    if (isKey)
+        indexKey(row, true);
+}
+
+template<typename Cells>
+int TableData::appendCells(const Cells &cells)
+{
+    Row r;
+    qsizetype total = 0;
+    int col = 0;
+    for (const QStringView cell : cells) {
+        if (col == Col::Count)
+            break;
+        total += cell.size();
+        ++col;
+    }
+    r.text.reserve(total);
+    col = 0;
+    for (const QStringView cell : cells) {
+        if (col == Col::Count)
+            break;
+        r.text.append(cell);
+        r.end[std::size_t(col++)] = quint32(r.text.size());
+    }
+    for (; col < Col::Count; ++col)
+        r.end[std::size_t(col)] = quint32(r.text.size());
+    m_rows.push_back(std::move(r));
+    const int row = rows() - 1;
+    indexKey(row, true);
+    return row;
+}
+
+int TableData::appendRow(std::initializer_list<QStringView> cells)
+{
+    return appendCells(cells);
+}
+
+int TableData::addItem(QStringView tabSeparated)
+{
+    return appendCells(QStringTokenizer(tabSeparated, u'\t'));
+}
+
+void TableData::indexKey(int row, bool add)
+{
+    if (row < 1)
+        return; // the heading row holds no key
+    const QStringView key = cell(row, Col::Key);
+    if (key.isEmpty())
+        return;
+    if (add)
+        m_keys.add(key.toString(), row);
+    else
+        m_keys.remove(key.toString(), row);
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "keys/key_index.h"
+#include "table/table_layout.h"
+
+#include <QString>
+#include <QStringView>
+
+#include <array>
+#include <initializer_list>
+#include <vector>
+
+// The contents of the signal table as a grid: row 0 is the heading row, column 0
+// the "#" column, every cell a text with an optional background colour, and a
+// row-icon flag per row. Readers build a TableData of their own and hand it to the
+// window's table in one piece, so a failed read leaves the user's table alone.
+class TableData
+{
+public:
+    // A reset table: the standard heading row (fixed) and one empty row.
+    static TableData standard();
+
+    int rows() const { return int(m_rows.size()); }
+    static constexpr int cols() { return Col::Count; }
+    // Cuts rows off the end or adds empty rows.
+    void setRows(int count);
+    // 1 while the heading row is fixed (the table has signal rows), else 0.
+    int fixedRows() const { return m_fixedRows; }
+    void setFixedRows(int count) { m_fixedRows = count; }
+
+    QStringView cell(int row, int col) const;
+    QString text(int row, int col) const { return cell(row, col).toString(); }
+    void setText(int row, int col, const QString &text);
+
+    CellColour colour(int row, int col) const { return m_rows[row].colour[col]; }
+    void setColour(int row, int col, CellColour colour) { m_rows[row].colour[col] = colour; }
+    bool rowIcon(int row) const { return m_rows[row].icon; }
+    void setRowIcon(int row, bool on) { m_rows[row].icon = on; }
+
+    // Appends a row whose cells are `cells` from column 0 on; missing cells stay
+    // empty and cells beyond the last column are dropped. Returns the new row.
+    int appendRow(std::initializer_list<QStringView> cells);
+    // The same for one text whose cells are separated by tab characters.
+    int addItem(QStringView tabSeparated);
+
+    // Signal rows (row 1 on) that hold each key.
+    const KeyIndex &keyIndex() const { return m_keys; }
+
+    void reserve(int rows) { m_rows.reserve(std::size_t(rows)); }
+
+private:
+    struct Row
+    {
+        QString text;                               // every cell, back to back
+        std::array<quint32, Col::Count> end{};      // where each cell ends in text
+        std::array<CellColour, Col::Count> colour{};
+        bool icon = false;
+    };
+    template<typename Cells>
+    int appendCells(const Cells &cells);
+    void indexKey(int row, bool add);
+
+    std::vector<Row> m_rows;
+    int m_fixedRows = 0;
+    KeyIndex m_keys;
+};

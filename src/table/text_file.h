@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QStringView>
+
+class QIODevice;
+
+// Every file the program reads or writes is 8-bit text in Windows-1252. The five
+// bytes that code page leaves undefined map to the C1 controls of the same value,
+// so every byte value survives a read and a write unchanged.
+QString decodeCp1252(const char *bytes, qsizetype size);
+inline QString decodeCp1252(const QByteArray &bytes) { return decodeCp1252(bytes.constData(), bytes.size()); }
+// Characters outside the code page become "?".
+void appendCp1252(QByteArray &out, QStringView text);
+
+// Opens `fileName` for reading. On failure `error` says which file and why.
+bool openForReading(QFile &file, QString &error);
+
+// A file name as the user should read it in a message.
+QString displayName(const QString &fileName);
+
+// Reads 8-bit text line by line. A line ends at CR, CR LF or LF; a line end after
+// the last line adds no empty line. Reads the device in chunks, so memory stays
+// bounded by the longest line, which is itself limited to maxLineLength bytes.
+class LineReader
+{
+public:
+    static constexpr qsizetype maxLineLength = 16 * 1024 * 1024;
+
+    explicit LineReader(QIODevice &device, qsizetype chunkSize = 256 * 1024);
+
+    // The next line, without its line end. False at the end of the input or on a
+    // failure; error() tells the two apart.
+    bool readLine(QString &line);
+    // 1-based number of the line read last.
+    qint64 lineNumber() const { return m_lineNumber; }
+    // Empty unless reading failed: the reason, naming the line where it can.
+    QString error() const { return m_error; }
+
+private:
+    bool fill();
+    bool fail(const QString &reason);
+
+    QIODevice &m_device;
+    QByteArray m_buffer;
+    QByteArray m_partial;
+    qsizetype m_pos = 0;
+    qsizetype m_chunkSize;
+    qint64 m_lineNumber = 0;
+    bool m_skipLineFeed = false;
+    bool m_done = false;
+    QString m_error;
+};
+
+// Reads a whole file through LineReader, calling `onLine(const QString &line)` for
+// every line. Returns an empty text on success, else the reason naming the file.
+template<typename OnLine>
+QString readTextFile(const QString &fileName, OnLine &&onLine)
+{
+    QFile file(fileName);
+    QString error;
+    if (!openForReading(file, error))
+        return error;
+    LineReader reader(file);
+    QString line;
+    while (reader.readLine(line))
+        onLine(line);
+    if (!reader.error().isEmpty())
+        return QStringLiteral("Cannot read %1: %2").arg(displayName(fileName), reader.error());
+    return {};
+}

@@ -1,0 +1,163 @@
+#include "text_helpers.h"
+
+#include <QLocale>
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <string>
+
+QString NextField(QString &text, QStringView delimiter)
+{
+    const qsizetype at = delimiter.isEmpty() ? -1 : text.indexOf(delimiter);
+    if (at < 0) {
+        QString whole;
+        whole.swap(text);
+        return whole;
+    }
+    QString field = text.left(at);
+    text.remove(0, at + delimiter.size());
+    return field;
+}
+
+QStringView trimSpaces(QStringView text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text[first] == u' ')
+        ++first;
+    while (last > first && text[last - 1] == u' ')
+        --last;
+    return text.mid(first, last - first);
+}
+
+namespace {
+
+bool isSkipped(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n';
+}
+
+bool isDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+// Collects the characters of the leading number into plain ASCII for from_chars.
+struct NumberText
+{
+    std::string chars;
+    bool negative = false;
+    bool anyDigit = false;
+    long long integerDigits = 0; // significant digits before the point
+    long long leadingFractionZeros = 0;
+    bool significantSeen = false;
+    long long exponent = 0;
+};
+
+NumberText collectNumber(QStringView text)
+{
+    NumberText n;
+    enum class Stage { Sign, Integer, Fraction, ExponentSign, Exponent } stage = Stage::Sign;
+    bool exponentNegative = false;
+    bool exponentDigits = false;
+    std::string mantissa;
+    for (const QChar c : text) {
+        if (isSkipped(c))
+            continue;
+        if (stage == Stage::Sign) {
+            stage = Stage::Integer;
+            if (c == u'+' || c == u'-') {
+                n.negative = c == u'-';
+                continue;
+            }
+        }
+        if (stage == Stage::Integer || stage == Stage::Fraction) {
+            if (isDigit(c)) {
+                n.anyDigit = true;
+                if (c != u'0')
+                    n.significantSeen = true;
+                if (stage == Stage::Integer && n.significantSeen)
+                    ++n.integerDigits;
+                if (stage == Stage::Fraction && !n.significantSeen)
+                    ++n.leadingFractionZeros;
+                mantissa += char(c.unicode());
+                continue;
+            }
+            if (c == u'.' && stage == Stage::Integer) {
+                stage = Stage::Fraction;
+                mantissa += '.';
+                continue;
+            }
+            if ((c == u'e' || c == u'E') && n.anyDigit) {
+                stage = Stage::ExponentSign;
+                continue;
+            }
+            break;
+        }
+        if (stage == Stage::ExponentSign) {
+            stage = Stage::Exponent;
+            if (c == u'+' || c == u'-') {
+                exponentNegative = c == u'-';
+                continue;
+            }
+        }
+        if (!isDigit(c))
+            break;
+        exponentDigits = true;
+        if (n.exponent < 100000000)
+            n.exponent = n.exponent * 10 + (c.unicode() - u'0');
+    }
+    if (exponentNegative)
+        n.exponent = -n.exponent;
+    n.chars = mantissa;
+    if (exponentDigits)
+        n.chars += 'e' + std::to_string(n.exponent);
+    return n;
+}
+
+} // namespace
+
+double readNumber(QStringView text)
+{
+    const NumberText n = collectNumber(text);
+    if (!n.anyDigit)
+        return 0.0;
+    double value = 0.0;
+    const char *begin = n.chars.data();
+    const auto [end, error] = std::from_chars(begin, begin + n.chars.size(), value);
+    Q_UNUSED(end);
+    if (error == std::errc::result_out_of_range) {
+        // Decide between overflow and underflow from the decimal magnitude.
+        const long long magnitude = n.significantSeen
+                ? (n.integerDigits > 0 ? n.integerDigits : -n.leadingFractionZeros) + n.exponent
+                : 0;
+        value = magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    } else if (error != std::errc()) {
+        value = 0.0;
+    }
+    return n.negative ? -value : value;
+}
+
+QString formatGeneral(double value, int significantDigits)
+{
+    if (std::isnan(value))
+        return QStringLiteral("NaN");
+    if (std::isinf(value))
+        return value < 0 ? QStringLiteral("-Inf") : QStringLiteral("Inf");
+    if (value == 0.0)
+        return QStringLiteral("0"); // also for -0.0
+    QString text = QString::number(value, 'g', significantDigits);
+    const qsizetype e = text.indexOf(u'e');
+    if (e >= 0)
+        text[e] = u'E';
+    const QString point = QLocale().decimalPoint();
+    if (point != QStringLiteral("."))
+        text.replace(u'.', point);
+    return text;
+}
+
+bool hasExtension(QStringView fileName, QStringView extension)
+{
+    return fileName.endsWith(extension, Qt::CaseInsensitive);
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+// Small text helpers shared by every reader and writer of the program.
+
+// Cuts the text before the first `delimiter` off `text` and returns it; `text` keeps
+// what followed the delimiter. Without a delimiter the whole text is returned and
+// `text` becomes empty. Nothing is trimmed.
+QString NextField(QString &text, QStringView delimiter);
+
+// Removes leading and trailing space characters (U+0020 only; tabs stay).
+QStringView trimSpaces(QStringView text);
+
+// The leading number of `text`: optional sign, digits, "." as the decimal point in
+// every locale, optional exponent. Spaces, tabs and line feeds are skipped wherever
+// they stand; reading stops at the first character that cannot continue the number.
+// Text without a leading number reads as 0. Magnitudes beyond a double give +-inf.
+double readNumber(QStringView text);
+
+// The general number format: at most `significantDigits` significant digits,
+// trailing zeros dropped, no grouping, the user's locale decimal separator and
+// exponent notation ("1.5E+20") for very large and very small magnitudes.
+QString formatGeneral(double value, int significantDigits);
+inline QString formatDouble(double value) { return formatGeneral(value, 15); }
+inline QString formatSingle(float value) { return formatGeneral(double(value), 7); }
+
+// True when `fileName` ends in `extension` (given with its dot), in any letter case.
+bool hasExtension(QStringView fileName, QStringView extension);
