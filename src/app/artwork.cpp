@@ -1,0 +1,71 @@
+#include "artwork.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+
+QPixmap tickPixmap(int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath tick;
+    tick.moveTo(size * 0.15, size * 0.55);
+    tick.lineTo(size * 0.40, size * 0.80);
+    tick.lineTo(size * 0.85, size * 0.22);
+    painter.setPen(QPen(QColor(0x1E, 0x8C, 0x2E), size * 0.16, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawPath(tick);
+    return pixmap;
+}
+
+QIcon windowIcon()
+{
+    constexpr int size = 32;
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setPen(QColor(0x40, 0x40, 0xE0));
+    painter.setBrush(QColor(0xF0, 0xF0, 0xFF));
+    painter.drawRect(1, 3, size - 3, size - 7);
+    for (int y = 10; y < size - 4; y += 6)
+        painter.drawLine(1, y, size - 2, y);
+    painter.drawLine(10, 3, 10, size - 4);
+    painter.drawPixmap(12, 10, tickPixmap(18));
+    return QIcon(pixmap);
+}
+
+QPixmap bannerPixmap(const QSize &size)
+{
+    QPixmap pixmap(size);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, size.width(), 0);
+    sky.setColorAt(0, QColor(0x20, 0x30, 0x80));
+    sky.setColorAt(1, QColor(0x40, 0x80, 0xE0));
+    painter.fillRect(pixmap.rect(), sky);
+    // A CAN-like square wave behind the name.
+    painter.setPen(QPen(QColor(255, 255, 255, 70), 2));
+    QPainterPath wave;
+    const int high = size.height() / 4;
+    const int low = size.height() * 3 / 4;
+    wave.moveTo(0, low);
+    for (int x = 0, level = 0; x < size.width(); x += 14, level ^= 1) {
+        wave.lineTo(x, level ? high : low);
+        wave.lineTo(x + 14, level ? high : low);
+    }
+    painter.drawPath(wave);
+    QFont font = painter.font();
+    font.setPixelSize(size.height() / 2);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(pixmap.rect().adjusted(16, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                     QStringLiteral("Tessaly"));
+    font.setPixelSize(size.height() / 5);
+    font.setBold(false);
+    painter.setFont(font);
+    painter.drawText(pixmap.rect().adjusted(0, 0, -16, -6), Qt::AlignBottom | Qt::AlignRight,
+                     QStringLiteral("CAN channel lists"));
+    return pixmap;
+}

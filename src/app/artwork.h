@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+
+// The program's pictures, drawn by the program itself.
+
+// A green tick mark on a transparent square: the row icon and the OK button's icon.
+QPixmap tickPixmap(int size);
+// The window icon: a small grid with a tick.
+QIcon windowIcon();
+// The banner of the About window.
+QPixmap bannerPixmap(const QSize &size);

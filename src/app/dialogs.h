@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+// Every message box and file dialog the windows show goes through this interface,
+// so that the commands can run without a person answering (the tests script it).
+class Dialogs
+{
+public:
+    enum class Answer { Yes, No, Cancel };
+
+    virtual ~Dialogs() = default;
+
+    // A question with Yes (the default), No and Cancel.
+    virtual Answer askYesNoCancel(const QString &title, const QString &text) = 0;
+    // A message with an information icon and OK.
+    virtual void inform(const QString &title, const QString &text) = 0;
+    // A message with an exclamation icon and OK.
+    virtual void warn(const QString &title, const QString &text) = 0;
+    // The open dialog; `filter` in Qt's form ("DBC Files (*.dbc);;All Files (*)").
+    // Returns the chosen path, or an empty text when the user cancelled.
+    virtual QString openFile(const QString &title, const QString &filter) = 0;
+    // The save dialog, starting from `proposal` when it is not empty. It asks before
+    // overwriting an existing file and adds `defaultSuffix` to a name without one.
+    virtual QString saveFile(const QString &title, const QString &proposal, const QString &filter,
+                             const QString &defaultSuffix) = 0;
+    // The folder the dialogs start in.
+    virtual void setInitialDirectory(const QString &folder) = 0;
+};

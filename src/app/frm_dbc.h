@@ -1,0 +1,108 @@
+#pragma once
+
+#include "table/signal_table.h"
+
+#include <QMainWindow>
+#include <QRect>
+
+#include <memory>
+#include <optional>
+
+class Dialogs;
+class QComboBox;
+class QLineEdit;
+class QTableView;
+struct ImportResult;
+
+// The main window: the signal table, its two in-place editors, the File, Options and
+// About menus, and the document's life from start-up to close.
+class frmDBC : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // `dialogs` answers every question and file dialog; `keyListFile` is the key list
+    // to read at start-up (by default the one beside the program).
+    explicit frmDBC(std::unique_ptr<Dialogs> dialogs, const QString &keyListFile = {},
+                    QWidget *parent = nullptr);
+    ~frmDBC() override;
+
+    static QString applicationTitle() { return QStringLiteral("Tessaly"); }
+    // Where the grid goes in a client area of w x h twips; nothing for a window
+    // smaller than 1000 twips either way.
+    static std::optional<QRect> gridRectTwips(int w, int h);
+
+    SignalTable &table() { return m_table; }
+    QTableView *grid() const { return grd; }
+    QLineEdit *textEditor() const { return txtGrd; }
+    QComboBox *keyEditor() const { return cmbKey; }
+
+    // Opens a file as the matching menu command does after its dialog.
+    void openFile(const QString &fileName);
+
+    // True while the program itself moves the current cell or the key selection, so
+    // that no editor opens and no key is assigned.
+    bool cargando = false;
+
+public slots:
+    void mnNew_Click();
+    void mnImportDBC_Click();
+    void mnImportXML_Click();
+    void mnLoadCSV_Click();
+    void mnSaveCSV_Click();
+    void mnExit_Click();
+    void mnAbout_Click();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private slots:
+    void grd_RowColChange();
+    void txtGrd_Validate();
+    void cmbKey_Click(int index);
+
+private:
+    void buildMenus();
+    void buildGrid();
+    void buildEditors();
+    void Form_Load();
+    void Form_Resize();
+    void Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
+    bool Form_QueryUnload();
+
+    void InitGrid();
+    bool AskSaveChanges();
+    void UpdateCaption();
+    bool ExportCSV();
+    bool WriteCSV(const QString &fileName);
+    void LoadPreassignedKeys(QComboBox *combo);
+
+    void ReadDBC(const QString &fileName);
+    void ReadXML(const QString &fileName);
+    void LoadCSV(const QString &fileName);
+    bool rebuild(ImportResult &result);
+    void finishImport(const QString &fileName);
+
+    void writeBackEdit();
+    void hideEditors();
+    void placeEditors();
+    void selectKeyOf(const QString &cellText);
+    void setCurrentCell(int row, int col);
+    void applyColumnWidths();
+    int px(int twips) const;
+
+    std::unique_ptr<Dialogs> m_dialogs;
+    QString m_keyListFile;
+    QString m_startupWarning;
+    SignalTable m_table;
+    double m_currentMessageId = 0; // the DBC message read last, kept across imports
+    QTableView *grd = nullptr;
+    QLineEdit *txtGrd = nullptr;
+    QComboBox *cmbKey = nullptr;
+    // The cells the editors were laid over, in grid coordinates.
+    int m_textRow = -1;
+    int m_textCol = -1;
+    int m_keyRow = -1;
+};

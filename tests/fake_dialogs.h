@@ -1,0 +1,61 @@
+#pragma once
+
+#include "app/dialogs.h"
+
+#include <QList>
+#include <QStringList>
+
+// Answers the window's questions and file dialogs from scripted queues, and records
+// everything it was shown. An unscripted question is answered Cancel, an unscripted
+// file dialog is cancelled, and both are recorded as such.
+class FakeDialogs : public Dialogs
+{
+public:
+    struct Shown
+    {
+        QString kind; // "ask", "inform", "warn", "open", "save"
+        QString title;
+        QString text; // the message, or for a file dialog its proposal and filter
+    };
+
+    QList<Answer> answers;
+    QStringList files; // answers of open and save dialogs, in order
+    QList<Shown> shown;
+    QString initialDirectory;
+    QString lastSuffix;
+
+    Answer askYesNoCancel(const QString &title, const QString &text) override
+    {
+        shown.append({QStringLiteral("ask"), title, text});
+        return answers.isEmpty() ? Answer::Cancel : answers.takeFirst();
+    }
+    void inform(const QString &title, const QString &text) override
+    {
+        shown.append({QStringLiteral("inform"), title, text});
+    }
+    void warn(const QString &title, const QString &text) override
+    {
+        shown.append({QStringLiteral("warn"), title, text});
+    }
+    QString openFile(const QString &title, const QString &filter) override
+    {
+        shown.append({QStringLiteral("open"), title, filter});
+        return files.isEmpty() ? QString() : files.takeFirst();
+    }
+    QString saveFile(const QString &title, const QString &proposal, const QString &filter,
+                     const QString &defaultSuffix) override
+    {
+        shown.append({QStringLiteral("save"), title, proposal + QLatin1Char('|') + filter});
+        lastSuffix = defaultSuffix;
+        return files.isEmpty() ? QString() : files.takeFirst();
+    }
+    void setInitialDirectory(const QString &folder) override { initialDirectory = folder; }
+
+    QStringList kinds() const
+    {
+        QStringList result;
+        for (const Shown &s : shown)
+            result.append(s.kind);
+        return result;
+    }
+};

@@ -1,0 +1,325 @@
+#include "window_fixture.h"
+
+#include "app/frm_about.h"
+#include "csv/results_csv.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+QAction *menuAction(frmDBC *window, const char *name)
+{
+    return window->findChild<QAction *>(QLatin1String(name));
+}
+
+// A table as an import leaves it: one signal, not saved yet, from `file`.
+void fakeImport(frmDBC *window, const QString &file)
+{
+    TableData grid = TableData::standard();
+    grid.setText(1, Col::Name, "EngineSpeed");
+    window->table().replace(grid);
+    window->table().setCurrentFile(file);
+    window->table().setUnsavedChanges(true);
+}
+
+const QByteArray resetCsv = "//CAN ID;Offset;Bytes;Signed;Name;Unit;Scale;Offset;Description;Mode;Key;LITTLE_ENDIAN;min_max;\r\n"
+                            ";;;;;;;;;;;;;\r\n";
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsWithAResetTable();
+    void menusHaveTheirCaptions();
+    void saveWritesTheTableAndConfirms();
+    void saveProposesCanNameBesideTheImport();
+    void saveFailureKeepsFileAndFlag();
+    void newAsksOnlyWithUnsavedWork_data();
+    void newAsksOnlyWithUnsavedWork();
+    void userEditMakesNewAsk();
+    void closeAsksAndCancelKeepsTheWindow();
+    void escapeClosesEvenFromTheTextEditor();
+    void exitClosesThroughTheCloseSequence();
+    void gridFollowsTheWindowSize_data();
+    void gridFollowsTheWindowSize();
+    void resizedWindowMovesTheGrid();
+    void aboutIsModalAndClosesOnEscapeAndOk();
+};
+
+void TestMainWindow::startsWithAResetTable()
+{
+    WindowFixture f;
+    QCOMPARE(f.window->windowTitle(), "Tessaly []");
+    QTableView *grid = f.window->grid();
+    QCOMPARE(grid->model()->rowCount(), 1);
+    QCOMPARE(grid->model()->columnCount(), 13);
+    QVERIFY(grid->horizontalHeader()->isVisible());
+    QCOMPARE(grid->model()->headerData(11, Qt::Horizontal).toString(), "LITTLE_ENDIAN");
+    QCOMPARE(f.window->table().grid().text(0, 0), "#");
+    // Column widths come from twips at the screen's DPI: min_max is half a narrow column.
+    const int narrow = grid->columnWidth(Col::Bytes - 1);
+    QVERIFY(narrow > 0);
+    QVERIFY(qAbs(grid->columnWidth(Col::MinMax - 1) * 2 - narrow) <= 1);
+    QVERIFY(qAbs(grid->columnWidth(Col::Name - 1) - narrow * 5) <= 2);
+    QCOMPARE(f.dialogs->initialDirectory, QCoreApplication::applicationDirPath());
+    QVERIFY(f.window->close());
+    QVERIFY(f.dialogs->shown.isEmpty());
+}
+
+void TestMainWindow::menusHaveTheirCaptions()
+{
+    WindowFixture f;
+    const QList<QPair<const char *, QString>> items = {
+        {"mnNew", "New"}, {"mnImportDBC", "Import DBC"}, {"mnImportXML", "Import XML"},
+        {"mnLoadCSV", "Load CSV"}, {"mnSaveCSV", "Save CSV (Results)"}, {"mnExit", "Exit"},
+        {"mnECUformat", "ECU format"}, {"mnAbout", "About"}};
+    for (const auto &[name, caption] : items) {
+        QAction *action = menuAction(f.window.get(), name);
+        QVERIFY2(action, name);
+        QCOMPARE(action->text(), caption);
+        QVERIFY(action->isEnabled());
+    }
+    QStringList menus;
+    for (QAction *action : f.window->menuBar()->actions())
+        menus.append(action->text());
+    QCOMPARE(menus, (QStringList{"File", "Options", "About"}));
+    // ECU format does nothing.
+    fakeImport(f.window.get(), "/d/car.dbc");
+    menuAction(f.window.get(), "mnECUformat")->trigger();
+    QVERIFY(f.dialogs->shown.isEmpty());
+    QCOMPARE(f.window->table().grid().text(1, Col::Name), "EngineSpeed");
+}
+
+void TestMainWindow::saveWritesTheTableAndConfirms()
+{
+    WindowFixture f;
+    const QString out = f.path("out.CSV");
+    f.dialogs->files = {out};
+    menuAction(f.window.get(), "mnSaveCSV")->trigger();
+    QCOMPARE(readAll(out), resetCsv);
+    QCOMPARE(f.dialogs->kinds(), (QStringList{"save", "inform"}));
+    QCOMPARE(f.dialogs->shown[0].title, "Export CSV file");
+    QCOMPARE(f.dialogs->shown[0].text, "|CSV (*.CSV)"); // nothing imported: no proposal
+    QCOMPARE(f.dialogs->lastSuffix, "CSV");
+    QCOMPARE(f.dialogs->shown[1].title, "Tessaly");
+    QCOMPARE(f.dialogs->shown[1].text, "File: \"" + out + "\"\r\n\r\nwas correctly exported");
+}
+
+void TestMainWindow::saveProposesCanNameBesideTheImport()
+{
+    WindowFixture f;
+    fakeImport(f.window.get(), "/data/car.dbc");
+    f.window->setWindowTitle("Tessaly [/data/car.dbc]");
+    menuAction(f.window.get(), "mnSaveCSV")->trigger(); // cancelled in the dialog
+    QCOMPARE(f.dialogs->shown.last().text, "/data/CAN_car.CSV|CSV (*.CSV)");
+    QCOMPARE(f.window->table().currentFile(), "/data/CAN_car.dbc");
+    QVERIFY(f.window->table().unsavedChanges());
+    menuAction(f.window.get(), "mnSaveCSV")->trigger();
+    QCOMPARE(f.dialogs->shown.last().text, "/data/CAN_car.CSV|CSV (*.CSV)"); // no second prefix
+    QCOMPARE(f.window->windowTitle(), "Tessaly [/data/car.dbc]");
+}
+
+void TestMainWindow::saveFailureKeepsFileAndFlag()
+{
+    WindowFixture f;
+    const QString out = f.path("keep.CSV");
+    {
+        QFile file(out);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("old contents");
+    }
+    fakeImport(f.window.get(), "/d/car.dbc");
+    // A target whose folder does not exist cannot be written.
+    f.dialogs->files = {f.path("missing/out.CSV")};
+    menuAction(f.window.get(), "mnSaveCSV")->trigger();
+    QCOMPARE(f.dialogs->kinds(), (QStringList{"save", "warn"}));
+    QCOMPARE(f.dialogs->shown[1].title, "Save CSV file");
+    QVERIFY(f.dialogs->shown[1].text.contains("missing/out.CSV"));
+    QVERIFY(f.window->table().unsavedChanges());
+    QCOMPARE(readAll(out), QByteArray("old contents"));
+}
+
+void TestMainWindow::newAsksOnlyWithUnsavedWork_data()
+{
+    QTest::addColumn<bool>("unsaved");
+    QTest::addColumn<QList<Dialogs::Answer>>("answers");
+    QTest::addColumn<QString>("saveTo"); // "" cancels the save dialog, "bad" fails to write
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<bool>("cleared");
+    using A = Dialogs::Answer;
+    QTest::newRow("nothing unsaved") << false << QList<A>{} << "" << QStringList{} << true;
+    QTest::newRow("cancel") << true << QList<A>{A::Cancel} << "" << QStringList{"ask"} << false;
+    QTest::newRow("no") << true << QList<A>{A::No} << "" << QStringList{"ask"} << true;
+    QTest::newRow("yes, saved") << true << QList<A>{A::Yes} << "ok.CSV" << QStringList{"ask", "save", "inform"} << true;
+    QTest::newRow("yes, dialog cancelled") << true << QList<A>{A::Yes} << "" << QStringList{"ask", "save"} << false;
+    QTest::newRow("yes, write failed") << true << QList<A>{A::Yes} << "bad" << QStringList{"ask", "save", "warn"} << false;
+}
+
+void TestMainWindow::newAsksOnlyWithUnsavedWork()
+{
+    QFETCH(bool, unsaved);
+    QFETCH(QList<Dialogs::Answer>, answers);
+    QFETCH(QString, saveTo);
+    QFETCH(QStringList, shown);
+    QFETCH(bool, cleared);
+    WindowFixture f;
+    fakeImport(f.window.get(), "/d/car.dbc");
+    f.window->setWindowTitle("Tessaly [/d/car.dbc]");
+    f.window->table().setUnsavedChanges(unsaved);
+    f.dialogs->answers = answers;
+    if (saveTo == "bad")
+        f.dialogs->files = {f.path("no/such/folder.CSV")};
+    else if (!saveTo.isEmpty())
+        f.dialogs->files = {f.path(saveTo)};
+    menuAction(f.window.get(), "mnNew")->trigger();
+    QCOMPARE(f.dialogs->kinds(), shown);
+    if (shown.contains("ask"))
+        QCOMPARE(f.dialogs->shown[0].text, "Do you want to save changes");
+    QCOMPARE(f.window->table().grid().text(1, Col::Name), cleared ? "" : "EngineSpeed");
+    QCOMPARE(f.window->windowTitle(), cleared ? "Tessaly []" : "Tessaly [/d/car.dbc]");
+    QCOMPARE(f.window->table().unsavedChanges(), !cleared);
+    if (saveTo == "ok.CSV")
+        QVERIFY(readAll(f.path(saveTo)).contains("EngineSpeed"));
+}
+
+void TestMainWindow::userEditMakesNewAsk()
+{
+    WindowFixture f;
+    f.window->table().editText(1, Col::Name, "typed");
+    f.dialogs->answers = {Dialogs::Answer::Cancel};
+    menuAction(f.window.get(), "mnNew")->trigger();
+    QCOMPARE(f.dialogs->kinds(), QStringList{"ask"});
+    QCOMPARE(f.window->table().grid().text(1, Col::Name), "typed");
+}
+
+void TestMainWindow::closeAsksAndCancelKeepsTheWindow()
+{
+    WindowFixture f;
+    fakeImport(f.window.get(), "/d/car.dbc");
+    f.dialogs->answers = {Dialogs::Answer::Cancel, Dialogs::Answer::No};
+    QVERIFY(!f.window->close());
+    QVERIFY(f.window->isVisible());
+    QVERIFY(f.window->close());
+    QCOMPARE(f.dialogs->kinds(), (QStringList{"ask", "ask"}));
+}
+
+void TestMainWindow::escapeClosesEvenFromTheTextEditor()
+{
+    WindowFixture f;
+    fakeImport(f.window.get(), "/d/car.dbc");
+    QTableView *grid = f.window->grid();
+    grid->setCurrentIndex(grid->model()->index(0, Col::Name - 1));
+    QLineEdit *editor = f.window->textEditor();
+    QVERIFY(!editor->isHidden());
+    QTest::mouseClick(editor, Qt::LeftButton);
+    QTRY_VERIFY(editor->hasFocus());
+    f.dialogs->answers = {Dialogs::Answer::Cancel};
+    QTest::keyClick(editor, Qt::Key_Escape);
+    QCOMPARE(f.dialogs->kinds(), QStringList{"ask"});
+    QVERIFY(f.window->isVisible());
+    f.window->table().setUnsavedChanges(false);
+    QTest::keyClick(grid, Qt::Key_Escape);
+    QVERIFY(!f.window->isVisible());
+}
+
+void TestMainWindow::exitClosesThroughTheCloseSequence()
+{
+    WindowFixture f;
+    fakeImport(f.window.get(), "/d/car.dbc");
+    f.dialogs->answers = {Dialogs::Answer::Cancel};
+    menuAction(f.window.get(), "mnExit")->trigger();
+    QVERIFY(f.window->isVisible());
+    f.dialogs->answers = {Dialogs::Answer::No};
+    menuAction(f.window.get(), "mnExit")->trigger();
+    QVERIFY(!f.window->isVisible());
+}
+
+void TestMainWindow::gridFollowsTheWindowSize_data()
+{
+    QTest::addColumn<int>("w");
+    QTest::addColumn<int>("h");
+    QTest::addColumn<QRect>("rect");
+    QTest::newRow("too narrow") << 999 << 5000 << QRect();
+    QTest::newRow("too low") << 5000 << 999 << QRect();
+    QTest::newRow("smallest") << 1000 << 1000 << QRect(30, 30, 950, 950);
+    QTest::newRow("1005") << 1005 << 1005 << QRect(30, 30, 955, 955);
+    QTest::newRow("start size") << 18900 << 7875 << QRect(30, 30, 18850, 7825);
+}
+
+void TestMainWindow::gridFollowsTheWindowSize()
+{
+    QFETCH(int, w);
+    QFETCH(int, h);
+    QFETCH(QRect, rect);
+    QCOMPARE(frmDBC::gridRectTwips(w, h).value_or(QRect()), rect);
+}
+
+void TestMainWindow::resizedWindowMovesTheGrid()
+{
+    WindowFixture f;
+    QWidget *client = f.window->centralWidget();
+    const int dpi = f.window->logicalDpiX();
+    const auto px = [dpi](int twips) { return qRound(twips * dpi / 1440.0); };
+    QTRY_COMPARE(f.window->grid()->geometry().topLeft(), QPoint(px(30), px(30)));
+    f.window->resize(800, 500);
+    QTRY_COMPARE(client->width(), 800);
+    const QRect grid = f.window->grid()->geometry();
+    QVERIFY(qAbs(grid.right() + 1 + px(20) - client->width()) <= 1);
+    QVERIFY(qAbs(grid.bottom() + 1 + px(20) - client->height()) <= 1);
+    // A window smaller than 1000 twips leaves the grid where it was.
+    f.window->resize(40, 40);
+    QTest::qWait(20);
+    QCOMPARE(f.window->grid()->geometry(), grid);
+}
+
+void TestMainWindow::aboutIsModalAndClosesOnEscapeAndOk()
+{
+    WindowFixture f;
+    QStringList seen;
+    // Escape, or a click on OK (key 0); OK also has the access key Alt+O.
+    const auto closeWith = [&](int key, Qt::KeyboardModifiers mods) {
+        QTimer::singleShot(0, [&seen, key, mods] {
+            auto *about = qobject_cast<frmAbout *>(QApplication::activeModalWidget());
+            if (!about) {
+                seen.append("no modal window");
+                return;
+            }
+            seen.append(about->windowTitle());
+            if (about->okButton()->shortcut() != QKeySequence(Qt::ALT | Qt::Key_O))
+                seen.append("no access key");
+            if (key == 0)
+                QTest::mouseClick(about->okButton(), Qt::LeftButton);
+            else
+                QTest::keyClick(about, Qt::Key(key), mods);
+            if (about->isVisible()) {
+                seen.append("still open");
+                about->reject();
+            }
+        });
+        menuAction(f.window.get(), "mnAbout")->trigger();
+    };
+    closeWith(Qt::Key_Escape, Qt::NoModifier);
+    closeWith(0, Qt::NoModifier);
+    QCOMPARE(seen, QStringList(2, "About Tessaly 0.1"));
+    QVERIFY(f.window->isVisible()); // the About window's Escape is its own
+    QVERIFY(f.dialogs->shown.isEmpty());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "test_main_window.moc"

@@ -1,0 +1,248 @@
+#include "keys/key_marking.h"
+#include "table/signal_table.h"
+
+#include <QAbstractItemModelTester>
+#include <QColor>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+// A table with a heading row and one signal row per given key.
+TableData tableWithKeys(const QStringList &keys)
+{
+    TableData table = TableData::standard();
+    table.setRows(1);
+    for (const QString &key : keys) {
+        const int row = table.appendRow({});
+        table.setText(row, Col::Key, key);
+        table.setColour(row, Col::Key, CellColour::KeyCell);
+    }
+    table.setFixedRows(1);
+    return table;
+}
+
+QList<CellColour> keyColours(const TableData &table)
+{
+    QList<CellColour> colours;
+    for (int row = 1; row < table.rows(); ++row)
+        colours.append(table.colour(row, Col::Key));
+    return colours;
+}
+
+constexpr CellColour Y = CellColour::KeyCell;
+constexpr CellColour R = CellColour::DuplicateKey;
+constexpr CellColour D = CellColour::Default;
+
+} // namespace
+
+class TestTable : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void resetTableLayout();
+    void addItemSplitsAtTabs();
+    void setTextKeepsOtherCells();
+    void cutRowsLeaveTheKeyIndex();
+    void modelPresentsGridWithoutFixedParts();
+    void modelWithoutFixedHeadingShowsRowZero();
+    void userEditsMakeTheTableUnsaved();
+    void chooseKeyMarks_data();
+    void chooseKeyMarks();
+    void chooseKeyEmitsChangesForEveryRecolouredRow();
+    void markAllKeysMatchesPairwiseMarking();
+};
+
+void TestTable::resetTableLayout()
+{
+    const TableData table = TableData::standard();
+    QCOMPARE(table.rows(), 2);
+    QCOMPARE(TableData::cols(), 14);
+    QCOMPARE(table.fixedRows(), 1);
+    const QStringList headings = {"#", "CAN ID", "Offset", "Bytes", "Signed", "Name", "Unit",
+                                  "Scale", "Offset", "Description", "Mode", "Key", "LITTLE_ENDIAN", "min_max"};
+    for (int col = 0; col < 14; ++col) {
+        QCOMPARE(table.text(0, col), headings[col]);
+        QCOMPARE(table.text(1, col), QString());
+        QCOMPARE(table.colour(1, col), D);
+    }
+    QVERIFY(!table.rowIcon(1));
+    QCOMPARE(SignalTable::colWidthTwips(Col::CanId), 1000);
+    QCOMPARE(SignalTable::colWidthTwips(Col::Name), 3000);
+    QCOMPARE(SignalTable::colWidthTwips(Col::Description), 3000);
+    QCOMPARE(SignalTable::colWidthTwips(Col::MinMax), 300);
+    QCOMPARE(SignalTable::colWidthTwips(Col::Key), 600);
+}
+
+void TestTable::addItemSplitsAtTabs()
+{
+    TableData table;
+    table.addItem(u"a\tb\t\td");
+    QCOMPARE(table.text(0, 0), "a");
+    QCOMPARE(table.text(0, 1), "b");
+    QCOMPARE(table.text(0, 2), "");
+    QCOMPARE(table.text(0, 3), "d");
+    QCOMPARE(table.text(0, 13), "");
+    QString many;
+    for (int i = 0; i < 20; ++i)
+        many += QString::number(i) + u'\t';
+    table.addItem(many);
+    QCOMPARE(table.text(1, 13), "13"); // pieces beyond the last column are dropped
+    table.addItem(u"");
+    QCOMPARE(table.rows(), 3);
+}
+
+void TestTable::setTextKeepsOtherCells()
+{
+    TableData table;
+    table.appendRow({u"0", u"0 123", u"24|16"});
+    table.setText(0, Col::CanId, "a longer text");
+    table.setText(0, Col::MinMax, "[0|1]");
+    table.setText(0, Col::Number, "");
+    QCOMPARE(table.text(0, Col::Number), "");
+    QCOMPARE(table.text(0, Col::CanId), "a longer text");
+    QCOMPARE(table.text(0, Col::Position), "24|16");
+    QCOMPARE(table.text(0, Col::Key), "");
+    QCOMPARE(table.text(0, Col::MinMax), "[0|1]");
+}
+
+void TestTable::cutRowsLeaveTheKeyIndex()
+{
+    TableData table = tableWithKeys({"AAAA", "AAAA", "BBBB"});
+    QCOMPARE(table.keyIndex().count("AAAA"), 2);
+    table.setRows(2);
+    QCOMPARE(table.keyIndex().count("AAAA"), 1);
+    QCOMPARE(table.keyIndex().count("BBBB"), 0);
+    table.setText(1, Col::Key, "BBBB");
+    QCOMPARE(table.keyIndex().count("AAAA"), 0);
+    QCOMPARE(table.keyIndex().rows("BBBB"), QList<int>{1});
+    table.setRows(1);
+    QCOMPARE(table.fixedRows(), 0); // a fixed row must stay below the row count
+}
+
+void TestTable::modelPresentsGridWithoutFixedParts()
+{
+    SignalTable model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    TableData grid = TableData::standard();
+    grid.setRows(1);
+    const int row = grid.appendRow({u"0", u"0 123", u"24|16"});
+    grid.setRowIcon(row, true);
+    grid.setColour(row, Col::Key, CellColour::KeyCell);
+    grid.setFixedRows(1);
+    model.replace(grid);
+    model.setRowIconDecoration(QStringLiteral("icon"));
+
+    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(model.columnCount(), 13);
+    QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), "CAN ID");
+    QCOMPARE(model.headerData(12, Qt::Horizontal).toString(), "min_max");
+    QCOMPARE(model.headerData(0, Qt::Vertical).toString(), "0");
+    QCOMPARE(model.headerData(0, Qt::Vertical, Qt::DecorationRole).toString(), "icon");
+    QCOMPARE(model.index(0, 0).data().toString(), "0 123");
+    QCOMPARE(model.index(0, Col::Key - 1).data(Qt::BackgroundRole).value<QColor>(), QColor(255, 255, 160));
+    QVERIFY(!model.index(0, 0).data(Qt::BackgroundRole).isValid());
+    QCOMPARE(model.gridRow(model.index(0, 4)), 1);
+    QCOMPARE(SignalTable::gridCol(model.index(0, 4)), 5);
+    QCOMPARE(model.modelIndex(1, 5), model.index(0, 4));
+}
+
+void TestTable::modelWithoutFixedHeadingShowsRowZero()
+{
+    SignalTable model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    TableData grid = TableData::standard();
+    grid.setRows(1); // an import that found no signal leaves the heading row alone
+    model.replace(grid);
+    QCOMPARE(grid.fixedRows(), 0);
+    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(model.index(0, 0).data().toString(), "CAN ID");
+    QVERIFY(!model.headerData(0, Qt::Horizontal).isValid());
+    model.replace(TableData());
+    QCOMPARE(model.rowCount(), 0);
+}
+
+void TestTable::userEditsMakeTheTableUnsaved()
+{
+    SignalTable model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    model.editText(1, Col::Name, QString());
+    QVERIFY(!model.unsavedChanges()); // an unchanged text is no change
+    QCOMPARE(changed.size(), 0);
+    QVERIFY(model.setData(model.index(0, Col::Name - 1), "Speed"));
+    QVERIFY(model.unsavedChanges());
+    QCOMPARE(model.grid().text(1, Col::Name), "Speed");
+    QCOMPARE(changed.size(), 1);
+    model.reset();
+    QVERIFY(!model.unsavedChanges());
+    QCOMPARE(model.grid().text(1, Col::Name), "");
+    model.chooseKey(1, "ENSP");
+    QVERIFY(model.unsavedChanges());
+}
+
+void TestTable::chooseKeyMarks_data()
+{
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QList<CellColour>>("colours");
+    QTest::newRow("unique key") << QStringList{"AAAA", "", "BBBB"} << 2 << "CCCC" << QList<CellColour>{Y, Y, Y};
+    QTest::newRow("two others hold it") << QStringList{"AAAA", "", "AAAA", "BBBB"} << 2 << "AAAA"
+                                       << QList<CellColour>{R, R, R, Y};
+    QTest::newRow("stale mark cleared") << QStringList{"AAAA", "AAAA", "BBBB"} << 1 << "CCCC"
+                                        << QList<CellColour>{Y, Y, Y};
+    QTest::newRow("still shared by two") << QStringList{"AAAA", "AAAA", "AAAA"} << 1 << "CCCC"
+                                         << QList<CellColour>{Y, R, R};
+    QTest::newRow("case differs") << QStringList{"abcd", ""} << 2 << "ABCD" << QList<CellColour>{Y, Y};
+    QTest::newRow("trailing space differs") << QStringList{"AB -", ""} << 2 << "AB  " << QList<CellColour>{Y, Y};
+    QTest::newRow("empty keys never marked") << QStringList{"", "", ""} << 1 << "" << QList<CellColour>{Y, Y, Y};
+    QTest::newRow("same key again") << QStringList{"AAAA", "AAAA"} << 1 << "AAAA" << QList<CellColour>{R, R};
+}
+
+void TestTable::chooseKeyMarks()
+{
+    QFETCH(QStringList, keys);
+    QFETCH(int, row);
+    QFETCH(QString, key);
+    QFETCH(QList<CellColour>, colours);
+    TableData grid = tableWithKeys(keys);
+    markAllKeys(grid);
+    SignalTable model;
+    model.replace(grid);
+    model.chooseKey(row, key);
+    QCOMPARE(model.grid().text(row, Col::Key), key);
+    QCOMPARE(keyColours(model.grid()), colours);
+}
+
+void TestTable::chooseKeyEmitsChangesForEveryRecolouredRow()
+{
+    TableData grid = tableWithKeys({"AAAA", "", "", "AAAA", "BBBB"});
+    markAllKeys(grid);
+    SignalTable model;
+    model.replace(grid);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    model.chooseKey(1, "BBBB"); // row 4 loses its partner, row 5 gains one
+    QSet<int> rows;
+    for (const QList<QVariant> &args : std::as_const(changed))
+        rows.insert(model.gridRow(args.at(0).toModelIndex()));
+    QCOMPARE(rows, (QSet<int>{1, 4, 5}));
+    QCOMPARE(keyColours(model.grid()), (QList<CellColour>{R, Y, Y, Y, R}));
+}
+
+void TestTable::markAllKeysMatchesPairwiseMarking()
+{
+    const QStringList keys = {"K1", "K2", "", "K1", "k1", "K3", "K2", "", "K1", "K4 "};
+    TableData grid = tableWithKeys(keys);
+    // Rows that were never given a colour get one too.
+    grid.setColour(3, Col::Key, CellColour::Default);
+    markAllKeys(grid);
+    for (int i = 0; i < keys.size(); ++i) {
+        const bool shared = !keys[i].isEmpty() && keys.count(keys[i]) > 1;
+        QCOMPARE(grid.colour(i + 1, Col::Key), shared ? R : Y);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestTable)
+#include "test_table.moc"
