@@ -1,0 +1,312 @@
+#include "dbc_import.h"
+
+#include "table/table_data.h"
+#include "table/text_file.h"
+#include "table/text_helpers.h"
+
+#include <QFile>
+#include <QIODevice>
+#include <QList>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+bool isDbcFileName(QStringView fileName)
+{
+    return hasExtension(fileName, u".dbc");
+}
+
+namespace {
+
+constexpr double halfRange = 65536.0;
+
+double roundHalfEven(double value)
+{
+    if (std::fabs(value - std::trunc(value)) == 0.5)
+        return 2.0 * std::round(value / 2.0);
+    return std::round(value);
+}
+
+QString hex32(double value)
+{
+    return QString::number(quint32(qint32(value)), 16).toUpper();
+}
+
+} // namespace
+
+QString FormatCanId(double id)
+{
+    constexpr double lowest = double(std::numeric_limits<qint32>::min()) * halfRange;
+    constexpr double highest = double(std::numeric_limits<qint32>::max()) * halfRange + (halfRange - 1.0);
+    if (std::isnan(id))
+        id = 0.0;
+    id = std::clamp(id, lowest, highest);
+    const double high = std::floor(id / halfRange);
+    const double low = roundHalfEven(id - high * halfRange);
+    return hex32(high) + u' ' + hex32(low);
+}
+
+namespace {
+
+enum class LineKind { Other, Message, Signal };
+
+// A line's kind is its first word; a longer keyword such as "BO_TX_BU_" or
+// "SG_MUL_VAL_" is another kind of line. Only spaces are skipped, so a line indented
+// with a tab is no message or signal line.
+LineKind lineKind(QStringView line)
+{
+    const QStringView trimmed = trimSpaces(line);
+    const qsizetype space = trimmed.indexOf(u' ');
+    const QStringView keyword = space < 0 ? trimmed : trimmed.left(space);
+    if (keyword == u"BO_")
+        return LineKind::Message;
+    if (keyword == u"SG_")
+        return LineKind::Signal;
+    return LineKind::Other;
+}
+
+void dropLeadingSpaces(QString &text)
+{
+    qsizetype count = 0;
+    while (count < text.size() && text[count] == u' ')
+        ++count;
+    text.remove(0, count);
+}
+
+void trimInPlace(QString &text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text[end - 1] == u' ')
+        --end;
+    text.truncate(end);
+    dropLeadingSpaces(text);
+}
+
+// The next space-separated token; any number of spaces may stand before it.
+QString nextToken(QString &line)
+{
+    dropLeadingSpaces(line);
+    return NextField(line, u" ");
+}
+
+std::optional<double> wholeIdentifier(QStringView text)
+{
+    constexpr quint64 largest = 4294967295u;
+    if (text.isEmpty())
+        return std::nullopt;
+    quint64 value = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        value = value * 10 + (c.unicode() - u'0');
+        if (value > largest)
+            return std::nullopt;
+    }
+    return double(value);
+}
+
+bool isEnclosed(QStringView token, QChar open, QChar close)
+{
+    return token.size() >= 2 && token.front() == open && token.back() == close;
+}
+
+// The position token "24|16@1+": start bit and length, byte order, sign.
+struct Position
+{
+    QString bits;
+    QString littleEndian;
+    bool isSigned = false;
+    bool complete = false;
+};
+
+Position splitPosition(QString token)
+{
+    Position position;
+    position.complete = token.contains(u'@');
+    position.bits = NextField(token, u"@");
+    const QChar order = token.isEmpty() ? QChar() : token.front();
+    position.littleEndian = (order >= u'0' && order <= u'9') ? QString(order) : QStringLiteral("0");
+    position.isSigned = token.size() > 1 && token[1] == u'-';
+    return position;
+}
+
+// The factor-and-offset token "(0.125,0)". Without a comma the offset stays empty;
+// with several, the offset is everything after the first.
+struct Factor
+{
+    QString scale;
+    QString offset;
+    bool complete = false;
+};
+
+Factor splitFactor(QString token)
+{
+    Factor factor;
+    factor.complete = isEnclosed(token, u'(', u')') && token.count(u',') == 1;
+    token.remove(u'(');
+    token.remove(u')');
+    factor.scale = NextField(token, u",");
+    factor.offset = std::move(token);
+    return factor;
+}
+
+} // namespace
+
+bool ParseMessageLine(QString &line, double &currentMessageId)
+{
+    trimInPlace(line);
+    NextField(line, u" "); // the keyword
+    const QString identifier = nextToken(line);
+    const std::optional<double> whole = wholeIdentifier(identifier);
+    currentMessageId = whole ? *whole : readNumber(identifier);
+    return whole.has_value();
+}
+
+bool ParseSignalLine(QString &line, TableData &table, int &signalCount, double currentMessageId)
+{
+    trimInPlace(line);
+    NextField(line, u" "); // the keyword
+    const QString name = nextToken(line);
+    dropLeadingSpaces(line);
+    const bool hasColon = line.contains(u':');
+    // The multiplexer indicator keeps the spaces before the colon ("m2 ").
+    const QString mode = NextField(line, u":");
+    const Position position = splitPosition(nextToken(line));
+    const Factor factor = splitFactor(nextToken(line));
+    const QString range = nextToken(line);
+    QString unit = nextToken(line);
+    const bool unitComplete = isEnclosed(unit, u'"', u'"');
+    unit.remove(u'"');
+    // What is left of the line, the receivers, is the description as written.
+
+    // Cells in column order, Col::Number to Col::MinMax.
+    const int row = table.appendRow({
+            QString::number(signalCount),
+            FormatCanId(currentMessageId),
+            position.bits,
+            u"0",
+            position.isSigned ? u"1" : u"0",
+            name,
+            unit,
+            factor.scale,
+            factor.offset,
+            line,
+            mode,
+            QStringView(),
+            position.littleEndian,
+            range,
+    });
+    table.setColour(row, Col::Key, CellColour::KeyCell);
+    ++signalCount;
+    return hasColon && position.complete && factor.complete && isEnclosed(range, u'[', u']') && unitComplete;
+}
+
+namespace {
+
+// The lines that could not be read completely: the first few numbers for the
+// message, and how many there were.
+struct IncompleteLines
+{
+    static constexpr int listed = 20;
+    QList<qint64> first;
+    qint64 count = 0;
+};
+
+void addIncomplete(IncompleteLines &lines, qint64 lineNumber)
+{
+    if (lines.first.size() < IncompleteLines::listed)
+        lines.first.append(lineNumber);
+    ++lines.count;
+}
+
+QString incompleteWarning(const QString &fileName, const IncompleteLines &lines)
+{
+    if (lines.count == 1) {
+        return QStringLiteral("%1: line %2 could not be read completely and was imported as far as it goes.")
+                .arg(displayName(fileName))
+                .arg(lines.first.front());
+    }
+    QString numbers;
+    for (const qint64 number : lines.first) {
+        if (!numbers.isEmpty())
+            numbers += QStringLiteral(", ");
+        numbers += QString::number(number);
+    }
+    if (lines.count > lines.first.size())
+        numbers += QStringLiteral(" and %1 more").arg(lines.count - lines.first.size());
+    return QStringLiteral("%1: %2 lines could not be read completely and were imported as far as they go: lines %3.")
+            .arg(displayName(fileName))
+            .arg(lines.count)
+            .arg(numbers);
+}
+
+void copyHeading(const TableData &current, TableData &table)
+{
+    table.appendRow({});
+    if (current.rows() == 0)
+        return;
+    for (int col = 0; col < Col::Count; ++col) {
+        table.setText(0, col, current.text(0, col));
+        table.setColour(0, col, current.colour(0, col));
+    }
+    table.setRowIcon(0, current.rowIcon(0));
+}
+
+} // namespace
+
+ImportResult ReadDBC(const QString &fileName, const TableData &current, double &currentMessageId)
+{
+    QFile file(fileName);
+    ImportResult result;
+    if (!openForReading(file, result.error))
+        return result;
+    return ReadDBC(file, fileName, current, currentMessageId);
+}
+
+ImportResult ReadDBC(QIODevice &device, const QString &fileName, const TableData &current,
+                     double &currentMessageId)
+{
+    ImportResult result;
+    if (!device.isOpen() && !device.open(QIODevice::ReadOnly)) {
+        result.error = QStringLiteral("Cannot open %1: %2").arg(displayName(fileName), device.errorString());
+        return result;
+    }
+
+    TableData &table = result.table;
+    copyHeading(current, table);
+    double messageId = currentMessageId;
+    int signalCount = 0;
+    IncompleteLines incomplete;
+
+    LineReader reader(device);
+    QString line;
+    while (reader.readLine(line)) {
+        bool complete = true;
+        switch (lineKind(line)) {
+        case LineKind::Message:
+            complete = ParseMessageLine(line, messageId);
+            break;
+        case LineKind::Signal:
+            complete = ParseSignalLine(line, table, signalCount, messageId);
+            table.setRowIcon(table.rows() - 1, true);
+            break;
+        case LineKind::Other:
+            break;
+        }
+        if (!complete)
+            addIncomplete(incomplete, reader.lineNumber());
+    }
+    if (!reader.error().isEmpty()) {
+        ImportResult failed;
+        failed.error = QStringLiteral("Cannot read %1: %2").arg(displayName(fileName), reader.error());
+        return failed;
+    }
+
+    table.setFixedRows(signalCount > 0 ? 1 : 0);
+    currentMessageId = messageId;
+    if (incomplete.count > 0)
+        result.warnings.append(incompleteWarning(fileName, incomplete));
+    return result;
+}
