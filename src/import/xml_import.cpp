@@ -1,0 +1,283 @@
+#include "xml_import.h"
+
+#include "table/table_data.h"
+#include "table/text_file.h"
+#include "table/text_helpers.h"
+
+#include <QFile>
+#include <QIODevice>
+
+#include <array>
+#include <cmath>
+#include <limits>
+#include <utility>
+#include <vector>
+
+bool isXmlFileName(QStringView fileName)
+{
+    return hasExtension(fileName, u".plexcanrxconfig") || hasExtension(fileName, u".xml");
+}
+
+namespace {
+
+enum class Element {
+    Item,
+    Id,
+    StartByte,
+    Length,
+    LimitLow,
+    Label,
+    InternalUnits,
+    Multiplier,
+    Divisor,
+    Offset,
+    LittleEndian,
+    GaugeLow,
+    GaugeHigh,
+    Other
+};
+
+struct KnownTag
+{
+    QStringView tag;
+    Element element;
+};
+
+constexpr std::array<KnownTag, 13> knownTags = {{
+    {u"<CAN_Data_Item>", Element::Item},
+    {u"<id>", Element::Id},
+    {u"<start_byte>", Element::StartByte},
+    {u"<length>", Element::Length},
+    {u"<limit_low>", Element::LimitLow},
+    {u"<label>", Element::Label},
+    {u"<internal_units>", Element::InternalUnits},
+    {u"<multiplier>", Element::Multiplier},
+    {u"<divisor>", Element::Divisor},
+    {u"<offset>", Element::Offset},
+    {u"<little_endian>", Element::LittleEndian},
+    {u"<gauge_low>", Element::GaugeLow},
+    {u"<gauge_high>", Element::GaugeHigh},
+}};
+
+// The line's tag is the text before its first ">", spaces trimmed, plus the ">".
+// Comparing without the ">" spares building that text for every line.
+Element elementOf(QStringView beforeFirstBracket)
+{
+    const QStringView name = trimSpaces(beforeFirstBracket);
+    for (const KnownTag &known : knownTags) {
+        if (known.tag.chopped(1) == name)
+            return known.element;
+    }
+    return Element::Other;
+}
+
+// The nearest single-precision value; beyond the range of float that is an infinity,
+// which the Scale check then reports, instead of an undefined conversion.
+float toSingle(double value)
+{
+    constexpr double largest = std::numeric_limits<float>::max();
+    // Half a unit in the last place above the largest float still rounds down to it.
+    constexpr double roundsToLargest = largest + 0x1p103;
+    if (std::isfinite(value) && std::abs(value) > largest) {
+        const float limit = std::abs(value) < roundsToLargest ? std::numeric_limits<float>::max()
+                                                               : std::numeric_limits<float>::infinity();
+        return value < 0 ? -limit : limit;
+    }
+    return float(value);
+}
+
+using Cells = std::array<QString, Col::Count>;
+
+template<std::size_t... I>
+int appendCells(TableData &table, const Cells &cells, std::index_sequence<I...>)
+{
+    return table.appendRow({QStringView(cells[I])...});
+}
+
+// Builds the table line by line. The row being filled is kept as separate texts and
+// stored when the next signal starts, so appending to a cell never copies the row.
+class XmlTableBuilder
+{
+public:
+    explicit XmlTableBuilder(const TableData &current);
+
+    void readLine(QString line);
+    TableData finish();
+    // Rows whose Scale was left empty because the division gave no finite number.
+    const std::vector<int> &rowsWithoutScale() const { return m_rowsWithoutScale; }
+
+private:
+    void startItem();
+    void storeRow();
+    void write(Element element, const QString &value);
+    void divide(const QString &value);
+
+    const TableData &m_current;
+    TableData m_table;
+    Cells m_cells;
+    bool m_inHeading = true;
+    float m_multiplier = 0.0f;
+    std::vector<int> m_rowsWithoutScale;
+};
+
+XmlTableBuilder::XmlTableBuilder(const TableData &current)
+    : m_current(current)
+{
+    if (current.rows() > 0) {
+        for (int col = 0; col < Col::Count; ++col)
+            m_cells[std::size_t(col)] = current.text(0, col);
+    }
+}
+
+void XmlTableBuilder::readLine(QString line)
+{
+    const Element element = elementOf(NextField(line, u">"));
+    if (element == Element::Other)
+        return;
+    if (element == Element::Item) {
+        startItem();
+        return;
+    }
+    write(element, NextField(line, u"<"));
+}
+
+void XmlTableBuilder::startItem()
+{
+    storeRow();
+    m_inHeading = false;
+    for (QString &cell : m_cells)
+        cell.clear();
+    // Signal rows are numbered from 0: the heading row comes first.
+    m_cells[Col::Number] = QString::number(m_table.rows() - 1);
+}
+
+void XmlTableBuilder::storeRow()
+{
+    const int row = appendCells(m_table, m_cells, std::make_index_sequence<Col::Count>());
+    if (m_inHeading) {
+        if (m_current.rows() > 0) {
+            for (int col = 0; col < Col::Count; ++col)
+                m_table.setColour(row, col, m_current.colour(0, col));
+            m_table.setRowIcon(row, m_current.rowIcon(0));
+        }
+        return;
+    }
+    m_table.setRowIcon(row, true);
+    m_table.setColour(row, Col::Key, CellColour::KeyCell);
+}
+
+void XmlTableBuilder::write(Element element, const QString &value)
+{
+    switch (element) {
+    case Element::Id: m_cells[Col::CanId] = value; break;
+    case Element::StartByte: m_cells[Col::Position] = value; break;
+    case Element::Length: m_cells[Col::Bytes] = value; break;
+    case Element::LimitLow:
+        m_cells[Col::Signed] = readNumber(value) < 0 ? QStringLiteral("1") : QStringLiteral("0");
+        break;
+    case Element::Label:
+        m_cells[Col::Name] = value;
+        m_cells[Col::Description] = value;
+        break;
+    case Element::InternalUnits: m_cells[Col::Unit] = value; break;
+    case Element::Multiplier: m_multiplier = toSingle(readNumber(value)); break;
+    case Element::Divisor: divide(value); break;
+    case Element::Offset: m_cells[Col::Offset] = value; break;
+    case Element::LittleEndian:
+        m_cells[Col::LittleEndian] = value == u"true" ? QStringLiteral("LE") : QStringLiteral("BE");
+        break;
+    case Element::GaugeLow: m_cells[Col::MinMax] = value + QStringLiteral(" .. "); break;
+    case Element::GaugeHigh: m_cells[Col::MinMax] += value; break;
+    case Element::Item:
+    case Element::Other: break;
+    }
+}
+
+void XmlTableBuilder::divide(const QString &value)
+{
+    const double divisor = readNumber(value);
+    const double scale = double(m_multiplier) / divisor;
+    if (divisor != 0.0 && std::isfinite(scale)) {
+        m_cells[Col::Scale] = formatDouble(scale);
+    } else {
+        m_cells[Col::Scale].clear();
+        const int row = m_table.rows(); // where the row being filled will be stored
+        if (m_rowsWithoutScale.empty() || m_rowsWithoutScale.back() != row)
+            m_rowsWithoutScale.push_back(row);
+    }
+    m_cells[Col::Description] += QStringLiteral("  Mult/Div=") + formatSingle(m_multiplier)
+            + QStringLiteral(" / ") + value;
+}
+
+TableData XmlTableBuilder::finish()
+{
+    storeRow();
+    m_table.setFixedRows(m_table.rows() > 1 ? 1 : 0);
+    return std::move(m_table);
+}
+
+// How a row is named in a message: its number and its label.
+QString rowForMessage(const TableData &table, int row)
+{
+    if (row == 0)
+        return QStringLiteral("the heading row (before the first signal)");
+    const QStringView label = table.cell(row, Col::Name);
+    QString text = QLatin1Char('#') + table.text(row, Col::Number);
+    if (!label.isEmpty())
+        text += QLatin1Char(' ') + label.toString();
+    return text;
+}
+
+QString noScaleWarning(const TableData &table, const std::vector<int> &rows, const QString &fileName)
+{
+    constexpr std::size_t listed = 20;
+    const std::size_t count = rows.size();
+    QString text = count == 1
+            ? QStringLiteral("In %1 the Scale of 1 signal (multiplier / divisor) cannot be computed, "
+                             "because the divisor is 0 or a value is too large; its Scale cell has "
+                             "been left empty:")
+                      .arg(displayName(fileName))
+            : QStringLiteral("In %1 the Scale of %2 signals (multiplier / divisor) cannot be computed, "
+                             "because the divisor is 0 or a value is too large; their Scale cells have "
+                             "been left empty:")
+                      .arg(displayName(fileName))
+                      .arg(count);
+    for (std::size_t i = 0; i < count && i < listed; ++i)
+        text += QLatin1Char('\n') + rowForMessage(table, rows[i]);
+    if (count > listed)
+        text += QStringLiteral("\n... and %1 more.").arg(count - listed);
+    return text;
+}
+
+} // namespace
+
+ImportResult ReadXML(const QString &fileName, const TableData &current)
+{
+    QFile file(fileName);
+    ImportResult result;
+    if (!openForReading(file, result.error))
+        return result;
+    return ReadXML(file, fileName, current);
+}
+
+ImportResult ReadXML(QIODevice &device, const QString &fileName, const TableData &current)
+{
+    ImportResult result;
+    if (!device.isOpen() && !device.open(QIODevice::ReadOnly)) {
+        result.error = QStringLiteral("Cannot open %1: %2").arg(displayName(fileName), device.errorString());
+        return result;
+    }
+    XmlTableBuilder builder(current);
+    LineReader reader(device);
+    QString line;
+    while (reader.readLine(line))
+        builder.readLine(std::move(line));
+    if (!reader.error().isEmpty()) {
+        result.error = QStringLiteral("Cannot read %1: %2").arg(displayName(fileName), reader.error());
+        return result;
+    }
+    result.table = builder.finish();
+    if (!builder.rowsWithoutScale().empty())
+        result.warnings.append(noScaleWarning(result.table, builder.rowsWithoutScale(), fileName));
+    return result;
+}
