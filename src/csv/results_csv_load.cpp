@@ -1,0 +1,64 @@
+#include "results_csv_load.h"
+
+#include "keys/key_marking.h"
+#include "table/text_file.h"
+
+#include <QFile>
+#include <QIODevice>
+
+namespace {
+
+ImportResult failed(const QString &error)
+{
+    ImportResult result;
+    result.error = error;
+    return result;
+}
+
+// One line as a row of the table: the row's index, then the line's fields, with
+// ";" and tab alike as separators.
+void addLine(TableData &table, QString &line)
+{
+    if (table.rows() == 0)
+        line.remove(QStringLiteral("//"));
+    QString row = QString::number(table.rows());
+    row.reserve(row.size() + 1 + line.size());
+    row.append(u'\t');
+    row.append(line);
+    row.replace(u';', u'\t');
+    table.addItem(row);
+}
+
+} // namespace
+
+ImportResult LoadCSV(QIODevice &device, const QString &fileName)
+{
+    if (!device.isOpen() && !device.open(QIODevice::ReadOnly))
+        return failed(QStringLiteral("Cannot open %1: %2").arg(displayName(fileName), device.errorString()));
+    if (!device.isReadable())
+        return failed(QStringLiteral("Cannot read %1: it is not open for reading.").arg(displayName(fileName)));
+
+    ImportResult result;
+    TableData &table = result.table;
+    LineReader reader(device);
+    QString line;
+    while (reader.readLine(line))
+        addLine(table, line);
+    if (!reader.error().isEmpty())
+        return failed(QStringLiteral("Cannot read %1: %2").arg(displayName(fileName), reader.error()));
+
+    // Marking once over the finished table gives the same marks as marking each row
+    // while it comes in, without comparing every row with every other.
+    markAllKeys(table);
+    table.setFixedRows(table.rows() > 1 ? 1 : 0);
+    return result;
+}
+
+ImportResult LoadCSV(const QString &fileName)
+{
+    QFile file(fileName);
+    QString error;
+    if (!openForReading(file, error))
+        return failed(error);
+    return LoadCSV(file, fileName);
+}
