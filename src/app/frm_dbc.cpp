@@ -111,6 +111,9 @@ void frmDBC::buildGrid()
 
     connect(grd->selectionModel(), &QItemSelectionModel::currentChanged, this, &frmDBC::grd_RowColChange);
     connect(&m_table, &QAbstractItemModel::modelReset, this, &frmDBC::applyColumnWidths);
+    // An editor belongs to a cell of the table it was opened on; a rebuilt table
+    // starts without one, and nothing typed for the old table reaches the new one.
+    connect(&m_table, &QAbstractItemModel::modelAboutToBeReset, this, &frmDBC::hideEditors);
     connect(grd->horizontalScrollBar(), &QScrollBar::valueChanged, this, &frmDBC::placeEditors);
     connect(grd->verticalScrollBar(), &QScrollBar::valueChanged, this, &frmDBC::placeEditors);
     connect(grd->horizontalHeader(), &QHeaderView::sectionResized, this, &frmDBC::placeEditors);
@@ -208,7 +211,6 @@ void frmDBC::InitGrid()
 {
     if (AskSaveChanges())
         return;
-    hideEditors();
     m_table.reset();
     UpdateCaption();
 }
@@ -296,7 +298,6 @@ bool frmDBC::rebuild(ImportResult &result)
         return false;
     }
     cargando = true;
-    hideEditors();
     m_table.replace(std::move(result.table));
     const TableData &grid = m_table.grid();
     if (grid.rows() > grid.fixedRows())
@@ -336,14 +337,14 @@ void frmDBC::grd_RowColChange()
     const int col = SignalTable::gridCol(current);
     const QString text = m_table.grid().text(row, col);
     if (col == Col::Key) {
-        txtGrd->hide();
+        hideEditor(txtGrd);
         m_textRow = m_textCol = -1;
         selectKeyOf(text);
         m_keyRow = row;
         cmbKey->show();
         cmbKey->raise();
     } else {
-        cmbKey->hide();
+        hideEditor(cmbKey);
         m_keyRow = -1;
         txtGrd->setText(text);
         m_textRow = row;
@@ -393,7 +394,7 @@ void frmDBC::txtGrd_Validate()
     if (txtGrd->isHidden())
         return;
     writeBackEdit();
-    txtGrd->hide();
+    hideEditor(txtGrd);
     m_textRow = m_textCol = -1;
 }
 
@@ -402,15 +403,23 @@ void frmDBC::cmbKey_Click(int index)
     if (cargando || m_keyRow < 0 || index < 0)
         return;
     const int row = m_keyRow;
-    cmbKey->hide();
+    hideEditor(cmbKey);
     m_keyRow = -1;
     m_table.chooseKey(row, keyOfItem(cmbKey->itemText(index)));
-    grd->setFocus();
 }
 
 void frmDBC::hideEditors()
 {
-    txtGrd->hide();
-    cmbKey->hide();
+    hideEditor(txtGrd);
+    hideEditor(cmbKey);
     m_textRow = m_textCol = m_keyRow = -1;
+}
+
+void frmDBC::hideEditor(QWidget *editor)
+{
+    // Hiding the focused editor would pass the focus on as a Tab does, and the grid
+    // would move its current cell; the grid takes the focus back instead.
+    if (editor->hasFocus())
+        grd->setFocus();
+    editor->hide();
 }

@@ -87,6 +87,7 @@ private:
 
     void writeBackEdit();
     void hideEditors();
+    void hideEditor(QWidget *editor);
     void placeEditors();
     void selectKeyOf(const QString &cellText);
     void setCurrentCell(int row, int col);
