@@ -40,6 +40,7 @@ frmDBC::frmDBC(std::unique_ptr<Dialogs> dialogs, const QString &keyListFile, QWi
 {
     setObjectName(QStringLiteral("frmDBC"));
     setWindowIcon(windowIcon());
+    setAcceptDrops(true);
     m_table.setRowIconDecoration(QIcon(tickPixmap(32)));
     buildMenus();
     buildGrid();
