@@ -8,6 +8,7 @@
 #include "import/import_result.h"
 #include "keys/key_list.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -16,8 +17,10 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPainter>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QStyleOptionHeader>
 #include <QTableView>
 #include <QTimer>
 
@@ -108,6 +111,10 @@ void frmDBC::buildGrid()
     grd->horizontalHeader()->setHighlightSections(false);
     grd->horizontalHeader()->setMinimumSectionSize(1);
     grd->setGeometry(twipsToPixels(this, QRect(90, 150, 18735, 7575)));
+    // The corner above the "#" column shows the heading of column 0.
+    m_corner = grd->findChild<QAbstractButton *>();
+    if (m_corner)
+        m_corner->installEventFilter(this);
     applyColumnWidths();
 
     connect(grd->selectionModel(), &QItemSelectionModel::currentChanged, this, &frmDBC::grd_RowColChange);
@@ -127,6 +134,8 @@ void frmDBC::applyColumnWidths()
         grd->setColumnWidth(col - 1, px(SignalTable::colWidthTwips(col)));
     // Without signal rows the heading row is an ordinary row of the table.
     grd->horizontalHeader()->setVisible(m_table.grid().fixedRows() > 0);
+    if (m_corner)
+        m_corner->update();
 }
 
 void frmDBC::buildEditors()
@@ -169,7 +178,25 @@ bool frmDBC::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == centralWidget() && event->type() == QEvent::Resize)
         Form_Resize();
+    if (watched == m_corner && event->type() == QEvent::Paint) {
+        paintCorner();
+        return true;
+    }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void frmDBC::paintCorner()
+{
+    QStyleOptionHeader option;
+    option.initFrom(m_corner);
+    option.rect = m_corner->rect();
+    option.position = QStyleOptionHeader::OnlyOneSection;
+    option.textAlignment = Qt::AlignCenter;
+    const TableData &grid = m_table.grid();
+    if (grid.fixedRows() > 0)
+        option.text = grid.text(0, Col::Number);
+    QPainter painter(m_corner);
+    m_corner->style()->drawControl(QStyle::CE_Header, &option, &painter, m_corner);
 }
 
 std::optional<QRect> frmDBC::gridRectTwips(int w, int h)

@@ -9,6 +9,7 @@
 #include <optional>
 
 class Dialogs;
+class QAbstractButton;
 class QComboBox;
 class QLineEdit;
 class QTableView;
@@ -95,6 +96,7 @@ private:
     void setCurrentCell(int row, int col);
     void applyColumnWidths();
     int px(int twips) const;
+    void paintCorner();
 
     std::unique_ptr<Dialogs> m_dialogs;
     QString m_keyListFile;
@@ -104,6 +106,7 @@ private:
     QTableView *grd = nullptr;
     QLineEdit *txtGrd = nullptr;
     QComboBox *cmbKey = nullptr;
+    QAbstractButton *m_corner = nullptr;
     // The cells the editors were laid over, in grid coordinates.
     int m_textRow = -1;
     int m_textCol = -1;
