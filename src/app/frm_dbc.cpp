@@ -98,8 +98,11 @@ void frmDBC::buildGrid()
     grd = new QTableView(client);
     grd->setObjectName(QStringLiteral("grd"));
     const QString classicFont = QStringLiteral("MS Sans Serif");
-    if (QFontDatabase::hasFamily(classicFont))
-        grd->setFont(QFont(classicFont, 8));
+    if (QFontDatabase::hasFamily(classicFont)) {
+        QFont font(classicFont);
+        font.setPointSizeF(8.25);
+        grd->setFont(font);
+    }
     grd->setModel(&m_table);
     grd->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grd->setSelectionMode(QAbstractItemView::SingleSelection);
