@@ -11,6 +11,8 @@ class QIODevice;
 // bytes that code page leaves undefined map to the C1 controls of the same value,
 // so every byte value survives a read and a write unchanged.
 QString decodeCp1252(const char *bytes, qsizetype size);
+// The same into `text`, whose memory is reused when it is not shared.
+void decodeCp1252(const char *bytes, qsizetype size, QString &text);
 inline QString decodeCp1252(const QByteArray &bytes) { return decodeCp1252(bytes.constData(), bytes.size()); }
 // Characters outside the code page become "?".
 void appendCp1252(QByteArray &out, QStringView text);
@@ -32,7 +34,8 @@ public:
     explicit LineReader(QIODevice &device, qsizetype chunkSize = 256 * 1024);
 
     // The next line, without its line end. False at the end of the input or on a
-    // failure; error() tells the two apart.
+    // failure; error() tells the two apart. Reading into the same text again and
+    // again reuses its memory.
     bool readLine(QString &line);
     // 1-based number of the line read last.
     qint64 lineNumber() const { return m_lineNumber; }
@@ -42,11 +45,13 @@ public:
 private:
     bool fill();
     bool fail(const QString &reason);
+    const char *findLineEnd(const char *begin, const char *end);
 
     QIODevice &m_device;
     QByteArray m_buffer;
     QByteArray m_partial;
     qsizetype m_pos = 0;
+    qsizetype m_lineFeed = -1; // the next LF in m_buffer at or after m_pos, or its size
     qsizetype m_chunkSize;
     qint64 m_lineNumber = 0;
     bool m_skipLineFeed = false;
