@@ -6,17 +6,39 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
+
+namespace {
+
+qsizetype indexOfDelimiter(QStringView text, QStringView delimiter)
+{
+    if (delimiter.size() == 1)
+        return text.indexOf(delimiter.front()); // the fast search for one character
+    return delimiter.isEmpty() ? -1 : text.indexOf(delimiter);
+}
+
+} // namespace
 
 QString NextField(QString &text, QStringView delimiter)
 {
-    const qsizetype at = delimiter.isEmpty() ? -1 : text.indexOf(delimiter);
+    const qsizetype at = indexOfDelimiter(text, delimiter);
     if (at < 0) {
         QString whole;
         whole.swap(text);
         return whole;
     }
     QString field = text.left(at);
-    text.remove(0, at + delimiter.size());
+    text.remove(0, at + delimiter.size()); // moves the start of the text; copies nothing
+    return field;
+}
+
+QStringView NextField(QStringView &text, QStringView delimiter)
+{
+    const qsizetype at = indexOfDelimiter(text, delimiter);
+    if (at < 0)
+        return std::exchange(text, QStringView());
+    const QStringView field = text.first(at);
+    text = text.sliced(at + delimiter.size());
     return field;
 }
 

@@ -9,6 +9,9 @@
 // what followed the delimiter. Without a delimiter the whole text is returned and
 // `text` becomes empty. Nothing is trimmed.
 QString NextField(QString &text, QStringView delimiter);
+// The same on a view: the field and what is left are views of the same characters,
+// so nothing is copied. Parsers use it to take a line apart without a copy per field.
+QStringView NextField(QStringView &text, QStringView delimiter);
 
 // Removes leading and trailing space characters (U+0020 only; tabs stay).
 QStringView trimSpaces(QStringView text);
