@@ -1,6 +1,7 @@
 #include "table_data.h"
 
-#include <QStringTokenizer>
+#include <algorithm>
+#include <span>
 
 TableData TableData::standard()
 {
@@ -53,21 +54,24 @@ int TableData::appendCells(const Cells &cells)
     qsizetype total = 0;
     int col = 0;
     for (const QStringView cell : cells) {
-        if (col == Col::Count)
+        if (col++ == Col::Count)
             break;
         total += cell.size();
-        ++col;
     }
-    r.text.reserve(total);
+    // One allocation per row, filled in place; a row of empty cells needs none.
+    r.text.resize(total);
+    char16_t *const text = total > 0 ? reinterpret_cast<char16_t *>(r.text.data()) : nullptr;
+    quint32 end = 0;
     col = 0;
     for (const QStringView cell : cells) {
         if (col == Col::Count)
             break;
-        r.text.append(cell);
-        r.end[std::size_t(col++)] = quint32(r.text.size());
+        std::copy(cell.utf16(), cell.utf16() + cell.size(), text + end);
+        end += quint32(cell.size());
+        r.end[std::size_t(col++)] = end;
     }
     for (; col < Col::Count; ++col)
-        r.end[std::size_t(col)] = quint32(r.text.size());
+        r.end[std::size_t(col)] = end;
     m_rows.push_back(std::move(r));
     const int row = rows() - 1;
     indexKey(row, true);
@@ -81,7 +85,18 @@ int TableData::appendRow(std::initializer_list<QStringView> cells)
 
 int TableData::addItem(QStringView tabSeparated)
 {
-    return appendCells(QStringTokenizer(tabSeparated, u'\t'));
+    std::array<QStringView, Col::Count> cells;
+    std::size_t count = 0;
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype tab = tabSeparated.indexOf(u'\t', from);
+        const qsizetype to = tab < 0 ? tabSeparated.size() : tab;
+        cells[count++] = tabSeparated.sliced(from, to - from);
+        if (tab < 0 || count == cells.size())
+            break;
+        from = tab + 1;
+    }
+    return appendCells(std::span(cells.data(), count));
 }
 
 void TableData::indexKey(int row, bool add)
