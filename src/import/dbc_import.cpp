@@ -9,6 +9,7 @@
 #include <QList>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -29,9 +30,18 @@ double roundHalfEven(double value)
     return std::round(value);
 }
 
-QString hex32(double value)
+// Upper-case hexadecimal digits of the 32-bit pattern of `value`, no leading zeros.
+void appendHex32(QString &text, double value)
 {
-    return QString::number(quint32(qint32(value)), 16).toUpper();
+    quint32 bits = quint32(qint32(value));
+    std::array<char16_t, 8> digits;
+    std::size_t count = 0;
+    do {
+        digits[count++] = u"0123456789ABCDEF"[bits & 0xF];
+        bits >>= 4;
+    } while (bits != 0);
+    while (count > 0)
+        text.append(QChar(digits[--count]));
 }
 
 } // namespace
@@ -45,7 +55,12 @@ QString FormatCanId(double id)
     id = std::clamp(id, lowest, highest);
     const double high = std::floor(id / halfRange);
     const double low = roundHalfEven(id - high * halfRange);
-    return hex32(high) + u' ' + hex32(low);
+    QString text;
+    text.reserve(17);
+    appendHex32(text, high);
+    text.append(u' ');
+    appendHex32(text, low);
+    return text;
 }
 
 namespace {
