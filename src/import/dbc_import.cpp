@@ -73,7 +73,7 @@ enum class LineKind { Other, Message, Signal };
 LineKind lineKind(QStringView line)
 {
     const QStringView trimmed = trimSpaces(line);
-    const qsizetype space = trimmed.indexOf(u' ');
+    const qsizetype space = findChar(trimmed, u' ');
     const QStringView keyword = space < 0 ? trimmed : trimmed.left(space);
     if (keyword == u"BO_")
         return LineKind::Message;
@@ -139,7 +139,7 @@ struct Position
 Position splitPosition(QStringView token)
 {
     Position position;
-    position.complete = token.contains(u'@');
+    position.complete = containsChar(token, u'@');
     position.bits = NextField(token, u"@");
     const QChar order = token.isEmpty() ? QChar() : token.front();
     position.littleEndian = (order >= u'0' && order <= u'9') ? token.first(1) : QStringView(u"0");
@@ -156,7 +156,7 @@ QStringView withoutEnclosing(QStringView token, QChar open, QChar close, QString
         inner = inner.sliced(1);
     if (!inner.isEmpty() && inner.back() == close)
         inner.chop(1);
-    if (!inner.contains(open) && !inner.contains(close))
+    if (!containsChar(inner, open) && !containsChar(inner, close))
         return inner;
     storage = token.toString();
     storage.remove(open);
@@ -203,7 +203,7 @@ bool ParseSignalLine(QString &line, TableData &table, int &signalCount, double c
     NextField(rest, u" "); // the keyword
     const QStringView name = nextToken(rest);
     rest = dropLeadingSpaces(rest);
-    const bool hasColon = rest.contains(u':');
+    const bool hasColon = containsChar(rest, u':');
     // The multiplexer indicator keeps the spaces before the colon ("m2 ").
     const QStringView mode = NextField(rest, u":");
     const Position position = splitPosition(nextToken(rest));

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -13,11 +14,19 @@ namespace {
 qsizetype indexOfDelimiter(QStringView text, QStringView delimiter)
 {
     if (delimiter.size() == 1)
-        return text.indexOf(delimiter.front()); // the fast search for one character
+        return findChar(text, delimiter.front());
     return delimiter.isEmpty() ? -1 : text.indexOf(delimiter);
 }
 
 } // namespace
+
+qsizetype findChar(QStringView text, QChar c, qsizetype from)
+{
+    const char16_t *const begin = text.utf16();
+    const char16_t *const end = begin + text.size();
+    const char16_t *const at = std::find(begin + std::min(from, text.size()), end, c.unicode());
+    return at == end ? -1 : at - begin;
+}
 
 QString NextField(QString &text, QStringView delimiter)
 {
