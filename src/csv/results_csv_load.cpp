@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QIODevice>
 
+#include <array>
+#include <span>
+
 namespace {
 
 ImportResult failed(const QString &error)
@@ -15,18 +18,32 @@ ImportResult failed(const QString &error)
     return result;
 }
 
+bool isSeparator(QChar c)
+{
+    return c == u';' || c == u'\t';
+}
+
 // One line as a row of the table: the row's index, then the line's fields, with
 // ";" and tab alike as separators.
 void addLine(TableData &table, QString &line)
 {
     if (table.rows() == 0)
         line.remove(QStringLiteral("//"));
-    QString row = QString::number(table.rows());
-    row.reserve(row.size() + 1 + line.size());
-    row.append(u'\t');
-    row.append(line);
-    row.replace(u';', u'\t');
-    table.addItem(row);
+    const QString number = QString::number(table.rows());
+    std::array<QStringView, Col::Count> cells{number};
+    std::size_t count = 1;
+    const QStringView text(line);
+    qsizetype from = 0;
+    while (count < cells.size()) {
+        qsizetype to = from;
+        while (to < text.size() && !isSeparator(text[to]))
+            ++to;
+        cells[count++] = text.sliced(from, to - from);
+        if (to == text.size())
+            break;
+        from = to + 1;
+    }
+    table.appendRow(std::span<const QStringView>(cells.data(), count));
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 #include "table_data.h"
 
+#include "table/text_helpers.h"
+
 #include <algorithm>
-#include <span>
 
 TableData TableData::standard()
 {
@@ -83,20 +84,25 @@ int TableData::appendRow(std::initializer_list<QStringView> cells)
     return appendCells(cells);
 }
 
+int TableData::appendRow(std::span<const QStringView> cells)
+{
+    return appendCells(cells);
+}
+
 int TableData::addItem(QStringView tabSeparated)
 {
     std::array<QStringView, Col::Count> cells;
     std::size_t count = 0;
     qsizetype from = 0;
     for (;;) {
-        const qsizetype tab = tabSeparated.indexOf(u'\t', from);
+        const qsizetype tab = findChar(tabSeparated, u'\t', from);
         const qsizetype to = tab < 0 ? tabSeparated.size() : tab;
         cells[count++] = tabSeparated.sliced(from, to - from);
         if (tab < 0 || count == cells.size())
             break;
         from = tab + 1;
     }
-    return appendCells(std::span(cells.data(), count));
+    return appendRow(std::span<const QStringView>(cells.data(), count));
 }
 
 void TableData::indexKey(int row, bool add)
