@@ -34,15 +34,16 @@ void decodeCp1252(const char *bytes, qsizetype size, QString &text)
 {
     text.resize(size);
     char16_t *out = reinterpret_cast<char16_t *>(text.data());
-    // Widen every byte first, a loop the compiler vectorises, and look up the few
-    // bytes from 0x80 to 0x9F only in a text that holds one.
-    bool anyHigh = false;
+    // Widen every byte first, a loop the compiler vectorises (with a byte, not a
+    // bool, to collect the flag), and look up the few bytes from 0x80 to 0x9F only
+    // in a text that holds one.
+    unsigned char anyHigh = 0;
     for (qsizetype i = 0; i < size; ++i) {
         const auto b = static_cast<unsigned char>(bytes[i]);
         out[i] = b;
         anyHigh |= (b & 0xE0) == 0x80;
     }
-    if (!anyHigh)
+    if (anyHigh == 0)
         return;
     for (qsizetype i = 0; i < size; ++i) {
         if ((out[i] & 0xFFE0) == 0x80)
