@@ -3,6 +3,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -170,6 +171,29 @@ double readNumber(QStringView text)
     return n.negative ? -value : value;
 }
 
+namespace {
+
+// The text of QString::number(value, 'g', digits), which std::to_chars writes many
+// times faster. They differ only where the value lies exactly halfway between two
+// roundings: Qt rounds away from zero, to_chars to even. Such a tie shows as a 5 in
+// the digit after the last one kept, and those values are left to Qt.
+QString numberInGeneralFormat(double value, int digits)
+{
+    std::array<char, 64> buffer;
+    char *const begin = buffer.data();
+    char *const end = begin + buffer.size();
+    const auto [longer, longerError] = std::to_chars(begin, end, value, std::chars_format::scientific, digits);
+    const char *const exponent = std::find(begin, longer, 'e');
+    if (longerError != std::errc() || exponent == longer || exponent[-1] == '5')
+        return QString::number(value, 'g', digits);
+    const auto [written, error] = std::to_chars(begin, end, value, std::chars_format::general, digits);
+    if (error != std::errc())
+        return QString::number(value, 'g', digits);
+    return QString::fromLatin1(begin, written - begin);
+}
+
+} // namespace
+
 QString formatGeneral(double value, int significantDigits)
 {
     if (std::isnan(value))
@@ -178,7 +202,7 @@ QString formatGeneral(double value, int significantDigits)
         return value < 0 ? QStringLiteral("-Inf") : QStringLiteral("Inf");
     if (value == 0.0)
         return QStringLiteral("0"); // also for -0.0
-    QString text = QString::number(value, 'g', significantDigits);
+    QString text = numberInGeneralFormat(value, significantDigits);
     const qsizetype e = text.indexOf(u'e');
     if (e >= 0)
         text[e] = u'E';
