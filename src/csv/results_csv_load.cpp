@@ -25,21 +25,24 @@ bool isSeparator(QChar c)
 
 // One line as a row of the table: the row's index, then the line's fields, with
 // ";" and tab alike as separators.
-void addLine(TableData &table, QString &line)
+void addLine(TableData &table, QStringView line)
 {
-    if (table.rows() == 0)
-        line.remove(QStringLiteral("//"));
+    QString heading; // the first line loses every "//"
+    if (table.rows() == 0) {
+        heading = line.toString();
+        heading.remove(QStringLiteral("//"));
+        line = heading;
+    }
     const QString number = QString::number(table.rows());
     std::array<QStringView, Col::Count> cells{number};
     std::size_t count = 1;
-    const QStringView text(line);
     qsizetype from = 0;
     while (count < cells.size()) {
         qsizetype to = from;
-        while (to < text.size() && !isSeparator(text[to]))
+        while (to < line.size() && !isSeparator(line[to]))
             ++to;
-        cells[count++] = text.sliced(from, to - from);
-        if (to == text.size())
+        cells[count++] = line.sliced(from, to - from);
+        if (to == line.size())
             break;
         from = to + 1;
     }
@@ -58,7 +61,7 @@ ImportResult LoadCSV(QIODevice &device, const QString &fileName)
     ImportResult result;
     TableData &table = result.table;
     LineReader reader(device);
-    QString line;
+    QStringView line;
     while (reader.readLine(line))
         addLine(table, line);
     if (!reader.error().isEmpty())

@@ -280,7 +280,7 @@ ImportResult ReadXML(QIODevice &device, const QString &fileName, const TableData
     }
     XmlTableBuilder builder(current);
     LineReader reader(device);
-    QString line;
+    QStringView line;
     while (reader.readLine(line))
         builder.readLine(line);
     if (!reader.error().isEmpty()) {

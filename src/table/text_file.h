@@ -34,8 +34,9 @@ public:
     explicit LineReader(QIODevice &device, qsizetype chunkSize = 256 * 1024);
 
     // The next line, without its line end. False at the end of the input or on a
-    // failure; error() tells the two apart. Reading into the same text again and
-    // again reuses its memory.
+    // failure; error() tells the two apart. The view stays valid until the next call.
+    bool readLine(QStringView &line);
+    // The same as a text; reading into the same text again and again reuses its memory.
     bool readLine(QString &line);
     // 1-based number of the line read last.
     qint64 lineNumber() const { return m_lineNumber; }
@@ -48,8 +49,10 @@ private:
     const char *findLineEnd(const char *begin, const char *end);
 
     QIODevice &m_device;
-    QByteArray m_buffer;
-    QByteArray m_partial;
+    QByteArray m_buffer;       // the bytes of the current chunk
+    QString m_text;            // the same chunk decoded
+    QByteArray m_partial;      // the bytes of a line that spans chunks
+    QString m_partialText;     // the same line decoded
     qsizetype m_pos = 0;
     qsizetype m_lineFeed = -1; // the next LF in m_buffer at or after m_pos, or its size
     qsizetype m_chunkSize;
