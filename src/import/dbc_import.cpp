@@ -30,8 +30,9 @@ double roundHalfEven(double value)
     return std::round(value);
 }
 
-// Upper-case hexadecimal digits of the 32-bit pattern of `value`, no leading zeros.
-void appendHex32(QString &text, double value)
+// Writes the upper-case hexadecimal digits of the 32-bit pattern of `value`, without
+// leading zeros, and returns where they end.
+char16_t *writeHex32(char16_t *out, double value)
 {
     quint32 bits = quint32(qint32(value));
     std::array<char16_t, 8> digits;
@@ -40,8 +41,7 @@ void appendHex32(QString &text, double value)
         digits[count++] = u"0123456789ABCDEF"[bits & 0xF];
         bits >>= 4;
     } while (bits != 0);
-    while (count > 0)
-        text.append(QChar(digits[--count]));
+    return std::reverse_copy(digits.begin(), digits.begin() + count, out);
 }
 
 } // namespace
@@ -55,12 +55,11 @@ QString FormatCanId(double id)
     id = std::clamp(id, lowest, highest);
     const double high = std::floor(id / halfRange);
     const double low = roundHalfEven(id - high * halfRange);
-    QString text;
-    text.reserve(17);
-    appendHex32(text, high);
-    text.append(u' ');
-    appendHex32(text, low);
-    return text;
+    std::array<char16_t, 17> text;
+    char16_t *end = writeHex32(text.data(), high);
+    *end++ = u' ';
+    end = writeHex32(end, low);
+    return QStringView(text.data(), end).toString();
 }
 
 namespace {
@@ -98,12 +97,16 @@ QStringView nextToken(QStringView &line)
 }
 
 // Leaves `line` holding only `rest`, a view of its own characters, as a line is
-// left after its pieces have been cut off one by one.
+// left after its pieces have been cut off one by one. The rest moves to the front,
+// so the line's memory serves the next line read into it.
 void keepRest(QString &line, QStringView rest)
 {
-    const qsizetype start = rest.isEmpty() ? 0 : rest.data() - line.constData();
-    line.truncate(start + rest.size());
-    line.remove(0, start);
+    if (!rest.isEmpty()) {
+        const qsizetype start = rest.data() - line.constData();
+        QChar *const text = line.data(); // a shared line is copied first, at the same positions
+        std::copy(text + start, text + start + rest.size(), text);
+    }
+    line.truncate(rest.size());
 }
 
 std::optional<double> wholeIdentifier(QStringView text)
@@ -235,8 +238,10 @@ bool ParseSignalLine(QString &line, TableData &table, int &signalCount, double c
     });
     table.setColour(row, Col::Key, CellColour::KeyCell);
     ++signalCount;
-    keepRest(line, rest);
-    return hasColon && position.complete && factor.complete && isEnclosed(range, u'[', u']') && unitComplete;
+    const bool complete = hasColon && position.complete && factor.complete && isEnclosed(range, u'[', u']')
+            && unitComplete;
+    keepRest(line, rest); // the pieces are views of the line: this comes last
+    return complete;
 }
 
 namespace {
