@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QIODevice>
+#include <QLocale>
 
 #include <array>
 #include <cmath>
@@ -118,6 +119,7 @@ private:
     Cells m_cells;
     bool m_inHeading = true;
     float m_multiplier = 0.0f;
+    const QString m_decimalPoint = QLocale().decimalPoint(); // asked once, not per number
     std::vector<int> m_rowsWithoutScale;
 };
 
@@ -206,7 +208,7 @@ void XmlTableBuilder::divide(QStringView value)
     const double divisor = readNumber(value);
     const double scale = double(m_multiplier) / divisor;
     if (divisor != 0.0 && std::isfinite(scale)) {
-        m_cells[Col::Scale] = formatDouble(scale);
+        m_cells[Col::Scale] = formatDouble(scale, m_decimalPoint);
     } else {
         m_cells[Col::Scale].clear();
         const int row = m_table.rows(); // where the row being filled will be stored
@@ -215,7 +217,7 @@ void XmlTableBuilder::divide(QStringView value)
     }
     QString &description = m_cells[Col::Description];
     description += u"  Mult/Div=";
-    description += formatSingle(m_multiplier);
+    description += formatSingle(m_multiplier, m_decimalPoint);
     description += u" / ";
     description += value;
 }
