@@ -59,8 +59,10 @@ int TableData::appendCells(const Cells &cells)
             break;
         total += cell.size();
     }
-    // One allocation per row, filled in place; a row of empty cells needs none.
-    r.text.resize(total);
+    // One allocation of the exact size per row (resize() would leave room to grow),
+    // filled in place; a row of empty cells needs none.
+    if (total > 0)
+        r.text = QString(total, Qt::Uninitialized);
     char16_t *const text = total > 0 ? reinterpret_cast<char16_t *>(r.text.data()) : nullptr;
     quint32 end = 0;
     col = 0;
