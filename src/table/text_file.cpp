@@ -59,13 +59,18 @@ QString decodeCp1252(const char *bytes, qsizetype size)
     return text;
 }
 
+char *encodeCp1252(QStringView text, char *out)
+{
+    for (const QChar c : text)
+        *out++ = encodeChar(c.unicode());
+    return out;
+}
+
 void appendCp1252(QByteArray &out, QStringView text)
 {
     const qsizetype start = out.size();
     out.resize(start + text.size());
-    char *dest = out.data() + start;
-    for (const QChar c : text)
-        *dest++ = encodeChar(c.unicode());
+    encodeCp1252(text, out.data() + start);
 }
 
 QString displayName(const QString &fileName)

@@ -16,6 +16,8 @@ void decodeCp1252(const char *bytes, qsizetype size, QString &text);
 inline QString decodeCp1252(const QByteArray &bytes) { return decodeCp1252(bytes.constData(), bytes.size()); }
 // Characters outside the code page become "?".
 void appendCp1252(QByteArray &out, QStringView text);
+// The same into `out`, which has room for text.size() bytes; returns where they end.
+char *encodeCp1252(QStringView text, char *out);
 
 // Opens `fileName` for reading. On failure `error` says which file and why.
 bool openForReading(QFile &file, QString &error);
