@@ -25,7 +25,9 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <vector>

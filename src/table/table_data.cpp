@@ -55,9 +55,10 @@ int TableData::appendCells(const Cells &cells)
     qsizetype total = 0;
     int col = 0;
     for (const QStringView cell : cells) {
-        if (col++ == Col::Count)
+        if (col == Col::Count)
             break;
         total += cell.size();
+        ++col;
     }
     // One allocation of the exact size per row (resize() would leave room to grow),
     // filled in place; a row of empty cells needs none.

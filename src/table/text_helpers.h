@@ -37,7 +37,10 @@ inline QString formatSingle(float value) { return formatGeneral(double(value), 7
 // The same with the decimal separator given, for a reader that writes many numbers
 // and asks the locale once.
 QString formatGeneral(double value, int significantDigits, QStringView decimalPoint);
-inline QString formatDouble(double value, QStringView decimalPoint) { return formatGeneral(value, 15, decimalPoint); }
+inline QString formatDouble(double value, QStringView decimalPoint)
+{
+    return formatGeneral(value, 15, decimalPoint);
+}
 inline QString formatSingle(float value, QStringView decimalPoint)
 {
     return formatGeneral(double(value), 7, decimalPoint);
