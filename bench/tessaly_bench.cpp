@@ -222,17 +222,64 @@ void printTable(const std::vector<Line> &lines)
 
 // ---- The cases -----------------------------------------------------------------------
 
-void checkRows(const SignalTable &table, const char *what)
+// The floor of one input: reading its bytes and finding its line ends.
+struct Floor
 {
-    if (table.grid().rows() != benchSignals + 1)
-        fail(QStringLiteral("%1 gave %2 rows").arg(QLatin1String(what)).arg(table.grid().rows()));
+    double seconds = 0;
+    QString input; // the size and line count, as the table shows it
+};
+
+Floor timeFloor(const QString &fileName, const QString &name, int runs, std::vector<Line> &lines)
+{
+    qint64 lineEnds = 0;
+    Floor floor;
+    floor.seconds = medianSeconds(runs, [&] { lineEnds = countLineEnds(fileName); });
+    floor.input = fileSize(fileName, lineEnds);
+    lines.push_back(timed(name, floor.input, floor.seconds, floor.seconds, {}));
+    return floor;
 }
 
-void keep(SignalTable &table, ImportResult &result)
+// Times a command that reads a file into the table as the window does: the reader
+// builds a new table from the file and the table the window shows, which it then
+// replaces (freeing the table of the run before).
+template<typename Read>
+void timeRead(SignalTable &table, const QString &name, const Floor &floor, double target, int runs,
+              std::vector<Line> &lines, Read &&read)
 {
-    if (!result.ok())
-        fail(result.error);
-    table.replace(std::move(result.table));
+    const double s = medianSeconds(runs, [&] {
+        ImportResult result = read();
+        if (!result.ok())
+            fail(result.error);
+        table.replace(std::move(result.table));
+    });
+    if (table.grid().rows() != benchSignals + 1)
+        fail(QStringLiteral("%1 gave %2 rows").arg(name).arg(table.grid().rows()));
+    lines.push_back(timed(name, floor.input, s, floor.seconds, target));
+}
+
+// Saves the loaded table, against the floor of writing the loaded file's bytes the
+// same way (QSaveFile, which also syncs the file to disk).
+void timeSave(const SignalTable &table, const QString &loadedCsv, const QString &folder, int runs,
+              std::vector<Line> &lines)
+{
+    QFile loaded(loadedCsv);
+    if (!loaded.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("Cannot open %1").arg(loadedCsv));
+    const QByteArray bytes = loaded.readAll();
+    const QString saved = QDir(folder).filePath(QStringLiteral("saved.csv"));
+    const double floor = medianSeconds(runs, [&] { writeBytes(saved, bytes); });
+    lines.push_back(timed(QStringLiteral("floor: write CSV bytes (QSaveFile)"), megabytes(bytes.size()), floor, floor,
+                          {}));
+    const double s = medianSeconds(runs, [&] {
+        const QString error = writeResultsCsv(table.grid(), saved);
+        if (!error.isEmpty())
+            fail(error);
+    });
+    if (QFileInfo(saved).size() != bytes.size())
+        fail(QStringLiteral("The saved CSV differs in size from the loaded one"));
+    QFile::remove(saved);
+    lines.push_back(timed(QStringLiteral("CSV save (writeResultsCsv)"), megabytes(bytes.size()), s, floor,
+                          csvSaveTarget));
 }
 
 // A signal row whose key `count` rows hold, after row `after`.
@@ -264,64 +311,10 @@ Line timeKeyChoice(SignalTable &table, const KeyChoice &choice, int runs)
     return timed(choice.name, QStringLiteral("%1 rows").arg(benchSignals), s, std::nullopt, keyChoiceTarget);
 }
 
-std::vector<Line> runAll(const BenchInputs &inputs, const QString &folder, int runs)
+// Key choices that change the marks of a pair, of two rows with keys of their own
+// and of a large group.
+void timeKeyChoices(SignalTable &table, int runs, std::vector<Line> &lines)
 {
-    std::vector<Line> lines;
-
-    qint64 dbcLines = 0;
-    const double dbcFloor = medianSeconds(runs, [&] { dbcLines = countLineEnds(inputs.dbc); });
-    const QString dbcSize = fileSize(inputs.dbc, dbcLines);
-    lines.push_back(timed(QStringLiteral("floor: read DBC, find line ends"), dbcSize, dbcFloor, dbcFloor, {}));
-    SignalTable table;
-    const double dbc = medianSeconds(runs, [&] {
-        double messageId = 0;
-        ImportResult result = ReadDBC(inputs.dbc, table.grid(), messageId);
-        keep(table, result);
-    });
-    checkRows(table, "The DBC import");
-    lines.push_back(timed(QStringLiteral("DBC import (ReadDBC + replace)"), dbcSize, dbc, dbcFloor, dbcImportTarget));
-
-    qint64 xmlLines = 0;
-    const double xmlFloor = medianSeconds(runs, [&] { xmlLines = countLineEnds(inputs.xml); });
-    const QString xmlSize = fileSize(inputs.xml, xmlLines);
-    lines.push_back(timed(QStringLiteral("floor: read XML, find line ends"), xmlSize, xmlFloor, xmlFloor, {}));
-    const double xml = medianSeconds(runs, [&] {
-        ImportResult result = ReadXML(inputs.xml, table.grid());
-        keep(table, result);
-    });
-    checkRows(table, "The XML import");
-    lines.push_back(timed(QStringLiteral("XML import (ReadXML + replace)"), xmlSize, xml, xmlFloor, xmlImportTarget));
-
-    qint64 csvLines = 0;
-    const double csvFloor = medianSeconds(runs, [&] { csvLines = countLineEnds(inputs.csv); });
-    const QString csvSize = fileSize(inputs.csv, csvLines);
-    lines.push_back(timed(QStringLiteral("floor: read CSV, find line ends"), csvSize, csvFloor, csvFloor, {}));
-    const double load = medianSeconds(runs, [&] {
-        ImportResult result = LoadCSV(inputs.csv);
-        keep(table, result);
-    });
-    checkRows(table, "The CSV load");
-    lines.push_back(timed(QStringLiteral("CSV load (LoadCSV + replace)"), csvSize, load, csvFloor, csvLoadTarget));
-
-    const QString saved = QDir(folder).filePath(QStringLiteral("saved.csv"));
-    QFile csvFile(inputs.csv);
-    if (!csvFile.open(QIODevice::ReadOnly))
-        fail(QStringLiteral("Cannot open %1").arg(inputs.csv));
-    const QByteArray csvBytes = csvFile.readAll();
-    const double writeFloor = medianSeconds(runs, [&] { writeBytes(saved, csvBytes); });
-    lines.push_back(timed(QStringLiteral("floor: write CSV bytes (QSaveFile)"), megabytes(csvBytes.size()),
-                          writeFloor, writeFloor, {}));
-    const double save = medianSeconds(runs, [&] {
-        const QString error = writeResultsCsv(table.grid(), saved);
-        if (!error.isEmpty())
-            fail(error);
-    });
-    if (QFileInfo(saved).size() != csvBytes.size())
-        fail(QStringLiteral("The saved CSV differs in size from the loaded one"));
-    QFile::remove(saved);
-    lines.push_back(timed(QStringLiteral("CSV save (writeResultsCsv)"), megabytes(csvBytes.size()), save, writeFloor,
-                          csvSaveTarget));
-
     const TableData &grid = table.grid();
     const int pairRow = rowWithKeyCount(grid, 2);
     const int single = rowWithKeyCount(grid, 1);
@@ -338,13 +331,41 @@ std::vector<Line> runAll(const BenchInputs &inputs, const QString &folder, int r
     };
     for (const KeyChoice &choice : choices)
         lines.push_back(timeKeyChoice(table, choice, runs));
+}
 
-    const MemoryFigures memory = measureMemory(inputs.csv);
-    lines.push_back({QStringLiteral("peak RSS holding the loaded table (--memory)"),
-                     QStringLiteral("%1 rows (%2 MB before loading)").arg(benchSignals).arg(memory.beforeMb, 0, 'f', 1),
-                     QStringLiteral("%1 MB").arg(memory.peakMb, 0, 'f', 1), QStringLiteral("-"),
-                     QStringLiteral("%1 MB").arg(peakMemoryTargetMb, 0, 'f', 0),
-                     memory.peakMb <= peakMemoryTargetMb ? QStringLiteral("ok") : QStringLiteral("MISSED")});
+Line memoryLine(const QString &csv)
+{
+    const MemoryFigures memory = measureMemory(csv);
+    return {QStringLiteral("peak RSS holding the loaded table (--memory)"),
+            QStringLiteral("%1 rows (%2 MB before loading)").arg(benchSignals).arg(memory.beforeMb, 0, 'f', 1),
+            QStringLiteral("%1 MB").arg(memory.peakMb, 0, 'f', 1),
+            QStringLiteral("-"),
+            QStringLiteral("%1 MB").arg(peakMemoryTargetMb, 0, 'f', 0),
+            memory.peakMb <= peakMemoryTargetMb ? QStringLiteral("ok") : QStringLiteral("MISSED")};
+}
+
+std::vector<Line> runAll(const BenchInputs &inputs, const QString &folder, int runs)
+{
+    std::vector<Line> lines;
+    SignalTable table;
+
+    const Floor dbc = timeFloor(inputs.dbc, QStringLiteral("floor: read DBC, find line ends"), runs, lines);
+    timeRead(table, QStringLiteral("DBC import (ReadDBC + replace)"), dbc, dbcImportTarget, runs, lines, [&] {
+        double messageId = 0;
+        return ReadDBC(inputs.dbc, table.grid(), messageId);
+    });
+
+    const Floor xml = timeFloor(inputs.xml, QStringLiteral("floor: read XML, find line ends"), runs, lines);
+    timeRead(table, QStringLiteral("XML import (ReadXML + replace)"), xml, xmlImportTarget, runs, lines,
+             [&] { return ReadXML(inputs.xml, table.grid()); });
+
+    const Floor csv = timeFloor(inputs.csv, QStringLiteral("floor: read CSV, find line ends"), runs, lines);
+    timeRead(table, QStringLiteral("CSV load (LoadCSV + replace)"), csv, csvLoadTarget, runs, lines,
+             [&] { return LoadCSV(inputs.csv); });
+
+    timeSave(table, inputs.csv, folder, runs, lines);
+    timeKeyChoices(table, runs, lines);
+    lines.push_back(memoryLine(inputs.csv));
     return lines;
 }
 
