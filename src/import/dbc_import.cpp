@@ -109,6 +109,29 @@ void keepRest(QString &line, QStringView rest)
     line.truncate(rest.size());
 }
 
+bool isEnclosed(QStringView token, QChar open, QChar close)
+{
+    return token.size() >= 2 && token.front() == open && token.back() == close;
+}
+
+// The unit, a quoted text that may hold spaces ("deg C"): it runs to its closing
+// quote. Without a closing quote it is the next space-separated token.
+QStringView nextUnit(QStringView &line)
+{
+    const QStringView token = nextToken(line);
+    if (!token.startsWith(u'"') || isEnclosed(token, u'"', u'"'))
+        return token;
+    const qsizetype close = findChar(line, u'"');
+    if (close < 0)
+        return token;
+    // The token and the rest of the line are views of the same text.
+    const QStringView unit(token.data(), line.data() + close + 1);
+    line = line.sliced(close + 1);
+    if (line.startsWith(u' '))
+        line = line.sliced(1); // the space before the receivers, as after any token
+    return unit;
+}
+
 std::optional<double> wholeIdentifier(QStringView text)
 {
     constexpr quint64 largest = 4294967295u;
@@ -125,10 +148,6 @@ std::optional<double> wholeIdentifier(QStringView text)
     return double(value);
 }
 
-bool isEnclosed(QStringView token, QChar open, QChar close)
-{
-    return token.size() >= 2 && token.front() == open && token.back() == close;
-}
 
 // The position token "24|16@1+": start bit and length, byte order, sign.
 struct Position
@@ -213,7 +232,7 @@ bool ParseSignalLine(QString &line, TableData &table, int &signalCount, double c
     QString factorStorage;
     const Factor factor = splitFactor(nextToken(rest), factorStorage);
     const QStringView range = nextToken(rest);
-    const QStringView quotedUnit = nextToken(rest);
+    const QStringView quotedUnit = nextUnit(rest);
     const bool unitComplete = isEnclosed(quotedUnit, u'"', u'"');
     QString unitStorage;
     const QStringView unit = withoutEnclosing(quotedUnit, u'"', u'"', unitStorage);
