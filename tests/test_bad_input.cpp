@@ -16,8 +16,10 @@
 #include <QTest>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -136,6 +138,9 @@ private slots:
     void overlongLineIsRefused();
     void unreadablePathIsNamed_data();
     void unreadablePathIsNamed();
+
+    // Saving to something other than a file.
+    void saveToPipe();
 };
 
 void TestBadInput::emptyFile_data()
@@ -390,6 +395,34 @@ void TestBadInput::unreadablePathIsNamed()
     QVERIFY2(outcome.problem.contains(reason), qPrintable(outcome.problem));
     QCOMPARE(outcome.table.rows(), 0);
     QVERIFY(outcome.items.isEmpty());
+}
+
+void TestBadInput::saveToPipe()
+{
+#ifdef Q_OS_UNIX
+    const QTemporaryDir dir;
+    const QString path = dir.filePath("pipe.CSV");
+    QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    const TableData table = TableData::standard();
+
+    // Nothing reads: refused at once instead of waiting for a reader.
+    const QString error = writeResultsCsv(table, path);
+    QVERIFY2(error.contains(QDir::toNativeSeparators(path)), qPrintable(error));
+    QVERIFY2(error.contains("nothing reads"), qPrintable(error));
+
+    // A reader is there: the table goes through the pipe.
+    const int reader = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
+    QVERIFY(reader >= 0);
+    QCOMPARE(writeResultsCsv(table, path), QString());
+    QByteArray received(4096, '\0');
+    const ssize_t got = ::read(reader, received.data(), size_t(received.size()));
+    ::close(reader);
+    QVERIFY(got > 0);
+    received.truncate(got);
+    QCOMPARE(received, resultsCsvBytes(table));
+#else
+    QSKIP("pipes are Unix files");
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestBadInput)

@@ -222,6 +222,7 @@ void TestBadInputWindow::failedSaveKeepsTheWork_data()
         QTest::addRow("%s, a folder", command) << "folder" << command;
 #ifdef Q_OS_UNIX
         QTest::addRow("%s, full device", command) << "/dev/full" << command;
+        QTest::addRow("%s, a pipe nothing reads", command) << "pipe.CSV" << command;
 #endif
     }
 }
@@ -238,6 +239,10 @@ void TestBadInputWindow::failedSaveKeepsTheWork()
     QVERIFY(importUserWork(f));
     QVERIFY(QDir(f.dir.path()).mkdir("folder"));
     const QString path = QDir::isAbsolutePath(target) ? target : f.path(target);
+#ifdef Q_OS_UNIX
+    if (target == "pipe.CSV")
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+#endif
     const QByteArray before = snapshot(f.window.get());
 
     // New asks to save first; a save that fails must stop it.
