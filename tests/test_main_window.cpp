@@ -52,10 +52,8 @@ private slots:
     void saveFailureKeepsFileAndFlag();
     void newAsksOnlyWithUnsavedWork_data();
     void newAsksOnlyWithUnsavedWork();
-    void userEditMakesNewAsk();
-    void closeAsksAndCancelKeepsTheWindow();
-    void escapeClosesEvenFromTheTextEditor();
-    void exitClosesThroughTheCloseSequence();
+    void everyWayOfClosingAsks_data();
+    void everyWayOfClosingAsks();
     void gridFollowsTheWindowSize_data();
     void gridFollowsTheWindowSize();
     void resizedWindowMovesTheGrid();
@@ -198,55 +196,42 @@ void TestMainWindow::newAsksOnlyWithUnsavedWork()
         QVERIFY(readAll(f.path(saveTo)).contains("EngineSpeed"));
 }
 
-void TestMainWindow::userEditMakesNewAsk()
+void TestMainWindow::everyWayOfClosingAsks_data()
 {
-    WindowFixture f;
-    f.window->table().editText(1, Col::Name, "typed");
-    f.dialogs->answers = {Dialogs::Answer::Cancel};
-    menuAction(f.window.get(), "mnNew")->trigger();
-    QCOMPARE(f.dialogs->kinds(), QStringList{"ask"});
-    QCOMPARE(f.window->table().grid().text(1, Col::Name), "typed");
+    QTest::addColumn<QString>("way");
+    QTest::newRow("close box") << "close";
+    QTest::newRow("File > Exit") << "exit";
+    QTest::newRow("Escape in the grid") << "escape";
+    QTest::newRow("Escape in the text editor") << "escape in editor";
 }
 
-void TestMainWindow::closeAsksAndCancelKeepsTheWindow()
+void TestMainWindow::everyWayOfClosingAsks()
 {
-    WindowFixture f;
-    fakeImport(f.window.get(), "/d/car.dbc");
-    f.dialogs->answers = {Dialogs::Answer::Cancel, Dialogs::Answer::No};
-    QVERIFY(!f.window->close());
-    QVERIFY(f.window->isVisible());
-    QVERIFY(f.window->close());
-    QCOMPARE(f.dialogs->kinds(), (QStringList{"ask", "ask"}));
-}
-
-void TestMainWindow::escapeClosesEvenFromTheTextEditor()
-{
+    QFETCH(QString, way);
     WindowFixture f;
     fakeImport(f.window.get(), "/d/car.dbc");
     QTableView *grid = f.window->grid();
-    grid->setCurrentIndex(grid->model()->index(0, Col::Name - 1));
     QLineEdit *editor = f.window->textEditor();
-    QVERIFY(!editor->isHidden());
-    QTest::mouseClick(editor, Qt::LeftButton);
-    QTRY_VERIFY(editor->hasFocus());
-    f.dialogs->answers = {Dialogs::Answer::Cancel};
-    QTest::keyClick(editor, Qt::Key_Escape);
+    grid->setCurrentIndex(grid->model()->index(0, Col::Name - 1));
+    if (way == "escape in editor") {
+        QTest::mouseClick(editor, Qt::LeftButton);
+        QTRY_VERIFY(editor->hasFocus());
+    }
+    const auto closeOnce = [&] {
+        if (way == "close")
+            f.window->close();
+        else if (way == "exit")
+            menuAction(f.window.get(), "mnExit")->trigger();
+        else
+            QTest::keyClick(way == "escape" ? static_cast<QWidget *>(grid) : editor, Qt::Key_Escape);
+    };
+    f.dialogs->answers = {Dialogs::Answer::Cancel, Dialogs::Answer::No};
+    closeOnce();
     QCOMPARE(f.dialogs->kinds(), QStringList{"ask"});
     QVERIFY(f.window->isVisible());
-    f.window->table().setUnsavedChanges(false);
-    QTest::keyClick(grid, Qt::Key_Escape);
-    QVERIFY(!f.window->isVisible());
-}
-
-void TestMainWindow::exitClosesThroughTheCloseSequence()
-{
-    WindowFixture f;
-    fakeImport(f.window.get(), "/d/car.dbc");
-    f.dialogs->answers = {Dialogs::Answer::Cancel};
-    menuAction(f.window.get(), "mnExit")->trigger();
-    QVERIFY(f.window->isVisible());
-    f.dialogs->answers = {Dialogs::Answer::No};
-    menuAction(f.window.get(), "mnExit")->trigger();
+    QCOMPARE(f.window->table().grid().text(1, Col::Name), "EngineSpeed");
+    closeOnce();
+    QCOMPARE(f.dialogs->kinds(), (QStringList{"ask", "ask"}));
     QVERIFY(!f.window->isVisible());
 }
 

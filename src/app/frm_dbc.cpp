@@ -8,6 +8,7 @@
 #include "import/import_result.h"
 #include "keys/key_list.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -16,8 +17,10 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPainter>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QStyleOptionHeader>
 #include <QTableView>
 #include <QTimer>
 
@@ -40,6 +43,7 @@ frmDBC::frmDBC(std::unique_ptr<Dialogs> dialogs, const QString &keyListFile, QWi
 {
     setObjectName(QStringLiteral("frmDBC"));
     setWindowIcon(windowIcon());
+    setAcceptDrops(true);
     m_table.setRowIconDecoration(QIcon(tickPixmap(32)));
     buildMenus();
     buildGrid();
@@ -94,8 +98,11 @@ void frmDBC::buildGrid()
     grd = new QTableView(client);
     grd->setObjectName(QStringLiteral("grd"));
     const QString classicFont = QStringLiteral("MS Sans Serif");
-    if (QFontDatabase::hasFamily(classicFont))
-        grd->setFont(QFont(classicFont, 8));
+    if (QFontDatabase::hasFamily(classicFont)) {
+        QFont font(classicFont);
+        font.setPointSizeF(8.25);
+        grd->setFont(font);
+    }
     grd->setModel(&m_table);
     grd->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grd->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -107,10 +114,17 @@ void frmDBC::buildGrid()
     grd->horizontalHeader()->setHighlightSections(false);
     grd->horizontalHeader()->setMinimumSectionSize(1);
     grd->setGeometry(twipsToPixels(this, QRect(90, 150, 18735, 7575)));
+    // The corner above the "#" column shows the heading of column 0.
+    m_corner = grd->findChild<QAbstractButton *>();
+    if (m_corner)
+        m_corner->installEventFilter(this);
     applyColumnWidths();
 
     connect(grd->selectionModel(), &QItemSelectionModel::currentChanged, this, &frmDBC::grd_RowColChange);
     connect(&m_table, &QAbstractItemModel::modelReset, this, &frmDBC::applyColumnWidths);
+    // An editor belongs to a cell of the table it was opened on; a rebuilt table
+    // starts without one, and nothing typed for the old table reaches the new one.
+    connect(&m_table, &QAbstractItemModel::modelAboutToBeReset, this, &frmDBC::hideEditors);
     connect(grd->horizontalScrollBar(), &QScrollBar::valueChanged, this, &frmDBC::placeEditors);
     connect(grd->verticalScrollBar(), &QScrollBar::valueChanged, this, &frmDBC::placeEditors);
     connect(grd->horizontalHeader(), &QHeaderView::sectionResized, this, &frmDBC::placeEditors);
@@ -123,6 +137,8 @@ void frmDBC::applyColumnWidths()
         grd->setColumnWidth(col - 1, px(SignalTable::colWidthTwips(col)));
     // Without signal rows the heading row is an ordinary row of the table.
     grd->horizontalHeader()->setVisible(m_table.grid().fixedRows() > 0);
+    if (m_corner)
+        m_corner->update();
 }
 
 void frmDBC::buildEditors()
@@ -165,7 +181,25 @@ bool frmDBC::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == centralWidget() && event->type() == QEvent::Resize)
         Form_Resize();
+    if (watched == m_corner && event->type() == QEvent::Paint) {
+        paintCorner();
+        return true;
+    }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void frmDBC::paintCorner()
+{
+    QStyleOptionHeader option;
+    option.initFrom(m_corner);
+    option.rect = m_corner->rect();
+    option.position = QStyleOptionHeader::OnlyOneSection;
+    option.textAlignment = Qt::AlignCenter;
+    const TableData &grid = m_table.grid();
+    if (grid.fixedRows() > 0)
+        option.text = grid.text(0, Col::Number);
+    QPainter painter(m_corner);
+    m_corner->style()->drawControl(QStyle::CE_Header, &option, &painter, m_corner);
 }
 
 std::optional<QRect> frmDBC::gridRectTwips(int w, int h)
@@ -208,7 +242,6 @@ void frmDBC::InitGrid()
 {
     if (AskSaveChanges())
         return;
-    hideEditors();
     m_table.reset();
     UpdateCaption();
 }
@@ -296,7 +329,6 @@ bool frmDBC::rebuild(ImportResult &result)
         return false;
     }
     cargando = true;
-    hideEditors();
     m_table.replace(std::move(result.table));
     const TableData &grid = m_table.grid();
     if (grid.rows() > grid.fixedRows())
@@ -336,14 +368,14 @@ void frmDBC::grd_RowColChange()
     const int col = SignalTable::gridCol(current);
     const QString text = m_table.grid().text(row, col);
     if (col == Col::Key) {
-        txtGrd->hide();
+        hideEditor(txtGrd);
         m_textRow = m_textCol = -1;
         selectKeyOf(text);
         m_keyRow = row;
         cmbKey->show();
         cmbKey->raise();
     } else {
-        cmbKey->hide();
+        hideEditor(cmbKey);
         m_keyRow = -1;
         txtGrd->setText(text);
         m_textRow = row;
@@ -393,7 +425,7 @@ void frmDBC::txtGrd_Validate()
     if (txtGrd->isHidden())
         return;
     writeBackEdit();
-    txtGrd->hide();
+    hideEditor(txtGrd);
     m_textRow = m_textCol = -1;
 }
 
@@ -402,15 +434,23 @@ void frmDBC::cmbKey_Click(int index)
     if (cargando || m_keyRow < 0 || index < 0)
         return;
     const int row = m_keyRow;
-    cmbKey->hide();
+    hideEditor(cmbKey);
     m_keyRow = -1;
     m_table.chooseKey(row, keyOfItem(cmbKey->itemText(index)));
-    grd->setFocus();
 }
 
 void frmDBC::hideEditors()
 {
-    txtGrd->hide();
-    cmbKey->hide();
+    hideEditor(txtGrd);
+    hideEditor(cmbKey);
     m_textRow = m_textCol = m_keyRow = -1;
+}
+
+void frmDBC::hideEditor(QWidget *editor)
+{
+    // Hiding the focused editor would pass the focus on as a Tab does, and the grid
+    // would move its current cell; the grid takes the focus back instead.
+    if (editor->hasFocus())
+        grd->setFocus();
+    editor->hide();
 }

@@ -9,6 +9,7 @@
 #include <optional>
 
 class Dialogs;
+class QAbstractButton;
 class QComboBox;
 class QLineEdit;
 class QTableView;
@@ -55,6 +56,8 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -87,11 +90,13 @@ private:
 
     void writeBackEdit();
     void hideEditors();
+    void hideEditor(QWidget *editor);
     void placeEditors();
     void selectKeyOf(const QString &cellText);
     void setCurrentCell(int row, int col);
     void applyColumnWidths();
     int px(int twips) const;
+    void paintCorner();
 
     std::unique_ptr<Dialogs> m_dialogs;
     QString m_keyListFile;
@@ -101,6 +106,7 @@ private:
     QTableView *grd = nullptr;
     QLineEdit *txtGrd = nullptr;
     QComboBox *cmbKey = nullptr;
+    QAbstractButton *m_corner = nullptr;
     // The cells the editors were laid over, in grid coordinates.
     int m_textRow = -1;
     int m_textCol = -1;

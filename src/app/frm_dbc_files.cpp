@@ -3,9 +3,27 @@
 #include "app/dialogs.h"
 #include "csv/results_csv_load.h"
 #include "import/dbc_import.h"
+#include "import/signal_file.h"
 #include "import/xml_import.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+
 // The commands that replace the table with the contents of a file.
+
+namespace {
+
+// The one local file a drag carries, or nothing.
+QString droppedFile(const QMimeData *data)
+{
+    const QList<QUrl> urls = data ? data->urls() : QList<QUrl>();
+    if (urls.size() != 1 || !urls.constFirst().isLocalFile())
+        return {};
+    return urls.constFirst().toLocalFile();
+}
+
+} // namespace
 
 void frmDBC::mnImportDBC_Click()
 {
@@ -43,14 +61,20 @@ void frmDBC::mnLoadCSV_Click()
 
 void frmDBC::openFile(const QString &fileName)
 {
-    if (isDbcFileName(fileName))
+    switch (fileKindOf(fileName)) {
+    case FileKind::Dbc:
         ReadDBC(fileName);
-    else if (isXmlFileName(fileName))
+        break;
+    case FileKind::Xml:
         ReadXML(fileName);
-    else if (fileName.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
+        break;
+    case FileKind::ResultsCsv:
         LoadCSV(fileName);
-    else
+        break;
+    case FileKind::Unknown:
         m_dialogs->warn(applicationTitle(), QStringLiteral("Wrong File Format"));
+        break;
+    }
 }
 
 void frmDBC::ReadDBC(const QString &fileName)
@@ -83,4 +107,21 @@ void frmDBC::LoadCSV(const QString &fileName)
     ImportResult result = ::LoadCSV(fileName);
     if (rebuild(result))
         m_table.setUnsavedChanges(false);
+}
+
+void frmDBC::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void frmDBC::dropEvent(QDropEvent *event)
+{
+    const QString fileName = droppedFile(event->mimeData());
+    if (fileName.isEmpty())
+        return;
+    event->acceptProposedAction();
+    writeBackEdit();
+    if (!AskSaveChanges())
+        openFile(fileName);
 }

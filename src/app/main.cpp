@@ -1,18 +1,64 @@
+#include "app/command_line.h"
 #include "app/frm_dbc.h"
 #include "app/qt_dialogs.h"
 
 #include <QApplication>
+#include <QTextStream>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+void setNames()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("tessaly"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TESSALY_VERSION));
+}
+
+// Everything that needs no window: help, version, argument errors and --export.
+int runWithoutWindow(const CommandLine &line)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    switch (line.mode) {
+    case CommandLine::Mode::Help:
+    case CommandLine::Mode::Version:
+        out << line.text << '\n';
+        return 0;
+    case CommandLine::Mode::Error:
+        err << "tessaly: " << line.text << "\nTry 'tessaly --help' for more information.\n";
+        return 2;
+    case CommandLine::Mode::Export:
+        return exportResultsCsv(line.input, line.output, err);
+    case CommandLine::Mode::Window:
+        break;
+    }
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    CommandLine line;
+    {
+        // The arguments decide whether a display is needed at all.
+        QCoreApplication core(argc, argv);
+        setNames();
+        line = parseCommandLine(QCoreApplication::arguments());
+        if (line.mode != CommandLine::Mode::Window)
+            return runWithoutWindow(line);
+    }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tessaly"));
-    QApplication::setApplicationVersion(QStringLiteral(TESSALY_VERSION));
+    setNames();
     // The window owns its dialogs; they take the window as their parent.
     auto dialogs = std::make_unique<QtDialogs>();
     QtDialogs *qtDialogs = dialogs.get();
     frmDBC window(std::move(dialogs));
     qtDialogs->setParentWidget(&window);
     window.show();
+    if (!line.input.isEmpty())
+        QTimer::singleShot(0, &window, [&window, &line] { window.openFile(line.input); });
     return app.exec();
 }

@@ -37,15 +37,23 @@ QString csvDialogName(const QString &proposal)
 
 namespace {
 
+// One row as a line, written with one resize of `out`: "//" before the heading
+// row, the texts of columns 1 on, each followed by ";", and CR LF.
 void appendLine(QByteArray &out, const TableData &table, int row)
 {
-    if (row == 0)
-        out.append("//");
+    const QStringView prefix = row == 0 ? u"//" : u"";
+    qsizetype size = prefix.size() + 2;
+    for (int col = 1; col < TableData::cols(); ++col)
+        size += table.cell(row, col).size() + 1;
+    const qsizetype start = out.size();
+    out.resize(start + size);
+    char *dest = encodeCp1252(prefix, out.data() + start);
     for (int col = 1; col < TableData::cols(); ++col) {
-        appendCp1252(out, table.cell(row, col));
-        out.append(';');
+        dest = encodeCp1252(table.cell(row, col), dest);
+        *dest++ = ';';
     }
-    out.append("\r\n");
+    *dest++ = '\r';
+    *dest = '\n';
 }
 
 } // namespace

@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QIODevice>
 
+#include <array>
+#include <span>
+
 namespace {
 
 ImportResult failed(const QString &error)
@@ -15,18 +18,35 @@ ImportResult failed(const QString &error)
     return result;
 }
 
+bool isSeparator(QChar c)
+{
+    return c == u';' || c == u'\t';
+}
+
 // One line as a row of the table: the row's index, then the line's fields, with
 // ";" and tab alike as separators.
-void addLine(TableData &table, QString &line)
+void addLine(TableData &table, QStringView line)
 {
-    if (table.rows() == 0)
-        line.remove(QStringLiteral("//"));
-    QString row = QString::number(table.rows());
-    row.reserve(row.size() + 1 + line.size());
-    row.append(u'\t');
-    row.append(line);
-    row.replace(u';', u'\t');
-    table.addItem(row);
+    QString heading; // the first line loses every "//"
+    if (table.rows() == 0) {
+        heading = line.toString();
+        heading.remove(QStringLiteral("//"));
+        line = heading;
+    }
+    const QString number = QString::number(table.rows());
+    std::array<QStringView, Col::Count> cells{number};
+    std::size_t count = 1;
+    qsizetype from = 0;
+    while (count < cells.size()) {
+        qsizetype to = from;
+        while (to < line.size() && !isSeparator(line[to]))
+            ++to;
+        cells[count++] = line.sliced(from, to - from);
+        if (to == line.size())
+            break;
+        from = to + 1;
+    }
+    table.appendRow(std::span<const QStringView>(cells.data(), count));
 }
 
 } // namespace
@@ -41,7 +61,7 @@ ImportResult LoadCSV(QIODevice &device, const QString &fileName)
     ImportResult result;
     TableData &table = result.table;
     LineReader reader(device);
-    QString line;
+    QStringView line;
     while (reader.readLine(line))
         addLine(table, line);
     if (!reader.error().isEmpty())

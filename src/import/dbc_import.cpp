@@ -9,6 +9,7 @@
 #include <QList>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -29,9 +30,18 @@ double roundHalfEven(double value)
     return std::round(value);
 }
 
-QString hex32(double value)
+// Writes the upper-case hexadecimal digits of the 32-bit pattern of `value`, without
+// leading zeros, and returns where they end.
+char16_t *writeHex32(char16_t *out, double value)
 {
-    return QString::number(quint32(qint32(value)), 16).toUpper();
+    quint32 bits = quint32(qint32(value));
+    std::array<char16_t, 8> digits;
+    std::size_t count = 0;
+    do {
+        digits[count++] = u"0123456789ABCDEF"[bits & 0xF];
+        bits >>= 4;
+    } while (bits != 0);
+    return std::reverse_copy(digits.begin(), digits.begin() + count, out);
 }
 
 } // namespace
@@ -45,7 +55,11 @@ QString FormatCanId(double id)
     id = std::clamp(id, lowest, highest);
     const double high = std::floor(id / halfRange);
     const double low = roundHalfEven(id - high * halfRange);
-    return hex32(high) + u' ' + hex32(low);
+    std::array<char16_t, 17> text;
+    char16_t *end = writeHex32(text.data(), high);
+    *end++ = u' ';
+    end = writeHex32(end, low);
+    return QStringView(text.data(), end).toString();
 }
 
 namespace {
@@ -58,7 +72,7 @@ enum class LineKind { Other, Message, Signal };
 LineKind lineKind(QStringView line)
 {
     const QStringView trimmed = trimSpaces(line);
-    const qsizetype space = trimmed.indexOf(u' ');
+    const qsizetype space = findChar(trimmed, u' ');
     const QStringView keyword = space < 0 ? trimmed : trimmed.left(space);
     if (keyword == u"BO_")
         return LineKind::Message;
@@ -67,28 +81,55 @@ LineKind lineKind(QStringView line)
     return LineKind::Other;
 }
 
-void dropLeadingSpaces(QString &text)
+QStringView dropLeadingSpaces(QStringView text)
 {
     qsizetype count = 0;
     while (count < text.size() && text[count] == u' ')
         ++count;
-    text.remove(0, count);
-}
-
-void trimInPlace(QString &text)
-{
-    qsizetype end = text.size();
-    while (end > 0 && text[end - 1] == u' ')
-        --end;
-    text.truncate(end);
-    dropLeadingSpaces(text);
+    return text.sliced(count);
 }
 
 // The next space-separated token; any number of spaces may stand before it.
-QString nextToken(QString &line)
+QStringView nextToken(QStringView &line)
 {
-    dropLeadingSpaces(line);
+    line = dropLeadingSpaces(line);
     return NextField(line, u" ");
+}
+
+// Leaves `line` holding only `rest`, a view of its own characters, as a line is
+// left after its pieces have been cut off one by one. The rest moves to the front,
+// so the line's memory serves the next line read into it.
+void keepRest(QString &line, QStringView rest)
+{
+    if (!rest.isEmpty()) {
+        const qsizetype start = rest.data() - line.constData();
+        QChar *const text = line.data(); // a shared line is copied first, at the same positions
+        std::copy(text + start, text + start + rest.size(), text);
+    }
+    line.truncate(rest.size());
+}
+
+bool isEnclosed(QStringView token, QChar open, QChar close)
+{
+    return token.size() >= 2 && token.front() == open && token.back() == close;
+}
+
+// The unit, a quoted text that may hold spaces ("deg C"): it runs to its closing
+// quote. Without a closing quote it is the next space-separated token.
+QStringView nextUnit(QStringView &line)
+{
+    const QStringView token = nextToken(line);
+    if (!token.startsWith(u'"') || isEnclosed(token, u'"', u'"'))
+        return token;
+    const qsizetype close = findChar(line, u'"');
+    if (close < 0)
+        return token;
+    // The token and the rest of the line are views of the same text.
+    const QStringView unit(token.data(), line.data() + close + 1);
+    line = line.sliced(close + 1);
+    if (line.startsWith(u' '))
+        line = line.sliced(1); // the space before the receivers, as after any token
+    return unit;
 }
 
 std::optional<double> wholeIdentifier(QStringView text)
@@ -107,48 +148,60 @@ std::optional<double> wholeIdentifier(QStringView text)
     return double(value);
 }
 
-bool isEnclosed(QStringView token, QChar open, QChar close)
-{
-    return token.size() >= 2 && token.front() == open && token.back() == close;
-}
 
 // The position token "24|16@1+": start bit and length, byte order, sign.
 struct Position
 {
-    QString bits;
-    QString littleEndian;
+    QStringView bits;
+    QStringView littleEndian;
     bool isSigned = false;
     bool complete = false;
 };
 
-Position splitPosition(QString token)
+Position splitPosition(QStringView token)
 {
     Position position;
-    position.complete = token.contains(u'@');
+    position.complete = containsChar(token, u'@');
     position.bits = NextField(token, u"@");
     const QChar order = token.isEmpty() ? QChar() : token.front();
-    position.littleEndian = (order >= u'0' && order <= u'9') ? QString(order) : QStringLiteral("0");
+    position.littleEndian = (order >= u'0' && order <= u'9') ? token.first(1) : QStringView(u"0");
     position.isSigned = token.size() > 1 && token[1] == u'-';
     return position;
+}
+
+// `token` without any `open` or `close` character. In a well-formed line they stand
+// only at its ends, and the result is a view; otherwise it is built in `storage`.
+QStringView withoutEnclosing(QStringView token, QChar open, QChar close, QString &storage)
+{
+    QStringView inner = token;
+    if (!inner.isEmpty() && inner.front() == open)
+        inner = inner.sliced(1);
+    if (!inner.isEmpty() && inner.back() == close)
+        inner.chop(1);
+    if (!containsChar(inner, open) && !containsChar(inner, close))
+        return inner;
+    storage = token.toString();
+    storage.remove(open);
+    storage.remove(close);
+    return storage;
 }
 
 // The factor-and-offset token "(0.125,0)". Without a comma the offset stays empty;
 // with several, the offset is everything after the first.
 struct Factor
 {
-    QString scale;
-    QString offset;
+    QStringView scale;
+    QStringView offset;
     bool complete = false;
 };
 
-Factor splitFactor(QString token)
+Factor splitFactor(QStringView token, QString &storage)
 {
     Factor factor;
     factor.complete = isEnclosed(token, u'(', u')') && token.count(u',') == 1;
-    token.remove(u'(');
-    token.remove(u')');
-    factor.scale = NextField(token, u",");
-    factor.offset = std::move(token);
+    QStringView inner = withoutEnclosing(token, u'(', u')', storage);
+    factor.scale = NextField(inner, u",");
+    factor.offset = inner;
     return factor;
 }
 
@@ -156,29 +209,33 @@ Factor splitFactor(QString token)
 
 bool ParseMessageLine(QString &line, double &currentMessageId)
 {
-    trimInPlace(line);
-    NextField(line, u" "); // the keyword
-    const QString identifier = nextToken(line);
+    QStringView rest = trimSpaces(line);
+    NextField(rest, u" "); // the keyword
+    const QStringView identifier = nextToken(rest);
     const std::optional<double> whole = wholeIdentifier(identifier);
     currentMessageId = whole ? *whole : readNumber(identifier);
+    keepRest(line, rest);
     return whole.has_value();
 }
 
 bool ParseSignalLine(QString &line, TableData &table, int &signalCount, double currentMessageId)
 {
-    trimInPlace(line);
-    NextField(line, u" "); // the keyword
-    const QString name = nextToken(line);
-    dropLeadingSpaces(line);
-    const bool hasColon = line.contains(u':');
+    // The pieces are views of the line; the line changes only at the end.
+    QStringView rest = trimSpaces(line);
+    NextField(rest, u" "); // the keyword
+    const QStringView name = nextToken(rest);
+    rest = dropLeadingSpaces(rest);
+    const bool hasColon = containsChar(rest, u':');
     // The multiplexer indicator keeps the spaces before the colon ("m2 ").
-    const QString mode = NextField(line, u":");
-    const Position position = splitPosition(nextToken(line));
-    const Factor factor = splitFactor(nextToken(line));
-    const QString range = nextToken(line);
-    QString unit = nextToken(line);
-    const bool unitComplete = isEnclosed(unit, u'"', u'"');
-    unit.remove(u'"');
+    const QStringView mode = NextField(rest, u":");
+    const Position position = splitPosition(nextToken(rest));
+    QString factorStorage;
+    const Factor factor = splitFactor(nextToken(rest), factorStorage);
+    const QStringView range = nextToken(rest);
+    const QStringView quotedUnit = nextUnit(rest);
+    const bool unitComplete = isEnclosed(quotedUnit, u'"', u'"');
+    QString unitStorage;
+    const QStringView unit = withoutEnclosing(quotedUnit, u'"', u'"', unitStorage);
     // What is left of the line, the receivers, is the description as written.
 
     // Cells in column order, Col::Number to Col::MinMax.
@@ -192,7 +249,7 @@ bool ParseSignalLine(QString &line, TableData &table, int &signalCount, double c
             unit,
             factor.scale,
             factor.offset,
-            line,
+            rest,
             mode,
             QStringView(),
             position.littleEndian,
@@ -200,7 +257,10 @@ bool ParseSignalLine(QString &line, TableData &table, int &signalCount, double c
     });
     table.setColour(row, Col::Key, CellColour::KeyCell);
     ++signalCount;
-    return hasColon && position.complete && factor.complete && isEnclosed(range, u'[', u']') && unitComplete;
+    const bool complete = hasColon && position.complete && factor.complete && isEnclosed(range, u'[', u']')
+            && unitComplete;
+    keepRest(line, rest); // the pieces are views of the line: this comes last
+    return complete;
 }
 
 namespace {

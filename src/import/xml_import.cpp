@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QIODevice>
+#include <QLocale>
 
 #include <array>
 #include <cmath>
@@ -101,7 +102,7 @@ class XmlTableBuilder
 public:
     explicit XmlTableBuilder(const TableData &current);
 
-    void readLine(QString line);
+    void readLine(QStringView line);
     TableData finish();
     // Rows whose Scale was left empty because the division gave no finite number.
     const std::vector<int> &rowsWithoutScale() const { return m_rowsWithoutScale; }
@@ -109,14 +110,16 @@ public:
 private:
     void startItem();
     void storeRow();
-    void write(Element element, const QString &value);
-    void divide(const QString &value);
+    void write(Element element, QStringView value);
+    void setCell(int col, QStringView value);
+    void divide(QStringView value);
 
     const TableData &m_current;
     TableData m_table;
     Cells m_cells;
     bool m_inHeading = true;
     float m_multiplier = 0.0f;
+    const QString m_decimalPoint = QLocale().decimalPoint(); // asked once, not per number
     std::vector<int> m_rowsWithoutScale;
 };
 
@@ -129,7 +132,7 @@ XmlTableBuilder::XmlTableBuilder(const TableData &current)
     }
 }
 
-void XmlTableBuilder::readLine(QString line)
+void XmlTableBuilder::readLine(QStringView line)
 {
     const Element element = elementOf(NextField(line, u">"));
     if (element == Element::Other)
@@ -146,7 +149,7 @@ void XmlTableBuilder::startItem()
     storeRow();
     m_inHeading = false;
     for (QString &cell : m_cells)
-        cell.clear();
+        cell.truncate(0); // keeps the memory for the next signal's cells
     // Signal rows are numbered from 0: the heading row comes first.
     m_cells[Col::Number] = QString::number(m_table.rows() - 1);
 }
@@ -166,47 +169,57 @@ void XmlTableBuilder::storeRow()
     m_table.setColour(row, Col::Key, CellColour::KeyCell);
 }
 
-void XmlTableBuilder::write(Element element, const QString &value)
+void XmlTableBuilder::write(Element element, QStringView value)
 {
     switch (element) {
-    case Element::Id: m_cells[Col::CanId] = value; break;
-    case Element::StartByte: m_cells[Col::Position] = value; break;
-    case Element::Length: m_cells[Col::Bytes] = value; break;
-    case Element::LimitLow:
-        m_cells[Col::Signed] = readNumber(value) < 0 ? QStringLiteral("1") : QStringLiteral("0");
-        break;
+    case Element::Id: setCell(Col::CanId, value); break;
+    case Element::StartByte: setCell(Col::Position, value); break;
+    case Element::Length: setCell(Col::Bytes, value); break;
+    case Element::LimitLow: setCell(Col::Signed, readNumber(value) < 0 ? u"1" : u"0"); break;
     case Element::Label:
-        m_cells[Col::Name] = value;
-        m_cells[Col::Description] = value;
+        setCell(Col::Name, value);
+        setCell(Col::Description, value);
         break;
-    case Element::InternalUnits: m_cells[Col::Unit] = value; break;
+    case Element::InternalUnits: setCell(Col::Unit, value); break;
     case Element::Multiplier: m_multiplier = toSingle(readNumber(value)); break;
     case Element::Divisor: divide(value); break;
-    case Element::Offset: m_cells[Col::Offset] = value; break;
-    case Element::LittleEndian:
-        m_cells[Col::LittleEndian] = value == u"true" ? QStringLiteral("LE") : QStringLiteral("BE");
+    case Element::Offset: setCell(Col::Offset, value); break;
+    case Element::LittleEndian: setCell(Col::LittleEndian, value == u"true" ? u"LE" : u"BE"); break;
+    case Element::GaugeLow:
+        setCell(Col::MinMax, value);
+        m_cells[Col::MinMax] += u" .. ";
         break;
-    case Element::GaugeLow: m_cells[Col::MinMax] = value + QStringLiteral(" .. "); break;
     case Element::GaugeHigh: m_cells[Col::MinMax] += value; break;
     case Element::Item:
     case Element::Other: break;
     }
 }
 
-void XmlTableBuilder::divide(const QString &value)
+// Writing into the cell's own text reuses its memory from the signal before.
+void XmlTableBuilder::setCell(int col, QStringView value)
+{
+    QString &cell = m_cells[std::size_t(col)];
+    cell.truncate(0);
+    cell += value;
+}
+
+void XmlTableBuilder::divide(QStringView value)
 {
     const double divisor = readNumber(value);
     const double scale = double(m_multiplier) / divisor;
     if (divisor != 0.0 && std::isfinite(scale)) {
-        m_cells[Col::Scale] = formatDouble(scale);
+        m_cells[Col::Scale] = formatDouble(scale, m_decimalPoint);
     } else {
         m_cells[Col::Scale].clear();
         const int row = m_table.rows(); // where the row being filled will be stored
         if (m_rowsWithoutScale.empty() || m_rowsWithoutScale.back() != row)
             m_rowsWithoutScale.push_back(row);
     }
-    m_cells[Col::Description] += QStringLiteral("  Mult/Div=") + formatSingle(m_multiplier)
-            + QStringLiteral(" / ") + value;
+    QString &description = m_cells[Col::Description];
+    description += u"  Mult/Div=";
+    description += formatSingle(m_multiplier, m_decimalPoint);
+    description += u" / ";
+    description += value;
 }
 
 TableData XmlTableBuilder::finish()
@@ -269,9 +282,9 @@ ImportResult ReadXML(QIODevice &device, const QString &fileName, const TableData
     }
     XmlTableBuilder builder(current);
     LineReader reader(device);
-    QString line;
+    QStringView line;
     while (reader.readLine(line))
-        builder.readLine(std::move(line));
+        builder.readLine(line);
     if (!reader.error().isEmpty()) {
         result.error = QStringLiteral("Cannot read %1: %2").arg(displayName(fileName), reader.error());
         return result;

@@ -2,8 +2,13 @@
 
 void KeyIndex::add(const QString &key, int row)
 {
-    if (!key.isEmpty())
-        m_rows[key].append(row);
+    if (key.isEmpty())
+        return;
+    Holders &holders = m_rows[key];
+    if (holders.first < 0)
+        holders.first = row;
+    else
+        holders.others.append(row);
 }
 
 void KeyIndex::remove(const QString &key, int row)
@@ -13,13 +18,39 @@ void KeyIndex::remove(const QString &key, int row)
     const auto it = m_rows.find(key);
     if (it == m_rows.end())
         return;
-    it->removeOne(row);
-    if (it->isEmpty())
+    Holders &holders = *it;
+    if (holders.first != row)
+        holders.others.removeOne(row);
+    else if (holders.others.isEmpty())
         m_rows.erase(it);
+    else
+        holders.first = holders.others.takeLast();
+}
+
+QList<int> KeyIndex::rows(const QString &key) const
+{
+    const auto it = m_rows.constFind(key);
+    if (it == m_rows.constEnd())
+        return {};
+    QList<int> rows = it->others;
+    rows.append(it->first);
+    return rows;
 }
 
 qsizetype KeyIndex::count(const QString &key) const
 {
     const auto it = m_rows.constFind(key);
-    return it == m_rows.constEnd() ? 0 : it->size();
+    return it == m_rows.constEnd() ? 0 : 1 + it->others.size();
+}
+
+QList<int> KeyIndex::sharedRows() const
+{
+    QList<int> rows;
+    for (const Holders &holders : m_rows) {
+        if (!holders.others.isEmpty()) {
+            rows.append(holders.first);
+            rows.append(holders.others);
+        }
+    }
+    return rows;
 }

@@ -14,9 +14,18 @@ public:
     void clear() { m_rows.clear(); }
 
     // Rows that hold `key`, in no particular order; empty for an empty key.
-    QList<int> rows(const QString &key) const { return m_rows.value(key); }
+    QList<int> rows(const QString &key) const;
     qsizetype count(const QString &key) const;
+    // Every row whose key another row holds too, in no particular order.
+    QList<int> sharedRows() const;
 
 private:
-    QHash<QString, QList<int>> m_rows;
+    // The rows of one key. Most keys are held by one row, which needs no list.
+    struct Holders
+    {
+        int first = -1;
+        QList<int> others;
+    };
+
+    QHash<QString, Holders> m_rows;
 };

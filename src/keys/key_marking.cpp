@@ -20,10 +20,9 @@ QList<int> MarkDuplicateKeys(TableData &table, const QString &key)
 
 void markAllKeys(TableData &table)
 {
-    const KeyIndex &index = table.keyIndex();
-    for (int row = 1; row < table.rows(); ++row) {
-        const QStringView key = table.cell(row, Col::Key);
-        const bool shared = !key.isEmpty() && index.count(key.toString()) > 1;
-        table.setColour(row, Col::Key, shared ? CellColour::DuplicateKey : CellColour::KeyCell);
-    }
+    // Going through the shared keys of the index spares a look-up per row.
+    for (int row = 1; row < table.rows(); ++row)
+        table.setColour(row, Col::Key, CellColour::KeyCell);
+    for (const int row : table.keyIndex().sharedRows())
+        table.setColour(row, Col::Key, CellColour::DuplicateKey);
 }

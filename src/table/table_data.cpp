@@ -1,6 +1,8 @@
 #include "table_data.h"
 
-#include <QStringTokenizer>
+#include "table/text_helpers.h"
+
+#include <algorithm>
 
 TableData TableData::standard()
 {
@@ -58,16 +60,22 @@ int TableData::appendCells(const Cells &cells)
         total += cell.size();
         ++col;
     }
-    r.text.reserve(total);
+    // One allocation of the exact size per row (resize() would leave room to grow),
+    // filled in place; a row of empty cells needs none.
+    if (total > 0)
+        r.text = QString(total, Qt::Uninitialized);
+    char16_t *const text = total > 0 ? reinterpret_cast<char16_t *>(r.text.data()) : nullptr;
+    quint32 end = 0;
     col = 0;
     for (const QStringView cell : cells) {
         if (col == Col::Count)
             break;
-        r.text.append(cell);
-        r.end[std::size_t(col++)] = quint32(r.text.size());
+        std::copy(cell.utf16(), cell.utf16() + cell.size(), text + end);
+        end += quint32(cell.size());
+        r.end[std::size_t(col++)] = end;
     }
     for (; col < Col::Count; ++col)
-        r.end[std::size_t(col)] = quint32(r.text.size());
+        r.end[std::size_t(col)] = end;
     m_rows.push_back(std::move(r));
     const int row = rows() - 1;
     indexKey(row, true);
@@ -79,9 +87,25 @@ int TableData::appendRow(std::initializer_list<QStringView> cells)
     return appendCells(cells);
 }
 
+int TableData::appendRow(std::span<const QStringView> cells)
+{
+    return appendCells(cells);
+}
+
 int TableData::addItem(QStringView tabSeparated)
 {
-    return appendCells(QStringTokenizer(tabSeparated, u'\t'));
+    std::array<QStringView, Col::Count> cells;
+    std::size_t count = 0;
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype tab = findChar(tabSeparated, u'\t', from);
+        const qsizetype to = tab < 0 ? tabSeparated.size() : tab;
+        cells[count++] = tabSeparated.sliced(from, to - from);
+        if (tab < 0 || count == cells.size())
+            break;
+        from = tab + 1;
+    }
+    return appendRow(std::span<const QStringView>(cells.data(), count));
 }
 
 void TableData::indexKey(int row, bool add)

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <initializer_list>
+#include <span>
 #include <vector>
 
 // The contents of the signal table as a grid: row 0 is the heading row, column 0
@@ -40,6 +41,7 @@ public:
     // Appends a row whose cells are `cells` from column 0 on; missing cells stay
     // empty and cells beyond the last column are dropped. Returns the new row.
     int appendRow(std::initializer_list<QStringView> cells);
+    int appendRow(std::span<const QStringView> cells);
     // The same for one text whose cells are separated by tab characters.
     int addItem(QStringView tabSeparated);
 

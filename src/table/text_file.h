@@ -11,9 +11,13 @@ class QIODevice;
 // bytes that code page leaves undefined map to the C1 controls of the same value,
 // so every byte value survives a read and a write unchanged.
 QString decodeCp1252(const char *bytes, qsizetype size);
+// The same into `text`, whose memory is reused when it is not shared.
+void decodeCp1252(const char *bytes, qsizetype size, QString &text);
 inline QString decodeCp1252(const QByteArray &bytes) { return decodeCp1252(bytes.constData(), bytes.size()); }
 // Characters outside the code page become "?".
 void appendCp1252(QByteArray &out, QStringView text);
+// The same into `out`, which has room for text.size() bytes; returns where they end.
+char *encodeCp1252(QStringView text, char *out);
 
 // Opens `fileName` for reading. On failure `error` says which file and why.
 bool openForReading(QFile &file, QString &error);
@@ -32,7 +36,9 @@ public:
     explicit LineReader(QIODevice &device, qsizetype chunkSize = 256 * 1024);
 
     // The next line, without its line end. False at the end of the input or on a
-    // failure; error() tells the two apart.
+    // failure; error() tells the two apart. The view stays valid until the next call.
+    bool readLine(QStringView &line);
+    // The same as a text; reading into the same text again and again reuses its memory.
     bool readLine(QString &line);
     // 1-based number of the line read last.
     qint64 lineNumber() const { return m_lineNumber; }
@@ -42,11 +48,15 @@ public:
 private:
     bool fill();
     bool fail(const QString &reason);
+    const char *findLineEnd(const char *begin, const char *end);
 
     QIODevice &m_device;
-    QByteArray m_buffer;
-    QByteArray m_partial;
+    QByteArray m_buffer;       // the bytes of the current chunk
+    QString m_text;            // the same chunk decoded
+    QByteArray m_partial;      // the bytes of a line that spans chunks
+    QString m_partialText;     // the same line decoded
     qsizetype m_pos = 0;
+    qsizetype m_lineFeed = -1; // the next LF in m_buffer at or after m_pos, or its size
     qsizetype m_chunkSize;
     qint64 m_lineNumber = 0;
     bool m_skipLineFeed = false;

@@ -2,21 +2,54 @@
 
 #include <QLocale>
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
+
+namespace {
+
+qsizetype indexOfDelimiter(QStringView text, QStringView delimiter)
+{
+    if (delimiter.size() == 1)
+        return findChar(text, delimiter.front());
+    return delimiter.isEmpty() ? -1 : text.indexOf(delimiter);
+}
+
+} // namespace
+
+qsizetype findChar(QStringView text, QChar c, qsizetype from)
+{
+    const char16_t *const begin = text.utf16();
+    const char16_t *const end = begin + text.size();
+    const char16_t *const at = std::find(begin + std::min(from, text.size()), end, c.unicode());
+    return at == end ? -1 : at - begin;
+}
 
 QString NextField(QString &text, QStringView delimiter)
 {
-    const qsizetype at = delimiter.isEmpty() ? -1 : text.indexOf(delimiter);
+    const qsizetype at = indexOfDelimiter(text, delimiter);
     if (at < 0) {
         QString whole;
         whole.swap(text);
         return whole;
     }
     QString field = text.left(at);
-    text.remove(0, at + delimiter.size());
+    text.remove(0, at + delimiter.size()); // moves the start of the text; copies nothing
+    return field;
+}
+
+QStringView NextField(QStringView &text, QStringView delimiter)
+{
+    const qsizetype at = indexOfDelimiter(text, delimiter);
+    if (at < 0)
+        return std::exchange(text, QStringView());
+    const QStringView field = text.first(at);
+    text = text.sliced(at + delimiter.size());
     return field;
 }
 
@@ -139,7 +172,53 @@ double readNumber(QStringView text)
     return n.negative ? -value : value;
 }
 
+namespace {
+
+// Whether `value` can lie exactly halfway between two roundings to `digits`
+// significant digits. Its exact decimal expansion must then end in a 5 at digit
+// digits + 1: a whole number needs that many digits, and a fraction with k binary
+// places has more than 0.69 k significant decimal digits.
+bool mayBeTie(double value, int digits)
+{
+    int exponent = 0;
+    const double mantissa = std::frexp(std::abs(value), &exponent);
+    const auto bits = static_cast<quint64>(std::ldexp(mantissa, 53));
+    const int binaryPlaces = 53 - exponent - std::countr_zero(bits);
+    if (binaryPlaces <= 0)
+        return std::abs(value) >= std::pow(10.0, digits);
+    return binaryPlaces * 69 < (digits + 1) * 100;
+}
+
+// The text of QString::number(value, 'g', digits) for a finite value other than 0,
+// which std::to_chars writes many times faster. They differ only where the value
+// lies exactly halfway between two roundings: Qt rounds away from zero, to_chars to
+// even. Such a tie shows as a 5 in the digit after the last one kept, and those
+// values are left to Qt.
+QString numberInGeneralFormat(double value, int digits)
+{
+    std::array<char, 64> buffer;
+    char *const begin = buffer.data();
+    char *const end = begin + buffer.size();
+    if (mayBeTie(value, digits)) {
+        const auto [longer, error] = std::to_chars(begin, end, value, std::chars_format::scientific, digits);
+        const char *const exponent = std::find(begin, longer, 'e');
+        if (error != std::errc() || exponent == longer || exponent[-1] == '5')
+            return QString::number(value, 'g', digits);
+    }
+    const auto [written, error] = std::to_chars(begin, end, value, std::chars_format::general, digits);
+    if (error != std::errc())
+        return QString::number(value, 'g', digits);
+    return QString::fromLatin1(begin, written - begin);
+}
+
+} // namespace
+
 QString formatGeneral(double value, int significantDigits)
+{
+    return formatGeneral(value, significantDigits, QLocale().decimalPoint());
+}
+
+QString formatGeneral(double value, int significantDigits, QStringView decimalPoint)
 {
     if (std::isnan(value))
         return QStringLiteral("NaN");
@@ -147,13 +226,12 @@ QString formatGeneral(double value, int significantDigits)
         return value < 0 ? QStringLiteral("-Inf") : QStringLiteral("Inf");
     if (value == 0.0)
         return QStringLiteral("0"); // also for -0.0
-    QString text = QString::number(value, 'g', significantDigits);
+    QString text = numberInGeneralFormat(value, significantDigits);
     const qsizetype e = text.indexOf(u'e');
     if (e >= 0)
         text[e] = u'E';
-    const QString point = QLocale().decimalPoint();
-    if (point != QStringLiteral("."))
-        text.replace(u'.', point);
+    if (decimalPoint != u".")
+        text.replace(u'.', decimalPoint.toString());
     return text;
 }
 

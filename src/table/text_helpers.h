@@ -9,6 +9,15 @@
 // what followed the delimiter. Without a delimiter the whole text is returned and
 // `text` becomes empty. Nothing is trimmed.
 QString NextField(QString &text, QStringView delimiter);
+// The same on a view: the field and what is left are views of the same characters,
+// so nothing is copied. Parsers use it to take a line apart without a copy per field.
+QStringView NextField(QStringView &text, QStringView delimiter);
+
+// Where `c` first stands in `text` at or after `from`; -1 where it does not. For
+// the short pieces of a line a plain search is quicker than QStringView::indexOf,
+// whose general set-up costs more than the search itself.
+qsizetype findChar(QStringView text, QChar c, qsizetype from = 0);
+inline bool containsChar(QStringView text, QChar c) { return findChar(text, c) >= 0; }
 
 // Removes leading and trailing space characters (U+0020 only; tabs stay).
 QStringView trimSpaces(QStringView text);
@@ -25,6 +34,17 @@ double readNumber(QStringView text);
 QString formatGeneral(double value, int significantDigits);
 inline QString formatDouble(double value) { return formatGeneral(value, 15); }
 inline QString formatSingle(float value) { return formatGeneral(double(value), 7); }
+// The same with the decimal separator given, for a reader that writes many numbers
+// and asks the locale once.
+QString formatGeneral(double value, int significantDigits, QStringView decimalPoint);
+inline QString formatDouble(double value, QStringView decimalPoint)
+{
+    return formatGeneral(value, 15, decimalPoint);
+}
+inline QString formatSingle(float value, QStringView decimalPoint)
+{
+    return formatGeneral(double(value), 7, decimalPoint);
+}
 
 // True when `fileName` ends in `extension` (given with its dot), in any letter case.
 bool hasExtension(QStringView fileName, QStringView extension);

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// The benchmark's inputs, generated the same way on every run so that figures of
+// different runs compare.
+
+struct BenchInputs
+{
+    QString dbc; // 12,500 messages of 8 signals each, some extended, some multiplexed
+    QString xml; // a receiver configuration with one <CAN_Data_Item> per signal
+    QString csv; // a results CSV whose signal rows share 10% of their keys
+};
+
+inline constexpr int benchSignals = 100'000;
+
+// Writes the three files into `folder`. Returns an empty text on success, else why not.
+QString writeBenchInputs(const QString &folder, BenchInputs &inputs);
+// Only the results CSV, as `fileName`.
+QString writeBenchCsv(const QString &fileName);

@@ -1,0 +1,417 @@
+// Times the program's file commands and key choices on a table of 100,000 signals,
+// against the floor of each input (reading its bytes and finding its line ends),
+// and measures the peak memory of a process that holds such a table.
+//
+//   tessaly_bench [--runs N] [--keep DIR]   all cases; --keep writes the inputs to
+//                                           DIR and leaves them there
+//   tessaly_bench --memory [CSV]            only loads the results CSV (generated
+//                                           when not given) and prints VmHWM
+
+#include "bench_inputs.h"
+#include "bench_timer.h"
+
+#include "csv/results_csv.h"
+#include "csv/results_csv_load.h"
+#include "import/dbc_import.h"
+#include "import/xml_import.h"
+#include "table/signal_table.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+namespace {
+
+// Targets on the reference machine (2 cores).
+constexpr double dbcImportTarget = 0.25;
+constexpr double xmlImportTarget = 0.3;
+constexpr double csvLoadTarget = 0.3;
+constexpr double csvSaveTarget = 0.2;
+constexpr double keyChoiceTarget = 0.005;
+constexpr double peakMemoryTargetMb = 150.0;
+
+void print(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+}
+
+void fail(const QString &text)
+{
+    std::fputs((text + u'\n').toLocal8Bit().constData(), stderr);
+    std::exit(1);
+}
+
+// ---- Floors -------------------------------------------------------------------------
+
+// Reads the file in the chunks the program's line reader uses and counts line feeds,
+// decoding and keeping nothing.
+qint64 countLineEnds(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("Cannot open %1").arg(fileName));
+    std::vector<char> buffer(256 * 1024);
+    qint64 ends = 0;
+    qint64 got = 0;
+    while ((got = file.read(buffer.data(), qint64(buffer.size()))) > 0) {
+        const char *at = buffer.data();
+        const char *const end = at + got;
+        while ((at = static_cast<const char *>(std::memchr(at, '\n', std::size_t(end - at))))) {
+            ++ends;
+            ++at;
+        }
+    }
+    return ends;
+}
+
+void writeBytes(const QString &fileName, const QByteArray &bytes)
+{
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        fail(QStringLiteral("Cannot write %1").arg(fileName));
+}
+
+// ---- Peak memory --------------------------------------------------------------------
+
+// A field of /proc/self/status in kB, such as "VmHWM".
+qint64 statusKb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray prefix = QByteArray(field) + ':';
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').front().toLongLong();
+    }
+    return -1;
+}
+
+// The --memory mode: load the results CSV into the window's table and nothing else.
+int runMemory(QString csv)
+{
+    QTemporaryDir dir;
+    if (csv.isEmpty()) {
+        csv = dir.filePath(QStringLiteral("big.csv"));
+        const QString error = writeBenchCsv(csv);
+        if (!error.isEmpty())
+            fail(error);
+    }
+    const qint64 before = statusKb("VmHWM");
+    SignalTable table;
+    ImportResult result = LoadCSV(csv);
+    if (!result.ok())
+        fail(result.error);
+    table.replace(std::move(result.table));
+    print(QStringLiteral("rows: %1\nVmHWM before: %2 kB\nVmRSS: %3 kB\nVmHWM: %4 kB\n")
+                  .arg(table.grid().rows() - 1)
+                  .arg(before)
+                  .arg(statusKb("VmRSS"))
+                  .arg(statusKb("VmHWM")));
+    return 0;
+}
+
+struct MemoryFigures
+{
+    double peakMb = -1;
+    double beforeMb = -1;
+};
+
+// Runs the --memory mode in a process of its own, so the other cases do not raise
+// the peak.
+MemoryFigures measureMemory(const QString &csv)
+{
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--memory"), csv});
+    if (!child.waitForFinished(120'000) || child.exitCode() != 0)
+        fail(QStringLiteral("The --memory run failed: %1").arg(QString::fromLocal8Bit(child.readAllStandardError())));
+    MemoryFigures figures;
+    for (const QByteArray &line : child.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> parts = line.simplified().split(' ');
+        if (parts.size() < 3)
+            continue;
+        if (line.startsWith("VmHWM:"))
+            figures.peakMb = parts[1].toDouble() / 1024.0;
+        else if (line.startsWith("VmHWM before:"))
+            figures.beforeMb = parts[2].toDouble() / 1024.0;
+    }
+    return figures;
+}
+
+// ---- The table of results ------------------------------------------------------------
+
+struct Line
+{
+    QString name;
+    QString input;
+    QString result;
+    QString ratio;
+    QString target;
+    QString verdict;
+};
+
+QString seconds(double s)
+{
+    if (s < 0.001)
+        return QStringLiteral("%1 us").arg(s * 1e6, 0, 'f', 1);
+    if (s < 0.1)
+        return QStringLiteral("%1 ms").arg(s * 1e3, 0, 'f', 2);
+    return QStringLiteral("%1 s").arg(s, 0, 'f', 3);
+}
+
+QString megabytes(qint64 bytes)
+{
+    return QStringLiteral("%1 MB").arg(double(bytes) / 1e6, 0, 'f', 1);
+}
+
+QString fileSize(const QString &fileName, qint64 lines)
+{
+    return QStringLiteral("%1, %2 lines").arg(megabytes(QFileInfo(fileName).size())).arg(lines);
+}
+
+Line timed(const QString &name, const QString &input, double s, std::optional<double> floor,
+           std::optional<double> target)
+{
+    Line line{name, input, seconds(s), QStringLiteral("-"), QStringLiteral("-"), QString()};
+    if (floor)
+        line.ratio = QStringLiteral("%1x").arg(s / *floor, 0, 'f', 1);
+    if (target) {
+        line.target = seconds(*target);
+        line.verdict = s <= *target ? QStringLiteral("ok") : QStringLiteral("MISSED");
+    }
+    return line;
+}
+
+void printTable(const std::vector<Line> &lines)
+{
+    const Line heading{QStringLiteral("case"), QStringLiteral("input"), QStringLiteral("median"),
+                       QStringLiteral("x floor"), QStringLiteral("target"), QString()};
+    std::array<qsizetype, 5> width{};
+    auto widen = [&width](const Line &line) {
+        const std::array<const QString *, 5> cells = {&line.name, &line.input, &line.result, &line.ratio,
+                                                      &line.target};
+        for (std::size_t i = 0; i < cells.size(); ++i)
+            width[i] = std::max(width[i], cells[i]->size());
+    };
+    widen(heading);
+    for (const Line &line : lines)
+        widen(line);
+    auto row = [&width](const Line &line) {
+        return line.name.leftJustified(width[0]) + QStringLiteral("  ") + line.input.leftJustified(width[1])
+                + QStringLiteral("  ") + line.result.rightJustified(width[2]) + QStringLiteral("  ")
+                + line.ratio.rightJustified(width[3]) + QStringLiteral("  ") + line.target.rightJustified(width[4])
+                + QStringLiteral("  ") + line.verdict + u'\n';
+    };
+    print(row(heading));
+    for (const Line &line : lines)
+        print(row(line));
+}
+
+// ---- The cases -----------------------------------------------------------------------
+
+// The floor of one input: reading its bytes and finding its line ends.
+struct Floor
+{
+    double seconds = 0;
+    QString input; // the size and line count, as the table shows it
+};
+
+Floor timeFloor(const QString &fileName, const QString &name, int runs, std::vector<Line> &lines)
+{
+    qint64 lineEnds = 0;
+    Floor floor;
+    floor.seconds = medianSeconds(runs, [&] { lineEnds = countLineEnds(fileName); });
+    floor.input = fileSize(fileName, lineEnds);
+    lines.push_back(timed(name, floor.input, floor.seconds, floor.seconds, {}));
+    return floor;
+}
+
+// Times a command that reads a file into the table as the window does: the reader
+// builds a new table from the file and the table the window shows, which it then
+// replaces (freeing the table of the run before).
+template<typename Read>
+void timeRead(SignalTable &table, const QString &name, const Floor &floor, double target, int runs,
+              std::vector<Line> &lines, Read &&read)
+{
+    const double s = medianSeconds(runs, [&] {
+        ImportResult result = read();
+        if (!result.ok())
+            fail(result.error);
+        table.replace(std::move(result.table));
+    });
+    if (table.grid().rows() != benchSignals + 1)
+        fail(QStringLiteral("%1 gave %2 rows").arg(name).arg(table.grid().rows()));
+    lines.push_back(timed(name, floor.input, s, floor.seconds, target));
+}
+
+// Saves the loaded table, against the floor of writing the loaded file's bytes the
+// same way (QSaveFile, which also syncs the file to disk).
+void timeSave(const SignalTable &table, const QString &loadedCsv, const QString &folder, int runs,
+              std::vector<Line> &lines)
+{
+    QFile loaded(loadedCsv);
+    if (!loaded.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("Cannot open %1").arg(loadedCsv));
+    const QByteArray bytes = loaded.readAll();
+    const QString saved = QDir(folder).filePath(QStringLiteral("saved.csv"));
+    const double floor = medianSeconds(runs, [&] { writeBytes(saved, bytes); });
+    lines.push_back(timed(QStringLiteral("floor: write CSV bytes (QSaveFile)"), megabytes(bytes.size()), floor, floor,
+                          {}));
+    const double s = medianSeconds(runs, [&] {
+        const QString error = writeResultsCsv(table.grid(), saved);
+        if (!error.isEmpty())
+            fail(error);
+    });
+    if (QFileInfo(saved).size() != bytes.size())
+        fail(QStringLiteral("The saved CSV differs in size from the loaded one"));
+    QFile::remove(saved);
+    lines.push_back(timed(QStringLiteral("CSV save (writeResultsCsv)"), megabytes(bytes.size()), s, floor,
+                          csvSaveTarget));
+}
+
+// A signal row whose key `count` rows hold, after row `after`.
+int rowWithKeyCount(const TableData &grid, qsizetype count, int after = 0)
+{
+    for (int row = after + 1; row < grid.rows(); ++row) {
+        if (grid.keyIndex().count(grid.text(row, Col::Key)) == count)
+            return row;
+    }
+    fail(QStringLiteral("No row whose key %1 rows hold").arg(count));
+    return -1;
+}
+
+struct KeyChoice
+{
+    QString name;
+    int row;
+    QString key;
+};
+
+// Chooses a key on the loaded table, and after each timed run the row's old key
+// again, so every run starts from the loaded state.
+Line timeKeyChoice(SignalTable &table, const KeyChoice &choice, int runs)
+{
+    const QString oldKey = table.grid().text(choice.row, Col::Key);
+    const double s = medianSeconds(
+            runs, [] {}, [&] { table.chooseKey(choice.row, choice.key); },
+            [&] { table.chooseKey(choice.row, oldKey); });
+    return timed(choice.name, QStringLiteral("%1 rows").arg(benchSignals), s, std::nullopt, keyChoiceTarget);
+}
+
+// Key choices that change the marks of a pair, of two rows with keys of their own
+// and of a large group.
+void timeKeyChoices(SignalTable &table, int runs, std::vector<Line> &lines)
+{
+    const TableData &grid = table.grid();
+    const int pairRow = rowWithKeyCount(grid, 2);
+    const int single = rowWithKeyCount(grid, 1);
+    const int otherSingle = rowWithKeyCount(grid, 1, single);
+    const int groupRow = rowWithKeyCount(grid, 100);
+    const QString unused = QStringLiteral("ZZZZ");
+    if (grid.keyIndex().count(unused) != 0)
+        fail(QStringLiteral("The key ZZZZ is in use"));
+    const std::vector<KeyChoice> choices = {
+            {QStringLiteral("key choice: leave a pair (2 cells turn yellow)"), pairRow, unused},
+            {QStringLiteral("key choice: share a key (2 cells turn red)"), single, grid.text(otherSingle, Col::Key)},
+            {QStringLiteral("key choice: join the group of 100"), single, grid.text(groupRow, Col::Key)},
+            {QStringLiteral("key choice: leave the group of 100"), groupRow, unused},
+    };
+    for (const KeyChoice &choice : choices)
+        lines.push_back(timeKeyChoice(table, choice, runs));
+}
+
+Line memoryLine(const QString &csv)
+{
+    const MemoryFigures memory = measureMemory(csv);
+    return {QStringLiteral("peak RSS holding the loaded table (--memory)"),
+            QStringLiteral("%1 rows (%2 MB before loading)").arg(benchSignals).arg(memory.beforeMb, 0, 'f', 1),
+            QStringLiteral("%1 MB").arg(memory.peakMb, 0, 'f', 1),
+            QStringLiteral("-"),
+            QStringLiteral("%1 MB").arg(peakMemoryTargetMb, 0, 'f', 0),
+            memory.peakMb <= peakMemoryTargetMb ? QStringLiteral("ok") : QStringLiteral("MISSED")};
+}
+
+std::vector<Line> runAll(const BenchInputs &inputs, const QString &folder, int runs)
+{
+    std::vector<Line> lines;
+    SignalTable table;
+
+    const Floor dbc = timeFloor(inputs.dbc, QStringLiteral("floor: read DBC, find line ends"), runs, lines);
+    timeRead(table, QStringLiteral("DBC import (ReadDBC + replace)"), dbc, dbcImportTarget, runs, lines, [&] {
+        double messageId = 0;
+        return ReadDBC(inputs.dbc, table.grid(), messageId);
+    });
+
+    const Floor xml = timeFloor(inputs.xml, QStringLiteral("floor: read XML, find line ends"), runs, lines);
+    timeRead(table, QStringLiteral("XML import (ReadXML + replace)"), xml, xmlImportTarget, runs, lines,
+             [&] { return ReadXML(inputs.xml, table.grid()); });
+
+    const Floor csv = timeFloor(inputs.csv, QStringLiteral("floor: read CSV, find line ends"), runs, lines);
+    timeRead(table, QStringLiteral("CSV load (LoadCSV + replace)"), csv, csvLoadTarget, runs, lines,
+             [&] { return LoadCSV(inputs.csv); });
+
+    timeSave(table, inputs.csv, folder, runs, lines);
+    timeKeyChoices(table, runs, lines);
+    lines.push_back(memoryLine(inputs.csv));
+    return lines;
+}
+
+void usage()
+{
+    print(QStringLiteral("Usage: tessaly_bench [--runs N] [--keep DIR]\n"
+                         "       tessaly_bench --memory [CSV]\n"));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    if (!args.isEmpty() && args.front() == u"--memory")
+        return runMemory(args.size() > 1 ? args[1] : QString());
+
+    int runs = 7;
+    QString keepFolder;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == u"--runs" && i + 1 < args.size()) {
+            runs = std::max(1, args[++i].toInt());
+        } else if (args[i] == u"--keep" && i + 1 < args.size()) {
+            keepFolder = args[++i];
+        } else {
+            usage();
+            return args[i] == u"--help" ? 0 : 2;
+        }
+    }
+
+    QTemporaryDir temporary;
+    const QString folder = keepFolder.isEmpty() ? temporary.path() : keepFolder;
+    if (!QDir().mkpath(folder))
+        fail(QStringLiteral("Cannot create %1").arg(folder));
+    BenchInputs inputs;
+    print(QStringLiteral("Writing the inputs to %1 ...\n").arg(QDir::toNativeSeparators(folder)));
+    const QString error = writeBenchInputs(folder, inputs);
+    if (!error.isEmpty())
+        fail(error);
+
+    print(QStringLiteral("Qt %1, %2 signals, median of %3 runs after one warm-up run, %4 CPUs\n\n")
+                  .arg(QString::fromLatin1(qVersion()))
+                  .arg(benchSignals)
+                  .arg(runs)
+                  .arg(QThread::idealThreadCount()));
+    printTable(runAll(inputs, folder, runs));
+    return 0;
+}

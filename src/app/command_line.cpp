@@ -1,0 +1,83 @@
+#include "command_line.h"
+
+#include "csv/results_csv.h"
+#include "import/signal_file.h"
+#include "table/text_file.h"
+
+#include <QCommandLineParser>
+#include <QTextStream>
+
+CommandLine parseCommandLine(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+            "Prepares the CAN channel list of a data-acquisition application: imports a DBC file or a\n"
+            "receiver configuration (.xml, .PlexCanRXConfig), or loads a results CSV, and saves the\n"
+            "table as a results CSV."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption exportTo(
+            QStringLiteral("export"),
+            QStringLiteral("Convert FILE into the results CSV <out.csv> without opening a window."),
+            QStringLiteral("out.csv"));
+    parser.addOption(exportTo);
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("A .dbc, .xml, .PlexCanRXConfig or .csv file to open."),
+                                 QStringLiteral("[FILE]"));
+
+    CommandLine line;
+    const auto fail = [&](const QString &reason) {
+        line.mode = CommandLine::Mode::Error;
+        line.text = reason;
+        return line;
+    };
+    if (!parser.parse(arguments))
+        return fail(parser.errorText());
+    if (parser.isSet(help)) {
+        line.mode = CommandLine::Mode::Help;
+        line.text = parser.helpText();
+        return line;
+    }
+    if (parser.isSet(version)) {
+        line.mode = CommandLine::Mode::Version;
+        line.text = QStringLiteral("Tessaly %1").arg(QStringLiteral(TESSALY_VERSION));
+        return line;
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1)
+        return fail(QStringLiteral("Only one FILE can be opened."));
+    line.input = files.value(0);
+    if (parser.isSet(exportTo)) {
+        line.mode = CommandLine::Mode::Export;
+        line.output = parser.value(exportTo);
+        if (line.input.isEmpty())
+            return fail(QStringLiteral("--export needs the FILE to convert."));
+        if (line.output.isEmpty())
+            return fail(QStringLiteral("--export needs the name of the CSV file to write."));
+    }
+    return line;
+}
+
+int exportResultsCsv(const QString &input, const QString &output, QTextStream &err)
+{
+    const FileKind kind = fileKindOf(input);
+    if (kind == FileKind::Unknown) {
+        err << "tessaly: " << displayName(input) << ": Wrong File Format\n";
+        return 1;
+    }
+    // The same start as a new window: a reset table and no DBC message read yet.
+    double messageId = 0;
+    const ImportResult result = readSignalFile(kind, input, TableData::standard(), messageId);
+    if (!result.ok()) {
+        err << "tessaly: " << result.error << '\n';
+        return 1;
+    }
+    for (const QString &warning : result.warnings)
+        err << "tessaly: warning: " << warning << '\n';
+    const QString error = writeResultsCsv(result.table, output);
+    if (!error.isEmpty()) {
+        err << "tessaly: " << error << '\n';
+        return 1;
+    }
+    return 0;
+}

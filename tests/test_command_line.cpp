@@ -1,0 +1,241 @@
+#include "window_fixture.h"
+
+#include "app/command_line.h"
+
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QProcess>
+#include <QUrl>
+
+namespace {
+
+QString fixture(const QString &name)
+{
+    return QDir(QStringLiteral(TESSALY_TEST_DATA)).filePath(name);
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+struct Run
+{
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs the program as a script would, with nothing in its environment but PATH:
+// no display, no platform setting.
+Run runTessaly(const QStringList &arguments)
+{
+    QProcess process;
+    QProcessEnvironment environment;
+    environment.insert("PATH", qEnvironmentVariable("PATH"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(TESSALY_EXECUTABLE), arguments);
+    Run run;
+    if (!process.waitForFinished(60000))
+        return run;
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+// What the window saves after opening `input` at start-up.
+QByteArray savedByWindow(const QString &input, const QString &out)
+{
+    WindowFixture f;
+    f.window->openFile(input);
+    f.dialogs->files = {out};
+    f.window->findChild<QAction *>("mnSaveCSV")->trigger();
+    return readAll(out);
+}
+
+void sendDrop(QWidget *target, const QList<QUrl> &urls, bool *accepted)
+{
+    QMimeData data;
+    data.setUrls(urls);
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    *accepted = enter.isAccepted();
+    if (!*accepted)
+        return;
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+}
+
+} // namespace
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parse_data();
+    void parse();
+    void exportGivesTheBytesTheWindowSaves_data();
+    void exportGivesTheBytesTheWindowSaves();
+    void exportReportsFailures_data();
+    void exportReportsFailures();
+    void exportPassesWarningsOn();
+    void helpAndVersionNeedNoDisplay();
+    void openFileActsByExtension();
+    void droppedFileOpensAfterTheSaveQuestion();
+};
+
+void TestCommandLine::parse_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("output");
+    using M = CommandLine::Mode;
+    QTest::newRow("nothing") << QStringList{"tessaly"} << int(M::Window) << "" << "";
+    QTest::newRow("file") << QStringList{"tessaly", "a.dbc"} << int(M::Window) << "a.dbc" << "";
+    QTest::newRow("export") << QStringList{"tessaly", "--export", "o.csv", "a.dbc"} << int(M::Export) << "a.dbc" << "o.csv";
+    QTest::newRow("export after file") << QStringList{"tessaly", "a.xml", "--export=o.csv"} << int(M::Export) << "a.xml" << "o.csv";
+    QTest::newRow("export without file") << QStringList{"tessaly", "--export", "o.csv"} << int(M::Error) << "" << "o.csv";
+    QTest::newRow("export without value") << QStringList{"tessaly", "--export"} << int(M::Error) << "" << "";
+    QTest::newRow("two files") << QStringList{"tessaly", "a.dbc", "b.dbc"} << int(M::Error) << "" << "";
+    QTest::newRow("unknown option") << QStringList{"tessaly", "--bogus"} << int(M::Error) << "" << "";
+    QTest::newRow("help") << QStringList{"tessaly", "--help"} << int(M::Help) << "" << "";
+    QTest::newRow("version") << QStringList{"tessaly", "--version"} << int(M::Version) << "" << "";
+}
+
+void TestCommandLine::parse()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, mode);
+    QFETCH(QString, input);
+    QFETCH(QString, output);
+    const CommandLine line = parseCommandLine(arguments);
+    QCOMPARE(int(line.mode), mode);
+    if (line.mode == CommandLine::Mode::Error) {
+        QVERIFY(!line.text.isEmpty());
+        return;
+    }
+    QCOMPARE(line.input, input);
+    QCOMPARE(line.output, output);
+}
+
+void TestCommandLine::exportGivesTheBytesTheWindowSaves_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::newRow("dbc") << fixture("engine.dbc");
+    QTest::newRow("xml") << fixture("receiver.PlexCanRXConfig");
+    QTest::newRow("results csv") << fixture("results_shared_keys.csv");
+    const QString shared = QStringLiteral(TESSALY_SHARED_DATA) + "/dbc/vehicle.dbc";
+    if (QFileInfo::exists(shared))
+        QTest::newRow("real dbc") << shared;
+}
+
+void TestCommandLine::exportGivesTheBytesTheWindowSaves()
+{
+    QFETCH(QString, input);
+    QTemporaryDir dir;
+    // The child runs in the C locale; so does the window here.
+    QLocale::setDefault(QLocale::c());
+    const QByteArray expected = savedByWindow(input, dir.filePath("window.CSV"));
+    const Run run = runTessaly({"--export", dir.filePath("script.csv"), input});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(readAll(dir.filePath("script.csv")), expected);
+}
+
+void TestCommandLine::exportReportsFailures_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("named");
+    const QString missing = QDir::temp().filePath("tessaly-no-such-file.dbc");
+    QTest::newRow("wrong extension") << QStringList{"--export", "o.csv", fixture("receiver_expected.csv") + ".txt"} << 1 << "Wrong File Format";
+    QTest::newRow("missing input") << QStringList{"--export", "o.csv", missing} << 1 << missing;
+    QTest::newRow("folder as input") << QStringList{"--export", "o.csv", "{folder}"} << 1 << "folder";
+    QTest::newRow("unwritable output") << QStringList{"--export", "/nonexistent-folder/o.csv", fixture("engine.dbc")} << 1 << "/nonexistent-folder/o.csv";
+    QTest::newRow("no file") << QStringList{"--export", "o.csv"} << 2 << "--help";
+    QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << "frobnicate";
+}
+
+void TestCommandLine::exportReportsFailures()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, named);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("folder.dbc"));
+    arguments.replaceInStrings("{folder}", dir.filePath("folder.dbc"));
+    const Run run = runTessaly(arguments);
+    QCOMPARE(run.status, status);
+    QVERIFY2(run.err.contains(named.toLocal8Bit()), run.err.constData());
+    QVERIFY(run.err.startsWith("tessaly: "));
+    QVERIFY(!QFileInfo::exists("o.csv"));
+}
+
+void TestCommandLine::exportPassesWarningsOn()
+{
+    QTemporaryDir dir;
+    QFile dbc(dir.filePath("bad.dbc"));
+    QVERIFY(dbc.open(QIODevice::WriteOnly));
+    dbc.write("BO_ 1 A: 8 X\n SG_ Broken 0|8\n");
+    dbc.close();
+    const Run run = runTessaly({"--export", dir.filePath("o.csv"), dbc.fileName()});
+    QCOMPARE(run.status, 0);
+    QVERIFY2(run.err.startsWith("tessaly: warning: "), run.err.constData());
+    QVERIFY(readAll(dir.filePath("o.csv")).contains(";Broken;"));
+}
+
+void TestCommandLine::helpAndVersionNeedNoDisplay()
+{
+    const Run help = runTessaly({"--help"});
+    QCOMPARE(help.status, 0);
+    QVERIFY(help.out.contains("--export <out.csv>"));
+    const Run version = runTessaly({"--version"});
+    QCOMPARE(version.status, 0);
+    QCOMPARE(version.out.trimmed(), QByteArray("Tessaly " TESSALY_VERSION));
+}
+
+void TestCommandLine::openFileActsByExtension()
+{
+    WindowFixture f;
+    f.window->openFile(fixture("engine.dbc"));
+    QCOMPARE(f.window->table().grid().rows(), 3);
+    QVERIFY(f.window->windowTitle().contains("engine.dbc"));
+    f.window->openFile(fixture("receiver.PlexCanRXConfig")); // no question: a file opened on start
+    QVERIFY(f.window->windowTitle().contains("receiver.PlexCanRXConfig"));
+    f.window->openFile(fixture("results_shared_keys.csv"));
+    QVERIFY(!f.window->table().unsavedChanges());
+    QCOMPARE(f.window->table().grid().text(0, 0), "0");
+    const QStringList before = {f.window->windowTitle(), f.window->table().grid().text(1, Col::Name)};
+    f.window->openFile(fixture("engine.txt"));
+    QCOMPARE(f.dialogs->shown.last().text, "Wrong File Format");
+    QCOMPARE((QStringList{f.window->windowTitle(), f.window->table().grid().text(1, Col::Name)}), before);
+}
+
+void TestCommandLine::droppedFileOpensAfterTheSaveQuestion()
+{
+    WindowFixture f;
+    bool accepted = false;
+    sendDrop(f.window.get(), {QUrl::fromLocalFile(fixture("engine.dbc")), QUrl::fromLocalFile(fixture("x.dbc"))}, &accepted);
+    QVERIFY(!accepted); // one file at a time
+    sendDrop(f.window.get(), {QUrl("https://example.invalid/x.dbc")}, &accepted);
+    QVERIFY(!accepted);
+    sendDrop(f.window.get(), {QUrl::fromLocalFile(fixture("engine.dbc"))}, &accepted);
+    QVERIFY(accepted);
+    QCOMPARE(f.window->table().grid().rows(), 3);
+    QVERIFY(f.dialogs->shown.isEmpty());
+    // With unsaved work the question comes first, and Cancel keeps the table.
+    f.dialogs->answers = {Dialogs::Answer::Cancel};
+    sendDrop(f.window.get(), {QUrl::fromLocalFile(fixture("results_shared_keys.csv"))}, &accepted);
+    QCOMPARE(f.dialogs->kinds(), QStringList{"ask"});
+    QCOMPARE(f.window->table().grid().rows(), 3);
+}
+
+QTEST_MAIN(TestCommandLine)
+#include "test_command_line.moc"

@@ -1,0 +1,289 @@
+#include "window_fixture.h"
+
+#include "csv/results_csv.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLineEdit>
+#include <QTableView>
+
+namespace {
+
+QString sharedDbc(const QString &name)
+{
+    return QDir(QStringLiteral(TESSALY_SHARED_DATA)).filePath("dbc/" + name);
+}
+
+QString fixture(const QString &name)
+{
+    return QDir(QStringLiteral(TESSALY_TEST_DATA)).filePath(name);
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+void run(WindowFixture &f, const char *menu, const QStringList &files)
+{
+    f.dialogs->files = files;
+    f.window->findChild<QAction *>(QLatin1String(menu))->trigger();
+}
+
+// Saves through the menu into `path` and returns the bytes written.
+QByteArray saveAs(WindowFixture &f, const QString &path)
+{
+    run(f, "mnSaveCSV", {path});
+    return readAll(path);
+}
+
+// What a user sees of the table, to tell whether a command changed it.
+QStringList snapshot(WindowFixture &f)
+{
+    QStringList state{f.window->windowTitle(), f.window->table().currentFile(),
+                      f.window->table().unsavedChanges() ? "unsaved" : "saved"};
+    const TableData &grid = f.window->table().grid();
+    for (int row = 0; row < grid.rows(); ++row) {
+        for (int col = 0; col < TableData::cols(); ++col)
+            state.append(grid.text(row, col));
+    }
+    return state;
+}
+
+} // namespace
+
+class TestFileCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void importDbcFillsTheTable();
+    void everySharedDbcImportsOneRowPerSignal_data();
+    void everySharedDbcImportsOneRowPerSignal();
+    void dbcMessageIdCarriesOverToTheNextImport();
+    void wrongExtensionsChangeNothing_data();
+    void wrongExtensionsChangeNothing();
+    void unreadableFilesChangeNothing_data();
+    void unreadableFilesChangeNothing();
+    void cancelStopsBeforeTheDialogOrAfterIt();
+    void malformedDbcLinesAreReportedAndImported();
+    void xmlImportSavesTheExpectedCsv();
+    void loadedCsvKeepsCaptionAndMarksSharedKeys();
+    void loadThenSaveGivesTheSameBytes();
+};
+
+void TestFileCommands::importDbcFillsTheTable()
+{
+    WindowFixture f;
+    const QString dbc = fixture("engine.dbc");
+    run(f, "mnImportDBC", {dbc});
+    QCOMPARE(f.dialogs->shown[0].title, "Select one DBC file");
+    QVERIFY(f.dialogs->shown[0].text.startsWith("DBC Files (*.dbc)"));
+    const TableData &grid = f.window->table().grid();
+    QCOMPARE(grid.rows(), 3);
+    QCOMPARE(grid.fixedRows(), 1);
+    QCOMPARE(grid.text(0, 0), "#");
+    QCOMPARE(grid.text(2, Col::CanId), "8CF0 4FE");
+    QVERIFY(grid.rowIcon(1) && grid.rowIcon(2));
+    QCOMPARE(grid.colour(1, Col::Key), CellColour::KeyCell);
+    QCOMPARE(f.window->windowTitle(), "Tessaly [" + dbc + "]");
+    QVERIFY(f.window->table().unsavedChanges());
+    QVERIFY(f.window->textEditor()->isHidden());
+    // Closing now asks; a save proposes the CAN_ name beside the DBC file.
+    f.dialogs->answers = {Dialogs::Answer::Yes};
+    const QString out = f.path("CAN_engine.CSV");
+    f.dialogs->files = {out};
+    QVERIFY(f.window->close());
+    QCOMPARE(f.dialogs->shown[2].text, QFileInfo(dbc).path() + "/CAN_engine.CSV|CSV (*.CSV)");
+    QVERIFY(readAll(out).contains("\r\n0 123;24|16;0;0;EngineSpeed;rpm;0.125;0;Gateway;;;1;[0|8031.875];\r\n"));
+}
+
+void TestFileCommands::everySharedDbcImportsOneRowPerSignal_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("signalCount");
+    // The "signals" column of the corpus' SOURCES.md.
+    const QList<QPair<const char *, int>> files = {
+        {"gm_global_a_lowspeed_1818125.dbc", 3210}, {"ford_lincoln_base_pt.dbc", 2150},
+        {"j1939.dbc", 2390}, {"vw_pq.dbc", 1331}, {"ESR.dbc", 868}, {"tesla_can.dbc", 572},
+        {"psa_aee2010_r3.dbc", 536}, {"vehicle.dbc", 462}, {"_toyota_2017.dbc", 310},
+        {"tesla_model3_vehicle.dbc", 209}, {"abs.dbc", 89}, {"multiplex_2.dbc", 19},
+        {"open_actuator.dbc", 21}, {"test.dbc", 2}};
+    for (const auto &[name, count] : files)
+        QTest::newRow(name) << QString::fromLatin1(name) << count;
+}
+
+void TestFileCommands::everySharedDbcImportsOneRowPerSignal()
+{
+    QFETCH(QString, file);
+    QFETCH(int, signalCount);
+    if (!QFileInfo::exists(sharedDbc(file)))
+        QSKIP("The shared DBC corpus is not beside the project.");
+    WindowFixture f;
+    run(f, "mnImportDBC", {sharedDbc(file)});
+    const TableData &grid = f.window->table().grid();
+    QCOMPARE(grid.rows() - 1, signalCount);
+    for (int row = 1; row < grid.rows(); ++row) {
+        QCOMPARE(grid.text(row, Col::Number), QString::number(row - 1));
+        QCOMPARE(grid.text(row, Col::Bytes), "0");
+        QVERIFY(!grid.text(row, Col::Name).isEmpty());
+    }
+    const QByteArray first = saveAs(f, f.path("a.CSV"));
+    QCOMPARE(first.count("\r\n"), signalCount + 1);
+    run(f, "mnImportDBC", {sharedDbc(file)}); // nothing unsaved after the save: no question
+    QCOMPARE(saveAs(f, f.path("b.CSV")), first);
+    QVERIFY(!f.dialogs->kinds().contains("ask"));
+}
+
+void TestFileCommands::dbcMessageIdCarriesOverToTheNextImport()
+{
+    WindowFixture f;
+    writeFile(f.path("first.dbc"), "BO_ 1000 A: 8 X\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" X\n");
+    writeFile(f.path("second.dbc"), " SG_ Early : 0|8@1+ (1,0) [0|255] \"\" X\nBO_ 16 B: 8 X\n");
+    run(f, "mnImportDBC", {f.path("second.dbc")});
+    QCOMPARE(f.window->table().grid().text(1, Col::CanId), "0 0");
+    f.dialogs->answers = {Dialogs::Answer::No};
+    run(f, "mnImportDBC", {f.path("first.dbc")});
+    f.dialogs->answers = {Dialogs::Answer::No};
+    run(f, "mnImportDBC", {f.path("second.dbc")});
+    QCOMPARE(f.window->table().grid().text(1, Col::CanId), "0 3E8");
+}
+
+void TestFileCommands::wrongExtensionsChangeNothing_data()
+{
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("dbc.txt") << "mnImportDBC" << "x.dbc.txt";
+    QTest::newRow("dbf") << "mnImportDBC" << "x.dbf";
+    QTest::newRow("xml.bak") << "mnImportXML" << "d.xml.bak";
+    QTest::newRow("txt as xml") << "mnImportXML" << "c.txt";
+}
+
+void TestFileCommands::wrongExtensionsChangeNothing()
+{
+    QFETCH(QString, menu);
+    QFETCH(QString, name);
+    WindowFixture f;
+    run(f, "mnImportDBC", {fixture("engine.dbc")});
+    f.window->table().setUnsavedChanges(false);
+    const QStringList before = snapshot(f);
+    writeFile(f.path(name), "BO_ 1 A: 8 X\n");
+    run(f, menu.toLatin1(), {f.path(name)});
+    QCOMPARE(f.dialogs->kinds().last(), "warn");
+    QCOMPARE(f.dialogs->shown.last().text, "Wrong File Format");
+    QCOMPARE(snapshot(f), before);
+}
+
+void TestFileCommands::unreadableFilesChangeNothing_data()
+{
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("missing dbc") << "mnImportDBC" << "gone.dbc";
+    QTest::newRow("folder dbc") << "mnImportDBC" << "folder.dbc";
+    QTest::newRow("missing xml") << "mnImportXML" << "gone.xml";
+    QTest::newRow("missing csv") << "mnLoadCSV" << "gone.csv";
+    QTest::newRow("folder csv") << "mnLoadCSV" << "folder.csv";
+}
+
+void TestFileCommands::unreadableFilesChangeNothing()
+{
+    QFETCH(QString, menu);
+    QFETCH(QString, name);
+    WindowFixture f;
+    run(f, "mnImportDBC", {fixture("engine.dbc")});
+    const QStringList before = snapshot(f);
+    QDir(f.dir.path()).mkdir("folder.dbc");
+    QDir(f.dir.path()).mkdir("folder.csv");
+    f.dialogs->answers = {Dialogs::Answer::No};
+    run(f, menu.toLatin1(), {f.path(name)});
+    QCOMPARE(f.dialogs->kinds().last(), "warn");
+    QVERIFY2(f.dialogs->shown.last().text.contains(f.path(name)), qPrintable(f.dialogs->shown.last().text));
+    QCOMPARE(snapshot(f), before);
+    QVERIFY(!f.window->cargando);
+}
+
+void TestFileCommands::cancelStopsBeforeTheDialogOrAfterIt()
+{
+    WindowFixture f;
+    run(f, "mnImportDBC", {fixture("engine.dbc")});
+    const QStringList before = snapshot(f);
+    for (const char *menu : {"mnImportDBC", "mnImportXML", "mnLoadCSV"}) {
+        f.dialogs->shown.clear();
+        f.dialogs->answers = {Dialogs::Answer::Cancel};
+        run(f, menu, {fixture("engine.dbc")});
+        QCOMPARE(f.dialogs->kinds(), QStringList{"ask"});
+        f.dialogs->shown.clear();
+        f.dialogs->answers = {Dialogs::Answer::No};
+        run(f, menu, {}); // the open dialog is cancelled
+        QCOMPARE(f.dialogs->kinds(), (QStringList{"ask", "open"}));
+        QCOMPARE(snapshot(f), before);
+    }
+}
+
+void TestFileCommands::malformedDbcLinesAreReportedAndImported()
+{
+    WindowFixture f;
+    writeFile(f.path("bad.dbc"), "BO_ 1 A: 8 X\r\n SG_ Good : 0|8@1+ (1,0) [0|255] \"\" X\r\n SG_ NoColon 0|8@1+\r\n");
+    run(f, "mnImportDBC", {f.path("bad.dbc")});
+    QCOMPARE(f.window->table().grid().rows(), 3);
+    QCOMPARE(f.dialogs->kinds().last(), "warn");
+    QVERIFY(f.dialogs->shown.last().text.contains("3"));
+}
+
+void TestFileCommands::xmlImportSavesTheExpectedCsv()
+{
+    WindowFixture f;
+    const QString xml = fixture("receiver.PlexCanRXConfig");
+    QLocale::setDefault(QLocale::c());
+    run(f, "mnImportXML", {xml});
+    QVERIFY(f.dialogs->shown[0].text.contains("*.PlexCanRXConfig"));
+    QCOMPARE(f.window->windowTitle(), "Tessaly [" + xml + "]");
+    QVERIFY(f.window->table().unsavedChanges());
+    QCOMPARE(saveAs(f, f.path("x.CSV")), readAll(fixture("receiver_expected.csv")));
+    QCOMPARE(f.dialogs->shown[1].text.section('|', 0, 0), QFileInfo(xml).path() + "/CAN_receiver.CSV");
+}
+
+void TestFileCommands::loadedCsvKeepsCaptionAndMarksSharedKeys()
+{
+    WindowFixture f;
+    run(f, "mnImportDBC", {fixture("engine.dbc")});
+    const QString caption = f.window->windowTitle();
+    f.dialogs->answers = {Dialogs::Answer::No};
+    run(f, "mnLoadCSV", {fixture("results_shared_keys.csv")});
+    QCOMPARE(f.dialogs->shown.last().title, "Select one CSV file");
+    QCOMPARE(f.window->windowTitle(), caption);
+    QCOMPARE(f.window->table().currentFile(), fixture("engine.dbc"));
+    QVERIFY(!f.window->table().unsavedChanges());
+    const TableData &grid = f.window->table().grid();
+    QCOMPARE(grid.text(0, 0), "0");
+    QCOMPARE(grid.text(1, 0), "1");
+    for (int row = 1; row < grid.rows(); ++row) {
+        const QString key = grid.text(row, Col::Key);
+        const bool shared = !key.isEmpty() && grid.keyIndex().count(key) > 1;
+        QCOMPARE(grid.colour(row, Col::Key), shared ? CellColour::DuplicateKey : CellColour::KeyCell);
+    }
+    QCOMPARE(grid.colour(2, Col::Key), CellColour::DuplicateKey);
+    f.dialogs->shown.clear();
+    QVERIFY(f.window->close()); // nothing to save after a load
+    QVERIFY(f.dialogs->shown.isEmpty());
+}
+
+void TestFileCommands::loadThenSaveGivesTheSameBytes()
+{
+    WindowFixture f;
+    run(f, "mnImportDBC", {fixture("engine.dbc")});
+    const QByteArray saved = saveAs(f, f.path("one.CSV"));
+    run(f, "mnLoadCSV", {f.path("one.CSV")});
+    QCOMPARE(saveAs(f, f.path("two.CSV")), saved);
+}
+
+QTEST_MAIN(TestFileCommands)
+#include "test_file_commands.moc"

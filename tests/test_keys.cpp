@@ -1,0 +1,94 @@
+#include "keys/key_list.h"
+
+#include <QBuffer>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+KeyList read(const QByteArray &bytes)
+{
+    QByteArray copy = bytes;
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    return readKeyList(buffer, "Preassigned_keys.CSV");
+}
+
+} // namespace
+
+class TestKeys : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void entriesBecomeItems_data();
+    void entriesBecomeItems();
+    void capacityIsFortyNineEntries();
+    void missingFileGivesAnEmptyListAndAWarning();
+    void keyOfItemIsItsFirstFourCharacters();
+};
+
+void TestKeys::entriesBecomeItems_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("items");
+    QTest::newRow("entry") << QByteArray("A001;x;Engine speed\r\n") << QStringList{"A001 - Engine speed"};
+    QTest::newRow("comments only") << QByteArray("// a\r\n//b\r\n") << QStringList{};
+    QTest::newRow("space before slashes is an entry") << QByteArray(" //x;y;z\r\n") << QStringList{" //x - z"};
+    QTest::newRow("empty line") << QByteArray("A001;x;a\r\n\r\nA002;x;b\r\n")
+                                << QStringList{"A001 - a", " - ", "A002 - b"};
+    QTest::newRow("no semicolon") << QByteArray("ABCD\r\n") << QStringList{"ABCD - "};
+    QTest::newRow("one semicolon") << QByteArray("ABCD;hidden\r\n") << QStringList{"ABCD - "};
+    QTest::newRow("further semicolons stay") << QByteArray("ABCD;x;a;b;c\r\n") << QStringList{"ABCD - a;b;c"};
+    QTest::newRow("two-character key") << QByteArray("AB;x;Short\r\n") << QStringList{"AB - Short"};
+    QTest::newRow("spaces kept") << QByteArray(" AB ;x; d \r\n") << QStringList{" AB  -  d "};
+    QTest::newRow("file order, LF ends") << QByteArray("ZZZZ;;z\nAAAA;;a\n") << QStringList{"ZZZZ - z", "AAAA - a"};
+    QTest::newRow("Windows-1252") << QByteArray("TEMP;x;Temperatur \xB0" "C\r\n") << QStringList{"TEMP - Temperatur \u00B0C"};
+}
+
+void TestKeys::entriesBecomeItems()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, items);
+    const KeyList list = read(file);
+    QCOMPARE(list.items, items);
+    QCOMPARE(list.warning, QString());
+}
+
+void TestKeys::capacityIsFortyNineEntries()
+{
+    QByteArray file;
+    for (int i = 0; i < 49; ++i)
+        file += "// comment " + QByteArray::number(i) + "\r\nK" + QByteArray::number(100 + i) + ";x;d\r\n";
+    KeyList list = read(file);
+    QCOMPARE(list.items.size(), 49);
+    QCOMPARE(list.items.last(), "K148 - d");
+    QVERIFY(list.warning.isEmpty());
+
+    file += "K149;x;d\r\nK150;x;d\r\n// not counted\r\n";
+    list = read(file);
+    QCOMPARE(list.items.size(), 49);
+    QCOMPARE(list.items.last(), "K148 - d");
+    QVERIFY2(list.warning.contains("2") && list.warning.contains("Preassigned_keys.CSV"), qPrintable(list.warning));
+}
+
+void TestKeys::missingFileGivesAnEmptyListAndAWarning()
+{
+    QTemporaryDir dir;
+    const KeyList missing = readKeyList(dir.filePath("Preassigned_keys.CSV"));
+    QVERIFY(missing.items.isEmpty());
+    QVERIFY(missing.warning.contains(dir.filePath("Preassigned_keys.CSV")));
+    const KeyList folder = readKeyList(dir.path());
+    QVERIFY(folder.items.isEmpty());
+    QVERIFY(folder.warning.contains("folder"));
+}
+
+void TestKeys::keyOfItemIsItsFirstFourCharacters()
+{
+    QCOMPARE(keyOfItem("ENSP - Engine speed"), "ENSP");
+    QCOMPARE(keyOfItem("AB - Short"), "AB -");
+    QCOMPARE(keyOfItem(" - "), " - ");
+}
+
+QTEST_GUILESS_MAIN(TestKeys)
+#include "test_keys.moc"
