@@ -9,6 +9,12 @@
 
 #include <array>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 QString proposeCsvPath(const QString &currentFile)
 {
     if (currentFile.isEmpty())
@@ -84,6 +90,51 @@ bool writeLines(const TableData &table, QIODevice &file)
     return true;
 }
 
+// Opens a device or a pipe for writing. Opening a pipe that nothing reads from
+// would wait (and freeze the window) until a reader comes; it is refused instead.
+bool openExisting(QFile &device, QString &reason)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(device.fileName()).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        reason = errno == ENXIO ? QStringLiteral("it is a pipe that nothing reads from.") : qt_error_string(errno);
+        return false;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0) {
+        reason = qt_error_string(errno);
+        ::close(fd);
+        return false;
+    }
+    if (!device.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        reason = device.errorString();
+        return false;
+    }
+    return true;
+#else
+    const bool opened = device.open(QIODevice::WriteOnly);
+    if (!opened)
+        reason = device.errorString();
+    return opened;
+#endif
+}
+
+// A device or a pipe cannot be replaced by renaming; it is written directly.
+QString writeToExisting(const TableData &table, const QString &fileName)
+{
+    QFile device(fileName);
+    QString reason;
+    if (!openExisting(device, reason))
+        return failure(fileName, reason);
+    if (!writeLines(table, device) || !device.flush())
+        return failure(fileName, device.errorString());
+    device.close();
+    if (device.error() != QFileDevice::NoError)
+        return failure(fileName, device.errorString());
+    return {};
+}
+
 } // namespace
 
 QString writeResultsCsv(const TableData &table, const QString &fileName)
@@ -91,16 +142,8 @@ QString writeResultsCsv(const TableData &table, const QString &fileName)
     const QFileInfo target(fileName);
     if (target.isDir())
         return failure(fileName, QStringLiteral("it is a folder."));
-    if (target.exists() && !target.isFile()) {
-        // A device or a pipe cannot be replaced by renaming; write to it directly.
-        QFile device(fileName);
-        if (!device.open(QIODevice::WriteOnly) || !writeLines(table, device) || !device.flush())
-            return failure(fileName, device.errorString());
-        device.close();
-        if (device.error() != QFileDevice::NoError)
-            return failure(fileName, device.errorString());
-        return {};
-    }
+    if (target.exists() && !target.isFile())
+        return writeToExisting(table, fileName);
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         return failure(fileName, file.errorString());

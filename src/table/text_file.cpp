@@ -85,6 +85,12 @@ bool openForReading(QFile &file, QString &error)
         error = QStringLiteral("Cannot open %1: it is a folder, not a file.").arg(displayName(file.fileName()));
         return false;
     }
+    // Only a regular file has an end the reader can wait for: opening a pipe blocks
+    // until something writes to it, and a device such as /dev/urandom never runs dry.
+    if (info.exists() && !info.isFile()) {
+        error = QStringLiteral("Cannot open %1: it is not a regular file.").arg(displayName(file.fileName()));
+        return false;
+    }
     if (!file.open(QIODevice::ReadOnly)) {
         error = QStringLiteral("Cannot open %1: %2").arg(displayName(file.fileName()), file.errorString());
         return false;

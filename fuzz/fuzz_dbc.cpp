@@ -1,0 +1,17 @@
+#include "fuzz_support.h"
+
+#include "import/dbc_import.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
+{
+    QByteArray bytes = fuzzBytes(data, size);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    const TableData current = fuzzCurrentTable(data, size);
+    double messageId = 0;
+    const ImportResult result = ReadDBC(buffer, QStringLiteral("fuzz.dbc"), current, messageId);
+    fuzzCheck(result.ok(), "a DBC import from memory succeeds");
+    fuzzCheck(result.table.rows() >= 1, "the imported table has its heading row");
+    checkWrittenTable(result.table);
+    return 0;
+}
