@@ -1,5 +1,6 @@
 #include "csv/results_csv.h"
 #include "csv/results_csv_load.h"
+#include "reader_support.h"
 #include "table/table_data.h"
 
 #include <QBuffer>
@@ -35,12 +36,8 @@ ImportResult loadBytes(QByteArray bytes)
 QStringList rowTexts(const TableData &table)
 {
     QStringList rows;
-    for (int row = 0; row < table.rows(); ++row) {
-        QString text = table.text(row, 0);
-        for (int col = 1; col < TableData::cols(); ++col)
-            text += u';' + table.text(row, col);
-        rows << text.remove(QRegularExpression(QStringLiteral(";+$")));
-    }
+    for (int row = 0; row < table.rows(); ++row)
+        rows << rowText(table, row).remove(QRegularExpression(QStringLiteral(";+$")));
     return rows;
 }
 
@@ -54,18 +51,6 @@ QString marksOf(const TableData &table)
     }
     return marks;
 }
-
-// Hands out its bytes, then fails as a broken medium does.
-struct FailingDevice : QBuffer
-{
-    qint64 readData(char *data, qint64 maxSize) override
-    {
-        const qint64 count = QBuffer::readData(data, maxSize);
-        if (count <= 0)
-            setErrorString(QStringLiteral("Input/output error"));
-        return count > 0 ? count : -1;
-    }
-};
 
 QStringList entries(const QString &folder)
 {
@@ -263,7 +248,7 @@ void TestCsv::unreadableInputIsNamed()
     FailingDevice device; // fails after its first lines
     device.setData(headingLine + "0 100;0;1;0;S;;1;0;;;K;1;;\r\n");
     const ImportResult broken = LoadCSV(device, QStringLiteral("/media/stick/broken.csv"));
-    QVERIFY2(broken.error.contains(u"/media/stick/broken.csv") && broken.error.contains(u"Input/output error"),
+    QVERIFY2(broken.error.contains(u"/media/stick/broken.csv") && broken.error.contains(u"disk went away"),
              qPrintable(broken.error));
     QCOMPARE(broken.table.rows(), 0);
 }

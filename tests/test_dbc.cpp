@@ -1,4 +1,5 @@
 #include "import/dbc_import.h"
+#include "reader_support.h"
 #include "table/table_data.h"
 
 #include <QBuffer>
@@ -16,27 +17,6 @@ ImportResult importBytes(QByteArray bytes, double &messageId, const TableData &c
     QBuffer buffer(&bytes); // left closed: the reader opens it
     return ReadDBC(buffer, QStringLiteral("memory.dbc"), current, messageId);
 }
-
-// A row's cells joined by ";", as a results CSV line would hold them (plus the # column).
-QString rowText(const TableData &table, int row)
-{
-    QStringList cells;
-    for (int col = 0; col < TableData::cols(); ++col)
-        cells << table.text(row, col);
-    return cells.join(u';');
-}
-
-// Hands out its bytes, then fails as a disk that went away would.
-struct FailingDevice : QBuffer
-{
-    qint64 readData(char *data, qint64 maxSize) override
-    {
-        const qint64 count = QBuffer::readData(data, maxSize);
-        if (count <= 0)
-            setErrorString(QStringLiteral("disk went away"));
-        return count > 0 ? count : -1;
-    }
-};
 
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "import/xml_import.h"
+#include "reader_support.h"
 #include "table/table_data.h"
 
 #include <QBuffer>
@@ -18,27 +19,6 @@ QByteArray item(const QByteArray &lines)
 {
     return "<CAN_Data_Item>\n" + lines + '\n';
 }
-
-// A row's cells joined by ";", as a results CSV line would hold them (plus the # column).
-QString rowText(const TableData &table, int row)
-{
-    QStringList cells;
-    for (int col = 0; col < TableData::cols(); ++col)
-        cells << table.text(row, col);
-    return cells.join(u';');
-}
-
-// Hands out its bytes, then fails as a vanished network share would.
-struct FailingDevice : QBuffer
-{
-    qint64 readData(char *data, qint64 maxSize) override
-    {
-        const qint64 count = QBuffer::readData(data, maxSize);
-        if (count <= 0)
-            setErrorString(QStringLiteral("the network name is no longer available"));
-        return count > 0 ? count : -1;
-    }
-};
 
 } // namespace
 
@@ -277,7 +257,7 @@ void TestXml::readFailureIsNamed()
     FailingDevice device;
     device.setData(item("<id>291</id>"));
     const ImportResult result = ReadXML(device, QStringLiteral("/mnt/share/bus.xml"), TableData::standard());
-    QVERIFY2(result.error.contains(u"/mnt/share/bus.xml") && result.error.contains(u"no longer available"),
+    QVERIFY2(result.error.contains(u"/mnt/share/bus.xml") && result.error.contains(u"disk went away"),
              qPrintable(result.error));
     QCOMPARE(result.table.rows(), 0);
 }
