@@ -6,6 +6,7 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -41,6 +42,10 @@ int runWithoutWindow(const CommandLine &line)
 
 int main(int argc, char *argv[])
 {
+#ifdef SIGPIPE
+    // A pipe whose reader went away must fail the write with a message, not end us.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     CommandLine line;
     {
         // The arguments decide whether a display is needed at all.
