@@ -222,12 +222,18 @@ void TestText::overlongLineIsAnError()
 
 void TestText::missingFileAndFolderAreNamed()
 {
-    int lines = 0;
-    const QString missing = readTextFile(QStringLiteral("/nonexistent/x.dbc"), [&](const QString &) { ++lines; });
-    QVERIFY(missing.contains(QStringLiteral("/nonexistent/x.dbc")));
-    const QString folder = readTextFile(QStringLiteral(TESSALY_TEST_DATA), [&](const QString &) { ++lines; });
-    QVERIFY(folder.contains(QStringLiteral("folder")));
-    QCOMPARE(lines, 0);
+    QString error;
+    QFile missing(QStringLiteral("/nonexistent/x.dbc"));
+    QVERIFY(!openForReading(missing, error));
+    QVERIFY(error.contains(QStringLiteral("/nonexistent/x.dbc")));
+    QFile folder(QStringLiteral(TESSALY_TEST_DATA));
+    QVERIFY(!openForReading(folder, error));
+    QVERIFY2(error.contains(QStringLiteral("folder")), qPrintable(error));
+    // A device that cannot be read says so, with the name it was given.
+    QBuffer writeOnly;
+    QVERIFY(writeOnly.open(QIODevice::WriteOnly));
+    error = readLines<QStringView>(writeOnly, QStringLiteral("mem.csv"), [](QStringView, qint64) {});
+    QVERIFY2(error.contains(QStringLiteral("mem.csv")), qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(TestText)

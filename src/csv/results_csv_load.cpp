@@ -53,19 +53,13 @@ void addLine(TableData &table, QStringView line)
 
 ImportResult LoadCSV(QIODevice &device, const QString &fileName)
 {
-    if (!device.isOpen() && !device.open(QIODevice::ReadOnly))
-        return failed(QStringLiteral("Cannot open %1: %2").arg(displayName(fileName), device.errorString()));
-    if (!device.isReadable())
-        return failed(QStringLiteral("Cannot read %1: it is not open for reading.").arg(displayName(fileName)));
-
     ImportResult result;
     TableData &table = result.table;
-    LineReader reader(device);
-    QStringView line;
-    while (reader.readLine(line))
+    const QString error = readLines<QStringView>(device, fileName, [&](QStringView line, qint64) {
         addLine(table, line);
-    if (!reader.error().isEmpty())
-        return failed(QStringLiteral("Cannot read %1: %2").arg(displayName(fileName), reader.error()));
+    });
+    if (!error.isEmpty())
+        return failed(error);
 
     // Marking once over the finished table gives the same marks as marking each row
     // while it comes in, without comparing every row with every other.

@@ -329,20 +329,13 @@ ImportResult ReadDBC(QIODevice &device, const QString &fileName, const TableData
                      double &currentMessageId)
 {
     ImportResult result;
-    if (!device.isOpen() && !device.open(QIODevice::ReadOnly)) {
-        result.error = QStringLiteral("Cannot open %1: %2").arg(displayName(fileName), device.errorString());
-        return result;
-    }
-
     TableData &table = result.table;
     copyHeading(current, table);
     double messageId = currentMessageId;
     int signalCount = 0;
     IncompleteLines incomplete;
 
-    LineReader reader(device);
-    QString line;
-    while (reader.readLine(line)) {
+    const QString error = readLines<QString>(device, fileName, [&](QString &line, qint64 lineNumber) {
         bool complete = true;
         switch (lineKind(line)) {
         case LineKind::Message:
@@ -356,11 +349,11 @@ ImportResult ReadDBC(QIODevice &device, const QString &fileName, const TableData
             break;
         }
         if (!complete)
-            addIncomplete(incomplete, reader.lineNumber());
-    }
-    if (!reader.error().isEmpty()) {
+            addIncomplete(incomplete, lineNumber);
+    });
+    if (!error.isEmpty()) {
         ImportResult failed;
-        failed.error = QStringLiteral("Cannot read %1: %2").arg(displayName(fileName), reader.error());
+        failed.error = error;
         return failed;
     }
 

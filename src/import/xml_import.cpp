@@ -276,19 +276,12 @@ ImportResult ReadXML(const QString &fileName, const TableData &current)
 ImportResult ReadXML(QIODevice &device, const QString &fileName, const TableData &current)
 {
     ImportResult result;
-    if (!device.isOpen() && !device.open(QIODevice::ReadOnly)) {
-        result.error = QStringLiteral("Cannot open %1: %2").arg(displayName(fileName), device.errorString());
-        return result;
-    }
     XmlTableBuilder builder(current);
-    LineReader reader(device);
-    QStringView line;
-    while (reader.readLine(line))
+    result.error = readLines<QStringView>(device, fileName, [&](QStringView line, qint64) {
         builder.readLine(line);
-    if (!reader.error().isEmpty()) {
-        result.error = QStringLiteral("Cannot read %1: %2").arg(displayName(fileName), reader.error());
+    });
+    if (!result.ok())
         return result;
-    }
     result.table = builder.finish();
     if (!builder.rowsWithoutScale().empty())
         result.warnings.append(noScaleWarning(result.table, builder.rowsWithoutScale(), fileName));

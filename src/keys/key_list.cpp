@@ -25,15 +25,13 @@ void addEntry(KeyList &list, QString line, int &leftOut)
 KeyList readKeyList(QIODevice &device, const QString &fileName)
 {
     KeyList list;
-    LineReader reader(device);
     int leftOut = 0;
-    QString line;
-    while (reader.readLine(line))
+    const QString error = readLines<QString>(device, fileName, [&](const QString &line, qint64) {
         addEntry(list, line, leftOut);
-    if (!reader.error().isEmpty()) {
+    });
+    if (!error.isEmpty()) {
         list.items.clear();
-        list.warning = QStringLiteral("Cannot read the key list %1: %2 No keys can be chosen.")
-                               .arg(displayName(fileName), reader.error());
+        list.warning = error + QStringLiteral(" No keys can be chosen.");
     } else if (leftOut > 0) {
         list.warning = QStringLiteral("The key list %1 holds more than %2 keys; the last %3 were not loaded.")
                                .arg(displayName(fileName))

@@ -2,10 +2,9 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QIODevice>
 #include <QString>
 #include <QStringView>
-
-class QIODevice;
 
 // Every file the program reads or writes is 8-bit text in Windows-1252. The five
 // bytes that code page leaves undefined map to the C1 controls of the same value,
@@ -64,19 +63,21 @@ private:
     QString m_error;
 };
 
-// Reads a whole file through LineReader, calling `onLine(const QString &line)` for
-// every line. Returns an empty text on success, else the reason naming the file.
-template<typename OnLine>
-QString readTextFile(const QString &fileName, OnLine &&onLine)
+// Reads `device` line by line (opening it for reading when it is not open yet) and
+// calls onLine(line, lineNumber) for every line; `Line` is QStringView, or QString for
+// a caller that takes the line apart in place. Returns an empty text on success,
+// else the reason, naming `fileName`.
+template<typename Line, typename OnLine>
+QString readLines(QIODevice &device, const QString &fileName, OnLine &&onLine)
 {
-    QFile file(fileName);
-    QString error;
-    if (!openForReading(file, error))
-        return error;
-    LineReader reader(file);
-    QString line;
+    if (!device.isOpen() && !device.open(QIODevice::ReadOnly))
+        return QStringLiteral("Cannot open %1: %2").arg(displayName(fileName), device.errorString());
+    if (!device.isReadable())
+        return QStringLiteral("Cannot read %1: it is not open for reading.").arg(displayName(fileName));
+    LineReader reader(device);
+    Line line;
     while (reader.readLine(line))
-        onLine(line);
+        onLine(line, reader.lineNumber());
     if (!reader.error().isEmpty())
         return QStringLiteral("Cannot read %1: %2").arg(displayName(fileName), reader.error());
     return {};
