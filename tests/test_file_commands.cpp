@@ -71,8 +71,6 @@ private slots:
     void dbcMessageIdCarriesOverToTheNextImport();
     void wrongExtensionsChangeNothing_data();
     void wrongExtensionsChangeNothing();
-    void unreadableFilesChangeNothing_data();
-    void unreadableFilesChangeNothing();
     void cancelStopsBeforeTheDialogOrAfterIt();
     void malformedDbcLinesAreReportedAndImported();
     void xmlImportSavesTheExpectedCsv();
@@ -180,34 +178,6 @@ void TestFileCommands::wrongExtensionsChangeNothing()
     QCOMPARE(f.dialogs->kinds().last(), "warn");
     QCOMPARE(f.dialogs->shown.last().text, "Wrong File Format");
     QCOMPARE(snapshot(f), before);
-}
-
-void TestFileCommands::unreadableFilesChangeNothing_data()
-{
-    QTest::addColumn<QString>("menu");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("missing dbc") << "mnImportDBC" << "gone.dbc";
-    QTest::newRow("folder dbc") << "mnImportDBC" << "folder.dbc";
-    QTest::newRow("missing xml") << "mnImportXML" << "gone.xml";
-    QTest::newRow("missing csv") << "mnLoadCSV" << "gone.csv";
-    QTest::newRow("folder csv") << "mnLoadCSV" << "folder.csv";
-}
-
-void TestFileCommands::unreadableFilesChangeNothing()
-{
-    QFETCH(QString, menu);
-    QFETCH(QString, name);
-    WindowFixture f;
-    run(f, "mnImportDBC", {fixture("engine.dbc")});
-    const QStringList before = snapshot(f);
-    QDir(f.dir.path()).mkdir("folder.dbc");
-    QDir(f.dir.path()).mkdir("folder.csv");
-    f.dialogs->answers = {Dialogs::Answer::No};
-    run(f, menu.toLatin1(), {f.path(name)});
-    QCOMPARE(f.dialogs->kinds().last(), "warn");
-    QVERIFY2(f.dialogs->shown.last().text.contains(f.path(name)), qPrintable(f.dialogs->shown.last().text));
-    QCOMPARE(snapshot(f), before);
-    QVERIFY(!f.window->cargando);
 }
 
 void TestFileCommands::cancelStopsBeforeTheDialogOrAfterIt()

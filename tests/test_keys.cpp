@@ -24,7 +24,6 @@ private slots:
     void entriesBecomeItems_data();
     void entriesBecomeItems();
     void capacityIsFortyNineEntries();
-    void missingFileGivesAnEmptyListAndAWarning();
     void keyOfItemIsItsFirstFourCharacters();
 };
 
@@ -70,17 +69,6 @@ void TestKeys::capacityIsFortyNineEntries()
     QCOMPARE(list.items.size(), 49);
     QCOMPARE(list.items.last(), "K148 - d");
     QVERIFY2(list.warning.contains("2") && list.warning.contains("Preassigned_keys.CSV"), qPrintable(list.warning));
-}
-
-void TestKeys::missingFileGivesAnEmptyListAndAWarning()
-{
-    QTemporaryDir dir;
-    const KeyList missing = readKeyList(dir.filePath("Preassigned_keys.CSV"));
-    QVERIFY(missing.items.isEmpty());
-    QVERIFY(missing.warning.contains(dir.filePath("Preassigned_keys.CSV")));
-    const KeyList folder = readKeyList(dir.path());
-    QVERIFY(folder.items.isEmpty());
-    QVERIFY(folder.warning.contains("folder"));
 }
 
 void TestKeys::keyOfItemIsItsFirstFourCharacters()

@@ -49,7 +49,6 @@ private slots:
     void menusHaveTheirCaptions();
     void saveWritesTheTableAndConfirms();
     void saveProposesCanNameBesideTheImport();
-    void saveFailureKeepsFileAndFlag();
     void newAsksOnlyWithUnsavedWork_data();
     void newAsksOnlyWithUnsavedWork();
     void everyWayOfClosingAsks_data();
@@ -131,26 +130,6 @@ void TestMainWindow::saveProposesCanNameBesideTheImport()
     menuAction(f.window.get(), "mnSaveCSV")->trigger();
     QCOMPARE(f.dialogs->shown.last().text, "/data/CAN_car.CSV|CSV (*.CSV)"); // no second prefix
     QCOMPARE(f.window->windowTitle(), "Tessaly [/data/car.dbc]");
-}
-
-void TestMainWindow::saveFailureKeepsFileAndFlag()
-{
-    WindowFixture f;
-    const QString out = f.path("keep.CSV");
-    {
-        QFile file(out);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("old contents");
-    }
-    fakeImport(f.window.get(), "/d/car.dbc");
-    // A target whose folder does not exist cannot be written.
-    f.dialogs->files = {f.path("missing/out.CSV")};
-    menuAction(f.window.get(), "mnSaveCSV")->trigger();
-    QCOMPARE(f.dialogs->kinds(), (QStringList{"save", "warn"}));
-    QCOMPARE(f.dialogs->shown[1].title, "Save CSV file");
-    QVERIFY(f.dialogs->shown[1].text.contains("missing/out.CSV"));
-    QVERIFY(f.window->table().unsavedChanges());
-    QCOMPARE(readAll(out), QByteArray("old contents"));
 }
 
 void TestMainWindow::newAsksOnlyWithUnsavedWork_data()

@@ -26,7 +26,6 @@ private slots:
     void lineEnds_data();
     void lineEnds();
     void crLfSplitAcrossChunks();
-    void overlongLineIsAnError();
     void missingFileAndFolderAreNamed();
 };
 
@@ -205,19 +204,6 @@ void TestText::crLfSplitAcrossChunks()
     QVERIFY(reader.readLine(line));
     QCOMPARE(line, QStringLiteral("def"));
     QVERIFY(!reader.readLine(line));
-}
-
-void TestText::overlongLineIsAnError()
-{
-    QByteArray bytes("short\n");
-    bytes.append(QByteArray(LineReader::maxLineLength + 1, 'x'));
-    QBuffer buffer(&bytes);
-    QVERIFY(buffer.open(QIODevice::ReadOnly));
-    LineReader reader(buffer);
-    QString line;
-    QVERIFY(reader.readLine(line));
-    QVERIFY(!reader.readLine(line));
-    QVERIFY2(reader.error().contains(QStringLiteral("line 2")), qPrintable(reader.error()));
 }
 
 void TestText::missingFileAndFolderAreNamed()
