@@ -1,7 +1,6 @@
 #include "keys/key_list.h"
 
 #include <QBuffer>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
