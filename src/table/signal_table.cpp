@@ -4,6 +4,8 @@
 
 #include <QColor>
 
+#include <utility>
+
 SignalTable::SignalTable(QObject *parent)
     : QAbstractTableModel(parent), m_grid(TableData::standard())
 {
@@ -19,7 +21,7 @@ void SignalTable::replace(TableData grid)
 void SignalTable::reset()
 {
     replace(TableData::standard());
-    m_unsavedChanges = false;
+    setUnsavedChanges(false);
     m_currentFile.clear();
 }
 
@@ -28,7 +30,7 @@ void SignalTable::editText(int row, int col, const QString &text)
     if (m_grid.cell(row, col) == text)
         return;
     m_grid.setText(row, col, text);
-    m_unsavedChanges = true;
+    setUnsavedChanges(true);
     cellChanged(row, col);
 }
 
@@ -44,6 +46,12 @@ void SignalTable::chooseKey(int row, const QString &key)
         for (const int changed : MarkDuplicateKeys(m_grid, k))
             cellChanged(changed, Col::Key);
     }
+}
+
+void SignalTable::setUnsavedChanges(bool unsaved)
+{
+    if (std::exchange(m_unsavedChanges, unsaved) != unsaved)
+        emit unsavedChangesChanged(unsaved);
 }
 
 void SignalTable::cellChanged(int row, int col)

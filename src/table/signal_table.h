@@ -34,7 +34,7 @@ public:
 
     // True while the table holds work that has not been saved to a results CSV.
     bool unsavedChanges() const { return m_unsavedChanges; }
-    void setUnsavedChanges(bool unsaved) { m_unsavedChanges = unsaved; }
+    void setUnsavedChanges(bool unsaved);
     // The file imported last, or the results CSV path proposed from it.
     QString currentFile() const { return m_currentFile; }
     void setCurrentFile(const QString &fileName) { m_currentFile = fileName; }
@@ -55,6 +55,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+
+signals:
+    // The table went from saved to unsaved or back.
+    void unsavedChangesChanged(bool unsaved);
 
 private:
     void cellChanged(int row, int col);
