@@ -131,9 +131,7 @@ void TestCommandLine::exportGivesTheBytesTheWindowSaves_data()
     QTest::newRow("dbc") << fixture("engine.dbc");
     QTest::newRow("xml") << fixture("receiver.PlexCanRXConfig");
     QTest::newRow("results csv") << fixture("results_shared_keys.csv");
-    const QString shared = QStringLiteral(TESSALY_SHARED_DATA) + "/dbc/vehicle.dbc";
-    if (QFileInfo::exists(shared))
-        QTest::newRow("real dbc") << shared;
+    QTest::newRow("real dbc") << fixture("dbc/vehicle.dbc");
 }
 
 void TestCommandLine::exportGivesTheBytesTheWindowSaves()

@@ -242,15 +242,13 @@ void TestDbc::realFiles_data()
         {"_toyota_2017.dbc", 0}, {"tesla_model3_vehicle.dbc", 0}, {"abs.dbc", 0}, {"multiplex_2.dbc", 0},
         {"open_actuator.dbc", 0}, {"test.dbc", 0}};
     for (const auto &[name, count] : files)
-        QTest::newRow(name) << QStringLiteral(TESSALY_SHARED_DATA "/dbc/") + QLatin1String(name) << count;
+        QTest::newRow(name) << QStringLiteral(TESSALY_TEST_DATA "/dbc/") + QLatin1String(name) << count;
 }
 
 void TestDbc::realFiles()
 {
     QFETCH(QString, file);
     QFETCH(int, unitsWithSpace);
-    if (!QFileInfo::exists(file))
-        QSKIP("The shared DBC corpus is not beside the project.");
     double messageId = 0;
     const ImportResult result = ReadDBC(file, TableData::standard(), messageId);
     QVERIFY2(result.ok(), qPrintable(result.error));

@@ -9,9 +9,9 @@
 
 namespace {
 
-QString sharedDbc(const QString &name)
+QString corpusDbc(const QString &name)
 {
-    return QDir(QStringLiteral(TESSALY_SHARED_DATA)).filePath("dbc/" + name);
+    return QDir(QStringLiteral(TESSALY_TEST_DATA)).filePath("dbc/" + name);
 }
 
 QString fixture(const QString &name)
@@ -123,10 +123,8 @@ void TestFileCommands::everySharedDbcImportsOneRowPerSignal()
 {
     QFETCH(QString, file);
     QFETCH(int, signalCount);
-    if (!QFileInfo::exists(sharedDbc(file)))
-        QSKIP("The shared DBC corpus is not beside the project.");
     WindowFixture f;
-    run(f, "mnImportDBC", {sharedDbc(file)});
+    run(f, "mnImportDBC", {corpusDbc(file)});
     const TableData &grid = f.window->table().grid();
     QCOMPARE(grid.rows() - 1, signalCount);
     for (int row = 1; row < grid.rows(); ++row) {
@@ -136,7 +134,7 @@ void TestFileCommands::everySharedDbcImportsOneRowPerSignal()
     }
     const QByteArray first = saveAs(f, f.path("a.CSV"));
     QCOMPARE(first.count("\r\n"), signalCount + 1);
-    run(f, "mnImportDBC", {sharedDbc(file)}); // nothing unsaved after the save: no question
+    run(f, "mnImportDBC", {corpusDbc(file)}); // nothing unsaved after the save: no question
     QCOMPARE(saveAs(f, f.path("b.CSV")), first);
     QVERIFY(!f.dialogs->kinds().contains("ask"));
 }
