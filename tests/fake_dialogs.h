@@ -13,7 +13,7 @@ class FakeDialogs : public Dialogs
 public:
     struct Shown
     {
-        QString kind; // "ask", "inform", "warn", "open", "save"
+        QString kind; // "ask", "inform", "warn", "open", "save", "folder"
         QString title;
         QString text; // the message, or for a file dialog its proposal and filter
     };
@@ -50,6 +50,11 @@ public:
         return files.isEmpty() ? QString() : files.takeFirst();
     }
     void setInitialDirectory(const QString &folder) override { initialDirectory = folder; }
+    bool showFolder(const QString &folder) override
+    {
+        shown.append({QStringLiteral("folder"), QString(), folder});
+        return true;
+    }
 
     QStringList kinds() const
     {

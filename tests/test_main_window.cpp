@@ -5,10 +5,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTimer>
 
@@ -57,6 +60,7 @@ private slots:
     void gridFollowsTheWindowSize();
     void resizedWindowMovesTheGrid();
     void aboutIsModalAndClosesOnEscapeAndOk();
+    void openKeyListFolderMakesTheUsersFolder();
 };
 
 void TestMainWindow::startsWithAResetTable()
@@ -85,7 +89,7 @@ void TestMainWindow::menusHaveTheirCaptions()
     const QList<QPair<const char *, QString>> items = {
         {"mnNew", "New"}, {"mnImportDBC", "Import DBC"}, {"mnImportXML", "Import XML"},
         {"mnLoadCSV", "Load CSV"}, {"mnSaveCSV", "Save CSV (Results)"}, {"mnExit", "Exit"},
-        {"mnECUformat", "ECU format"}, {"mnAbout", "About"}};
+        {"mnECUformat", "ECU format"}, {"mnOpenKeyListFolder", "Open key list folder"}, {"mnAbout", "About"}};
     for (const auto &[name, caption] : items) {
         QAction *action = menuAction(f.window.get(), name);
         QVERIFY2(action, name);
@@ -95,7 +99,7 @@ void TestMainWindow::menusHaveTheirCaptions()
     QStringList menus;
     for (QAction *action : f.window->menuBar()->actions())
         menus.append(action->text());
-    QCOMPARE(menus, (QStringList{"File", "Options", "About"}));
+    QCOMPARE(menus, (QStringList{"File", "Options", "Keys", "About"}));
     // ECU format does nothing.
     fakeImport(f.window.get(), "/d/car.dbc");
     menuAction(f.window.get(), "mnECUformat")->trigger();
@@ -283,6 +287,27 @@ void TestMainWindow::aboutIsModalAndClosesOnEscapeAndOk()
     QCOMPARE(seen, QStringList(2, "About Tessaly 0.1"));
     QVERIFY(f.window->isVisible()); // the About window's Escape is its own
     QVERIFY(f.dialogs->shown.isEmpty());
+}
+
+void TestMainWindow::openKeyListFolderMakesTheUsersFolder()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    QVERIFY(QDir(folder).removeRecursively());
+    WindowFixture f;
+    QAction *open = menuAction(f.window.get(), "mnOpenKeyListFolder");
+    open->trigger();
+    QVERIFY(QFileInfo(folder).isDir());
+    // Without a list of their own yet, the user is told what to put there.
+    QCOMPARE(f.dialogs->kinds(), (QStringList{"inform", "folder"}));
+    QVERIFY(f.dialogs->shown[0].text.contains("Preassigned_keys.CSV"));
+    QCOMPARE(f.dialogs->shown[1].text, folder);
+    QVERIFY(QFile::copy(f.keyListPath(), QDir(folder).filePath("Preassigned_keys.CSV")));
+    f.dialogs->shown.clear();
+    open->trigger();
+    QCOMPARE(f.dialogs->kinds(), QStringList{"folder"});
+    QVERIFY(QDir(folder).removeRecursively());
+    QStandardPaths::setTestModeEnabled(false);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -4,35 +4,60 @@
 #include <QPainter>
 #include <QPainterPath>
 
-QPixmap tickPixmap(int size)
+#include <algorithm>
+
+namespace {
+
+// A green tick in the square (0, 0, size, size) of the painter.
+void drawTick(QPainter &painter, qreal size)
 {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath tick;
     tick.moveTo(size * 0.15, size * 0.55);
     tick.lineTo(size * 0.40, size * 0.80);
     tick.lineTo(size * 0.85, size * 0.22);
     painter.setPen(QPen(QColor(0x1E, 0x8C, 0x2E), size * 0.16, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(Qt::NoBrush);
     painter.drawPath(tick);
+}
+
+} // namespace
+
+QPixmap tickPixmap(int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    drawTick(painter, size);
     return pixmap;
+}
+
+QImage programIconImage(int size)
+{
+    // Drawn on a 32-unit square; at 32 pixels its lines fall on whole pixels.
+    constexpr int units = 32;
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.scale(qreal(size) / units, qreal(size) / units);
+    painter.setRenderHint(QPainter::Antialiasing, size != units);
+    painter.setPen(QPen(QColor(0x40, 0x40, 0xE0), size == units ? 0 : std::max(1.0, qreal(units) / size)));
+    painter.setBrush(QColor(0xF0, 0xF0, 0xFF));
+    painter.drawRect(1, 3, units - 3, units - 7);
+    for (int y = 10; y < units - 4; y += 6)
+        painter.drawLine(1, y, units - 2, y);
+    painter.drawLine(10, 3, 10, units - 4);
+    painter.translate(12, 10);
+    drawTick(painter, 18);
+    return image;
 }
 
 QIcon windowIcon()
 {
-    constexpr int size = 32;
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setPen(QColor(0x40, 0x40, 0xE0));
-    painter.setBrush(QColor(0xF0, 0xF0, 0xFF));
-    painter.drawRect(1, 3, size - 3, size - 7);
-    for (int y = 10; y < size - 4; y += 6)
-        painter.drawLine(1, y, size - 2, y);
-    painter.drawLine(10, 3, 10, size - 4);
-    painter.drawPixmap(12, 10, tickPixmap(18));
-    return QIcon(pixmap);
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64})
+        icon.addPixmap(QPixmap::fromImage(programIconImage(size)));
+    return icon;
 }
 
 QPixmap bannerPixmap(const QSize &size)

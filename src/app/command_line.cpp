@@ -2,10 +2,28 @@
 
 #include "csv/results_csv.h"
 #include "import/signal_file.h"
+#include "keys/key_list_places.h"
 #include "table/text_file.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QTextStream>
+
+namespace {
+
+// --keys, whose help names the places looked at without it, in order.
+QCommandLineOption keysOption()
+{
+    QStringList places;
+    for (const QString &file : KeyListPlaces::standard().files())
+        places.append(QStringLiteral("  ") + QDir::toNativeSeparators(file));
+    return {QStringLiteral("keys"),
+            QStringLiteral("Read the key list from <file>. Without it the first found of these is read:\n")
+                    + places.join(u'\n'),
+            QStringLiteral("file")};
+}
+
+} // namespace
 
 CommandLine parseCommandLine(const QStringList &arguments)
 {
@@ -21,6 +39,11 @@ CommandLine parseCommandLine(const QStringList &arguments)
             QStringLiteral("Convert FILE into the results CSV <out.csv> without opening a window."),
             QStringLiteral("out.csv"));
     parser.addOption(exportTo);
+    const QCommandLineOption keys = keysOption();
+    parser.addOption(keys);
+    const QCommandLineOption showKeys(QStringLiteral("show-key-list"),
+                                      QStringLiteral("Print which key list the window reads, and its keys."));
+    parser.addOption(showKeys);
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("A .dbc, .xml, .PlexCanRXConfig or .csv file to open."),
                                  QStringLiteral("[FILE]"));
@@ -47,6 +70,13 @@ CommandLine parseCommandLine(const QStringList &arguments)
     if (files.size() > 1)
         return fail(QStringLiteral("Only one FILE can be opened."));
     line.input = files.value(0);
+    line.keys = parser.value(keys);
+    if (parser.isSet(keys) && line.keys.isEmpty())
+        return fail(QStringLiteral("--keys needs the name of a key list file."));
+    if (parser.isSet(showKeys)) {
+        line.mode = CommandLine::Mode::KeyList;
+        return line;
+    }
     if (parser.isSet(exportTo)) {
         line.mode = CommandLine::Mode::Export;
         line.output = parser.value(exportTo);
@@ -80,4 +110,19 @@ int exportResultsCsv(const QString &input, const QString &output, QTextStream &e
         return 1;
     }
     return 0;
+}
+
+int printKeyList(const QString &chosen, QTextStream &out, QTextStream &err)
+{
+    const KeyListPlaces places = KeyListPlaces::standard();
+    const QString file = chosen.isEmpty() ? places.find() : chosen;
+    const KeyList list = loadKeyList(chosen, places);
+    if (!file.isEmpty())
+        out << QDir::toNativeSeparators(file) << '\n';
+    for (const QString &item : list.items)
+        out << "  " << item << '\n';
+    if (list.warning.isEmpty())
+        return 0;
+    err << "tessaly: " << list.warning << '\n';
+    return 1;
 }

@@ -13,12 +13,14 @@ struct CommandLine
         Export,  // convert `input` to the results CSV `output`, without a window
         Help,    // print `text` and stop
         Version, // print `text` and stop
-        Error    // print `text` (the reason) and stop with status 2
+        Error,   // print `text` (the reason) and stop with status 2
+        KeyList  // print which key list the window would read, and its keys
     };
     Mode mode = Mode::Window;
     QString input;
     QString output;
     QString text;
+    QString keys; // the key list given with --keys; empty: look for one
 };
 
 // Parses the arguments, the program's name first.
@@ -28,3 +30,8 @@ CommandLine parseCommandLine(const QStringList &arguments);
 // `output` as File > Save CSV (Results) does. Warnings go to `err`. Returns the exit
 // status: 0 on success, 1 when the input or the output failed (said on `err`).
 int exportResultsCsv(const QString &input, const QString &output, QTextStream &err);
+
+// Prints the key list the window would read (`chosen`, or the first found where key
+// lists are looked for) and its items to `out`. Returns 0, or 1 with the reason on
+// `err` when the list is missing or not entirely read.
+int printKeyList(const QString &chosen, QTextStream &out, QTextStream &err);

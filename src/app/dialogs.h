@@ -26,4 +26,6 @@ public:
                              const QString &defaultSuffix) = 0;
     // The folder the dialogs start in.
     virtual void setInitialDirectory(const QString &folder) = 0;
+    // Shows `folder` in the desktop's file manager; false when that failed.
+    virtual bool showFolder(const QString &folder) = 0;
 };

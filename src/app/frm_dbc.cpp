@@ -1,12 +1,13 @@
 #include "frm_dbc.h"
 
 #include "app/artwork.h"
+#include "app/dialog_folder.h"
 #include "app/dialogs.h"
 #include "app/frm_about.h"
 #include "app/twips.h"
 #include "csv/results_csv.h"
 #include "import/import_result.h"
-#include "keys/key_list.h"
+#include "keys/key_list_places.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -37,15 +38,14 @@ constexpr int keyComboHeightTwips = 315;
 frmDBC::frmDBC(std::unique_ptr<Dialogs> dialogs, const QString &keyListFile, QWidget *parent)
     : QMainWindow(parent),
       m_dialogs(std::move(dialogs)),
-      m_keyListFile(keyListFile.isEmpty()
-                            ? QCoreApplication::applicationDirPath() + u'/' + KeyList::fileName()
-                            : keyListFile)
+      m_keyListFile(keyListFile)
 {
     setObjectName(QStringLiteral("frmDBC"));
     setWindowIcon(windowIcon());
     setAcceptDrops(true);
     m_table.setRowIconDecoration(QIcon(tickPixmap(32)));
     buildMenus();
+    buildKeysMenu();
     buildGrid();
     buildEditors();
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -162,7 +162,7 @@ void frmDBC::Form_Load()
 {
     cargando = true;
     InitGrid();
-    m_dialogs->setInitialDirectory(QCoreApplication::applicationDirPath());
+    m_dialogs->setInitialDirectory(DialogFolder::standard().start());
     LoadPreassignedKeys(cmbKey);
     cargando = false;
 }
@@ -315,7 +315,7 @@ bool frmDBC::WriteCSV(const QString &fileName)
 
 void frmDBC::LoadPreassignedKeys(QComboBox *combo)
 {
-    const KeyList keys = readKeyList(m_keyListFile);
+    const KeyList keys = loadKeyList(m_keyListFile, KeyListPlaces::standard());
     combo->clear();
     combo->addItems(keys.items);
     combo->setCurrentIndex(-1);

@@ -23,7 +23,7 @@ class frmDBC : public QMainWindow
 
 public:
     // `dialogs` answers every question and file dialog; `keyListFile` is the key list
-    // to read at start-up (by default the one beside the program).
+    // to read at start-up (by default the first found where key lists are looked for).
     explicit frmDBC(std::unique_ptr<Dialogs> dialogs, const QString &keyListFile = {},
                     QWidget *parent = nullptr);
     ~frmDBC() override;
@@ -53,6 +53,7 @@ public slots:
     void mnSaveCSV_Click();
     void mnExit_Click();
     void mnAbout_Click();
+    void mnOpenKeyListFolder_Click();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -68,6 +69,7 @@ private slots:
 
 private:
     void buildMenus();
+    void buildKeysMenu();
     void buildGrid();
     void buildEditors();
     void Form_Load();

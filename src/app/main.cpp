@@ -32,6 +32,8 @@ int runWithoutWindow(const CommandLine &line)
         return 2;
     case CommandLine::Mode::Export:
         return exportResultsCsv(line.input, line.output, err);
+    case CommandLine::Mode::KeyList:
+        return printKeyList(line.keys, out, err);
     case CommandLine::Mode::Window:
         break;
     }
@@ -60,7 +62,7 @@ int main(int argc, char *argv[])
     // The window owns its dialogs; they take the window as their parent.
     auto dialogs = std::make_unique<QtDialogs>();
     QtDialogs *qtDialogs = dialogs.get();
-    frmDBC window(std::move(dialogs));
+    frmDBC window(std::move(dialogs), line.keys);
     qtDialogs->setParentWidget(&window);
     window.show();
     if (!line.input.isEmpty())

@@ -1,8 +1,10 @@
 #include "qt_dialogs.h"
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QUrl>
 
 Dialogs::Answer QtDialogs::askYesNoCancel(const QString &title, const QString &text)
 {
@@ -39,15 +41,22 @@ void prepare(QFileDialog &dialog, const QString &title, const QString &filter)
     dialog.setNameFilter(filter);
 }
 
-QString chosenFile(QFileDialog &dialog)
+} // namespace
+
+QString QtDialogs::chosenFile(QFileDialog &dialog)
 {
     if (dialog.exec() != QDialog::Accepted)
         return {};
     const QStringList files = dialog.selectedFiles();
-    return files.isEmpty() ? QString() : files.constFirst();
+    const QString file = files.isEmpty() ? QString() : files.constFirst();
+    m_folder = m_folders.afterChoice(file, m_folder);
+    return file;
 }
 
-} // namespace
+bool QtDialogs::showFolder(const QString &folder)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
 
 QString QtDialogs::openFile(const QString &title, const QString &filter)
 {

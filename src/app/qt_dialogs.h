@@ -1,7 +1,9 @@
 #pragma once
 
+#include "app/dialog_folder.h"
 #include "app/dialogs.h"
 
+class QFileDialog;
 class QWidget;
 
 // The message boxes and file dialogs of Qt, parented to the main window.
@@ -18,8 +20,12 @@ public:
     QString saveFile(const QString &title, const QString &proposal, const QString &filter,
                      const QString &defaultSuffix) override;
     void setInitialDirectory(const QString &folder) override { m_folder = folder; }
+    bool showFolder(const QString &folder) override;
 
 private:
+    QString chosenFile(QFileDialog &dialog);
+
     QWidget *m_parent;
     QString m_folder;
+    DialogFolder m_folders = DialogFolder::standard();
 };
