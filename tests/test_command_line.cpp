@@ -86,7 +86,6 @@ private slots:
     void exportReportsFailures();
     void exportPassesWarningsOn();
     void helpAndVersionNeedNoDisplay();
-    void showKeyListReadsTheListGivenWithKeys();
     void openFileActsByExtension();
     void droppedFileOpensAfterTheSaveQuestion();
 };
@@ -234,22 +233,6 @@ void TestCommandLine::droppedFileOpensAfterTheSaveQuestion()
     sendDrop(f.window.get(), {QUrl::fromLocalFile(fixture("results_shared_keys.csv"))}, &accepted);
     QCOMPARE(f.dialogs->kinds(), QStringList{"ask"});
     QCOMPARE(f.window->table().grid().rows(), 3);
-}
-
-void TestCommandLine::showKeyListReadsTheListGivenWithKeys()
-{
-    QTemporaryDir dir;
-    const QString keys = dir.filePath("mine.CSV");
-    QFile file(keys);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("// mine\r\nMINE;x;My key\r\n");
-    file.close();
-    Run run = runTessaly({"--keys", keys, "--show-key-list"});
-    QCOMPARE(run.status, 0);
-    QCOMPARE(run.out, QDir::toNativeSeparators(keys).toUtf8() + "\n  MINE - My key\n");
-    run = runTessaly({"--show-key-list", "--keys", dir.filePath("none.CSV")});
-    QCOMPARE(run.status, 1);
-    QVERIFY2(run.err.contains("none.CSV"), run.err.constData());
 }
 
 QTEST_MAIN(TestCommandLine)

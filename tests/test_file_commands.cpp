@@ -9,7 +9,7 @@
 
 namespace {
 
-QString corpusDbc(const QString &name)
+QString sharedDbc(const QString &name)
 {
     return QDir(QStringLiteral(TESSALY_TEST_DATA)).filePath("dbc/" + name);
 }
@@ -124,7 +124,7 @@ void TestFileCommands::everySharedDbcImportsOneRowPerSignal()
     QFETCH(QString, file);
     QFETCH(int, signalCount);
     WindowFixture f;
-    run(f, "mnImportDBC", {corpusDbc(file)});
+    run(f, "mnImportDBC", {sharedDbc(file)});
     const TableData &grid = f.window->table().grid();
     QCOMPARE(grid.rows() - 1, signalCount);
     for (int row = 1; row < grid.rows(); ++row) {
@@ -134,7 +134,7 @@ void TestFileCommands::everySharedDbcImportsOneRowPerSignal()
     }
     const QByteArray first = saveAs(f, f.path("a.CSV"));
     QCOMPARE(first.count("\r\n"), signalCount + 1);
-    run(f, "mnImportDBC", {corpusDbc(file)}); // nothing unsaved after the save: no question
+    run(f, "mnImportDBC", {sharedDbc(file)}); // nothing unsaved after the save: no question
     QCOMPARE(saveAs(f, f.path("b.CSV")), first);
     QVERIFY(!f.dialogs->kinds().contains("ask"));
 }

@@ -3,40 +3,31 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
-// Temporary folders laid out like an installed program (prefix/bin, prefix/share/
-// tessaly) plus a user folder and a documents folder.
-struct Places
+// An installed layout in `dir`: u(ser folder), p(rogram) = bin, i(nstalled data) =
+// share/tessaly, c (a folder of the user's), d(ocuments).
+QString place(const QTemporaryDir &dir, QChar c)
 {
-    Places()
-    {
-        for (const char *folder : {"user", "prefix/bin", "prefix/share/tessaly", "documents"})
-            QDir(dir.path()).mkpath(QLatin1String(folder));
-    }
-    KeyListPlaces places() const
-    {
-        const QString program = dir.filePath("prefix/bin");
-        return {dir.filePath("user"), program, KeyListPlaces::installedFolderOf(program)};
-    }
-    // A key list whose one key names the place it lies in.
-    void writeKeyList(const QString &folder, const QByteArray &key)
-    {
-        QFile file(QDir(dir.filePath(folder)).filePath(KeyList::fileName()));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(key + ";x;" + key + "\r\n");
-    }
-    DialogFolder dialogFolder() const
-    {
-        return {places(), dir.filePath("user/tessaly.conf"), dir.filePath("documents")};
-    }
+    return dir.filePath(c == 'p' ? "bin" : c == 'i' ? "share/tessaly" : QString(c));
+}
 
-    QTemporaryDir dir;
-};
+// Makes the folders, with a key list in those named in `lists` whose key is the
+// place's letter four times.
+KeyListPlaces layOut(const QTemporaryDir &dir, const QString &lists)
+{
+    for (const QChar c : QStringLiteral("upicd"))
+        QDir().mkpath(place(dir, c));
+    for (const QChar c : lists) {
+        QFile file(QDir(place(dir, c)).filePath(KeyList::fileName()));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(QByteArray(4, c.toLatin1()) + ";x;y\r\n");
+    }
+    return {place(dir, 'u'), place(dir, 'p'), KeyListPlaces::installedFolderOf(place(dir, 'p'))};
+}
 
 } // namespace
 
@@ -47,97 +38,64 @@ class TestPlaces : public QObject
 private slots:
     void firstKeyListFoundWins_data();
     void firstKeyListFoundWins();
-    void missingKeyListNamesThePlacesLookedAt();
     void dialogsStartWhereTheProgramLives_data();
     void dialogsStartWhereTheProgramLives();
 };
 
 void TestPlaces::firstKeyListFoundWins_data()
 {
-    QTest::addColumn<QStringList>("present"); // folders holding a key list
-    QTest::addColumn<bool>("chosen");         // --keys names the list in "chosen"
-    QTest::addColumn<QString>("items");
-    const QStringList all{"user", "prefix/bin", "prefix/share/tessaly"};
-    QTest::newRow("--keys before all") << all << true << "CHOS - CHOS";
-    QTest::newRow("user folder") << all << false << "USER - USER";
-    QTest::newRow("beside the program") << all.mid(1) << false << "PROG - PROG";
-    QTest::newRow("installed default") << all.mid(2) << false << "INST - INST";
+    QTest::addColumn<QString>("lists");
+    QTest::addColumn<QString>("keys"); // the file in "c" given with --keys
+    QTest::addColumn<QString>("read"); // the key read; else the places the warning names
+    QTest::newRow("--keys before all") << "upic" << KeyList::fileName() << "cccc";
+    QTest::newRow("user folder") << "upic" << "" << "uuuu";
+    QTest::newRow("beside the program") << "pic" << "" << "pppp";
+    QTest::newRow("installed default") << "ic" << "" << "iiii";
+    QTest::newRow("--keys missing, never replaced") << "upic" << "missing" << "c";
+    QTest::newRow("none found") << "c" << "" << "upi";
 }
 
 void TestPlaces::firstKeyListFoundWins()
 {
-    QFETCH(QStringList, present);
-    QFETCH(bool, chosen);
-    QFETCH(QString, items);
-    Places p;
-    const QHash<QString, QByteArray> keys{{"user", "USER"}, {"prefix/bin", "PROG"}, {"prefix/share/tessaly", "INST"}};
-    for (const QString &folder : present)
-        p.writeKeyList(folder, keys.value(folder));
-    QDir(p.dir.path()).mkpath("chosen");
-    p.writeKeyList("chosen", "CHOS");
-    const QString chosenFile = chosen ? p.dir.filePath("chosen/" + KeyList::fileName()) : QString();
-    const KeyList list = loadKeyList(chosenFile, p.places());
-    QCOMPARE(list.warning, QString());
-    QCOMPARE(list.items, QStringList{items});
-}
-
-void TestPlaces::missingKeyListNamesThePlacesLookedAt()
-{
-    Places p;
-    p.writeKeyList("prefix/share/tessaly", "INST");
-    // A list named on the command line is read or reported, never replaced by another.
-    const QString missing = p.dir.filePath("nowhere.CSV");
-    KeyList list = loadKeyList(missing, p.places());
-    QCOMPARE(list.items, QStringList());
-    QVERIFY2(list.warning.contains(QDir::toNativeSeparators(missing)), qPrintable(list.warning));
-
-    QVERIFY(QFile::remove(p.dir.filePath("prefix/share/tessaly/" + KeyList::fileName())));
-    list = loadKeyList({}, p.places());
-    QCOMPARE(list.items, QStringList());
-    for (const QString &file : p.places().files())
-        QVERIFY2(list.warning.contains(QDir::toNativeSeparators(file)), qPrintable(list.warning));
+    QFETCH(QString, lists);
+    QFETCH(QString, keys);
+    QFETCH(QString, read);
+    QTemporaryDir dir;
+    const KeyListPlaces places = layOut(dir, lists);
+    const QString chosen = keys.isEmpty() ? QString() : QDir(place(dir, 'c')).filePath(keys);
+    const KeyList list = loadKeyList(chosen, places);
+    QCOMPARE(list.items, read.size() == 4 ? QStringList{read + " - y"} : QStringList());
+    for (const QChar c : read.size() == 4 ? QString() : read)
+        QVERIFY(list.warning.contains(QDir::toNativeSeparators(place(dir, c) + '/' + (c == 'c' ? keys : KeyList::fileName()))));
 }
 
 void TestPlaces::dialogsStartWhereTheProgramLives_data()
 {
-    QTest::addColumn<bool>("keysBesideProgram");
-    QTest::addColumn<bool>("installedData");
-    QTest::addColumn<bool>("chooseFile");   // a file was chosen in the previous run
-    QTest::addColumn<bool>("removeFolder"); // and its folder is gone since
-    QTest::addColumn<QString>("start");     // "program", "documents" or "chosen"
-    QTest::newRow("build folder") << true << false << true << false << "program";
-    QTest::newRow("copied program folder beside installed data") << true << true << true << false << "program";
-    QTest::newRow("no data folder") << false << false << true << false << "program";
-    QTest::newRow("installed, first run") << false << true << false << false << "documents";
-    QTest::newRow("installed, folder of the last run") << false << true << true << false << "chosen";
-    QTest::newRow("installed, last folder gone") << false << true << true << true << "documents";
+    QTest::addColumn<QString>("lists"); // "-": no installed data folder
+    QTest::addColumn<QString>("last");  // the last run chose a file in "c"; "gone": and removed "c"
+    QTest::addColumn<QChar>("start");
+    QTest::newRow("copied program folder") << "p" << "c" << QChar('p');
+    QTest::newRow("no data folder") << "u-" << "c" << QChar('p');
+    QTest::newRow("installed, first run") << "u" << "" << QChar('d');
+    QTest::newRow("installed, folder of the last run") << "u" << "c" << QChar('c');
+    QTest::newRow("installed, last folder gone") << "u" << "gone" << QChar('d');
 }
 
 void TestPlaces::dialogsStartWhereTheProgramLives()
 {
-    QFETCH(bool, keysBesideProgram);
-    QFETCH(bool, installedData);
-    QFETCH(bool, chooseFile);
-    QFETCH(bool, removeFolder);
-    QFETCH(QString, start);
-    Places p;
-    if (keysBesideProgram)
-        p.writeKeyList("prefix/bin", "PROG");
-    if (!installedData)
-        QVERIFY(QDir(p.dir.filePath("prefix/share/tessaly")).removeRecursively());
-    const QString chosen = p.dir.filePath("work/cars");
-    QDir(p.dir.path()).mkpath("work/cars");
-    if (chooseFile) {
-        const DialogFolder firstRun = p.dialogFolder();
-        const QString next = firstRun.afterChoice(chosen + "/car.dbc", firstRun.start());
-        QCOMPARE(next, start == "program" ? p.dir.filePath("prefix/bin") : chosen);
-    }
-    if (removeFolder)
-        QVERIFY(QDir(chosen).removeRecursively());
-    const QHash<QString, QString> expected{{"program", p.dir.filePath("prefix/bin")},
-                                           {"documents", p.dir.filePath("documents")},
-                                           {"chosen", chosen}};
-    QCOMPARE(p.dialogFolder().start(), expected.value(start));
+    QFETCH(QString, lists);
+    QFETCH(QString, last);
+    QFETCH(QChar, start);
+    QTemporaryDir dir;
+    const KeyListPlaces places = layOut(dir, lists.left(1));
+    if (lists.endsWith('-'))
+        QDir(place(dir, 'i')).removeRecursively();
+    const auto run = [&] { return DialogFolder(places, place(dir, 'u') + "/tessaly.conf", place(dir, 'd')); };
+    if (!last.isEmpty())
+        QCOMPARE(run().afterChoice(place(dir, 'c') + "/car.dbc", run().start()), place(dir, start == 'p' ? 'p' : 'c'));
+    if (last == "gone")
+        QDir(place(dir, 'c')).removeRecursively();
+    QCOMPARE(run().start(), place(dir, start));
 }
 
 QTEST_GUILESS_MAIN(TestPlaces)
