@@ -53,24 +53,33 @@ QStringList files(const QString &folder, const QString &pattern)
     return QDir(folder).entryList({pattern}, QDir::Files);
 }
 
-// A lock file as a program leaves it when it is killed: its process is gone.
-void leaveStaleLock(const QString &lockPath)
+// The lock file of a program that was killed (its process is gone), or, with
+// `host`, of one that runs on another machine sharing the folder.
+void leaveLock(const QString &lockPath, const QByteArray &host = {})
 {
     QProcess gone;
     gone.start(QStringLiteral("true"));
     QVERIFY(gone.waitForStarted());
     const qint64 pid = gone.processId();
     QVERIFY(gone.waitForFinished());
-    QLockFile lock(lockPath);
-    QVERIFY(lock.tryLock(0));
+    QByteArrayList lines;
+    {
+        QLockFile lock(lockPath);
+        QVERIFY(lock.tryLock(0));
+        QFile file(lockPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        lines = file.readAll().split('\n'); // pid, program, host, machine, ...
+    }
+    lines[0] = QByteArray::number(pid);
+    if (!host.isEmpty()) {
+        lines[2] = host;
+        lines[3] = host; // the machine's id
+    }
     QFile file(lockPath);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QByteArray content = file.readAll();
-    file.close();
-    lock.unlock();
-    content = QByteArray::number(pid) + content.mid(content.indexOf('\n'));
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
+    file.write(lines.join('\n'));
+    QVERIFY(file.flush());
+    QVERIFY(file.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
 }
 
 } // namespace
@@ -118,19 +127,15 @@ private slots:
         QTemporaryDir dir;
         auto running = std::make_unique<RecoveryStore>(dir.path());
         QCOMPARE(running->write(TableData::standard(), {}, QDateTime::currentDateTimeUtc()), QString());
-        // A lock grows old while its program runs for hours; the copy stays its own.
-        QFile lockFile(dir.filePath(running->ownId() + QStringLiteral(".lock")));
-        QVERIFY(lockFile.open(QIODevice::ReadWrite));
-        QVERIFY(lockFile.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
-        lockFile.close();
         QStringList notes;
         RecoveryStore second(dir.path());
         QCOMPARE(second.orphans(notes).size(), 0);
 
-        // Killed: its lock file stays behind, naming a process that is gone.
         const QString id = running->ownId();
         running.reset();
-        leaveStaleLock(dir.filePath(id + QStringLiteral(".lock")));
+        leaveLock(dir.filePath(id + QStringLiteral(".lock")), "elsewhere");
+        QCOMPARE(second.orphans(notes).size(), 0); // however old its lock
+        leaveLock(dir.filePath(id + QStringLiteral(".lock")));
         QList<RecoveryCopy> copies = second.orphans(notes);
         QCOMPARE(copies.size(), 1);
         RecoveryStore third(dir.path());
