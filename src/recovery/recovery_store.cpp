@@ -296,6 +296,16 @@ void RecoveryStore::removeOwn()
     m_ownLock.reset();
 }
 
+void RecoveryStore::removeUnnamedCsv(const QString &id, const QString &name)
+{
+    // A CSV without a header is left of a first write cut short; once its program
+    // is gone, nobody finishes it.
+    if (!name.endsWith(QStringLiteral(".csv")) || QFile::exists(path(headerName(id))) || !takeLock(id))
+        return;
+    QFile::remove(path(name));
+    m_locks.erase(id);
+}
+
 QList<RecoveryCopy> RecoveryStore::orphans(QStringList &notes)
 {
     QList<RecoveryCopy> copies;
@@ -307,8 +317,14 @@ QList<RecoveryCopy> RecoveryStore::orphans(QStringList &notes)
             notes.append(QStringLiteral("%1: not a recovery file, left alone.").arg(displayName(path(name))));
             continue;
         }
-        if (name != headerName(id) || id == m_id || m_locks.count(id) > 0 || !takeLock(id))
-            continue; // another part of a copy, ours, or one of a program still running
+        if (id == m_id || m_locks.count(id) > 0)
+            continue;
+        if (name != headerName(id)) {
+            removeUnnamedCsv(id, name);
+            continue;
+        }
+        if (!takeLock(id))
+            continue; // the copy of a program still running
         Header header;
         QString reason = readHeader(path(name), header);
         QFile csv(csvName(id, header.generation));
@@ -322,6 +338,10 @@ QList<RecoveryCopy> RecoveryStore::orphans(QStringList &notes)
             continue;
         }
         m_generations[id] = header.generation;
+        for (const QString &other : dir.entryList({id + QStringLiteral(".*.csv")}, QDir::Files)) {
+            if (path(other) != csv.fileName())
+                QFile::remove(path(other));
+        }
         copies.append({id, header.file, header.time, int(header.rows)});
     }
     std::stable_sort(copies.begin(), copies.end(),

@@ -73,6 +73,7 @@ private:
     QString csvName(const QString &id, qint64 generation) const;
     bool takeLock(const QString &id);
     void removeFiles(const QString &id, qint64 generation);
+    void removeUnnamedCsv(const QString &id, const QString &name);
 
     QString m_folder;
     QString m_id;
