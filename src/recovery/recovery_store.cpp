@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -66,12 +67,13 @@ bool csvCarries(QStringView text, bool heading)
     return true;
 }
 
-// The colour a cell has after a load of the results CSV.
-CellColour loadedColour(const TableData &table, int row, int col)
+// The colour a cell has after a load of the results CSV; `shared` marks the rows
+// whose key another row holds too.
+CellColour loadedColour(const std::vector<bool> &shared, int row, int col)
 {
     if (col != Col::Key || row < 1)
         return CellColour::Default;
-    return table.keyIndex().count(table.text(row, col)) > 1 ? CellColour::DuplicateKey : CellColour::KeyCell;
+    return shared[std::size_t(row)] ? CellColour::DuplicateKey : CellColour::KeyCell;
 }
 
 // What of `table` a results CSV cannot carry, and `csv` the table to write as CSV:
@@ -82,6 +84,9 @@ QJsonObject extras(const TableData &table, TableData &csv)
     QJsonArray colours;
     QJsonArray icons;
     int iconsFrom = -1;
+    std::vector<bool> shared(std::size_t(table.rows()));
+    for (const int row : table.keyIndex().sharedRows())
+        shared[std::size_t(row)] = true;
     for (int row = 0; row < table.rows(); ++row) {
         if (table.cell(row, Col::Number) != QString::number(row))
             cells.append(QJsonArray{row, int(Col::Number), table.text(row, Col::Number)});
@@ -90,7 +95,7 @@ QJsonObject extras(const TableData &table, TableData &csv)
                 cells.append(QJsonArray{row, col, table.text(row, col)});
                 csv.setText(row, col, QString());
             }
-            if (table.colour(row, col) != loadedColour(table, row, col))
+            if (table.colour(row, col) != loadedColour(shared, row, col))
                 colours.append(QJsonArray{row, col, int(table.colour(row, col))});
         }
         if (table.rowIcon(row) && iconsFrom < 0)
