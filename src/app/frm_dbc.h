@@ -45,7 +45,6 @@ public:
 
     // Keeps a recovery copy of unsaved work in `folder` from now on.
     void keepRecoveryCopies(const QString &folder);
-    RecoveryKeeper *recoveryKeeper() const { return m_recovery.get(); }
     // The start of a run: offers the work that ended runs left behind, then opens
     // `fileName` when one is given (asking first to save recovered work).
     void openAtStart(const QString &fileName);

@@ -72,9 +72,10 @@ void RecoveryKeeper::writeFinished(quint64 ticket, const QString &error)
     m_writing = false;
     m_lastWrite = m_clock.elapsed();
     if (!error.isEmpty()) {
-        std::fprintf(stderr, "tessaly: %s\n", qPrintable(error));
-        if (!std::exchange(m_warned, true))
+        if (!std::exchange(m_warned, true)) {
+            std::fprintf(stderr, "tessaly: %s\n", qPrintable(error));
             emit writeFailed(error + QStringLiteral("\n\nYour work goes on, but is not protected against a crash."));
+        }
     } else {
         dropAdopted();
         emit written();
