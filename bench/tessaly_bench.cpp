@@ -14,6 +14,7 @@
 #include "csv/results_csv_load.h"
 #include "import/dbc_import.h"
 #include "import/xml_import.h"
+#include "recovery/recovery_store.h"
 #include "table/signal_table.h"
 
 #include <QCoreApplication>
@@ -40,6 +41,7 @@ constexpr double xmlImportTarget = 0.3;
 constexpr double csvLoadTarget = 0.3;
 constexpr double csvSaveTarget = 0.2;
 constexpr double keyChoiceTarget = 0.005;
+constexpr double recoveryPauseTarget = 0.05;
 constexpr double peakMemoryTargetMb = 150.0;
 
 void print(const QString &text)
@@ -333,6 +335,28 @@ void timeKeyChoices(SignalTable &table, int runs, std::vector<Line> &lines)
         lines.push_back(timeKeyChoice(table, choice, runs));
 }
 
+// The recovery copy of the loaded table: the window's thread only copies the table
+// (its texts are shared, not copied), a worker thread then writes the copy.
+void timeRecoveryCopy(const SignalTable &table, const QString &folder, int runs, std::vector<Line> &lines)
+{
+    const QString input = QStringLiteral("%1 rows").arg(benchSignals);
+    TableData snapshot;
+    const double pause = medianSeconds(
+            runs, [&] { snapshot = TableData(); }, [&] { snapshot = table.grid(); }, [] {});
+    lines.push_back(timed(QStringLiteral("recovery copy: window's pause (table copy)"), input, pause, std::nullopt,
+                          recoveryPauseTarget));
+    RecoveryStore store(QDir(folder).filePath(QStringLiteral("recovery")));
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const double write = medianSeconds(runs, [&] {
+        const QString error = store.write(snapshot, QStringLiteral("bench.dbc"), now);
+        if (!error.isEmpty())
+            fail(error);
+    });
+    store.removeOwn();
+    lines.push_back(timed(QStringLiteral("recovery copy: write on the worker thread"), input, write, std::nullopt,
+                          std::nullopt));
+}
+
 Line memoryLine(const QString &csv)
 {
     const MemoryFigures memory = measureMemory(csv);
@@ -365,6 +389,7 @@ std::vector<Line> runAll(const BenchInputs &inputs, const QString &folder, int r
 
     timeSave(table, inputs.csv, folder, runs, lines);
     timeKeyChoices(table, runs, lines);
+    timeRecoveryCopy(table, folder, runs, lines);
     lines.push_back(memoryLine(inputs.csv));
     return lines;
 }

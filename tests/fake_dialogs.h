@@ -13,12 +13,13 @@ class FakeDialogs : public Dialogs
 public:
     struct Shown
     {
-        QString kind; // "ask", "inform", "warn", "open", "save", "folder"
+        QString kind; // "ask", "recover", "inform", "warn", "open", "save", "folder"
         QString title;
         QString text; // the message, or for a file dialog its proposal and filter
     };
 
     QList<Answer> answers;
+    QList<RecoveryAnswer> recoveryAnswers; // unscripted: Later
     QStringList files; // answers of open and save dialogs, in order
     QList<Shown> shown;
     QString initialDirectory;
@@ -28,6 +29,11 @@ public:
     {
         shown.append({QStringLiteral("ask"), title, text});
         return answers.isEmpty() ? Answer::Cancel : answers.takeFirst();
+    }
+    RecoveryAnswer askRecovery(const QString &title, const QString &text) override
+    {
+        shown.append({QStringLiteral("recover"), title, text});
+        return recoveryAnswers.isEmpty() ? RecoveryAnswer::Later : recoveryAnswers.takeFirst();
     }
     void inform(const QString &title, const QString &text) override
     {

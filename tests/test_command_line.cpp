@@ -1,6 +1,7 @@
 #include "window_fixture.h"
 
 #include "app/command_line.h"
+#include "recovery/recovery_keeper.h"
 
 #include <QDir>
 #include <QDragEnterEvent>
@@ -71,6 +72,21 @@ void sendDrop(QWidget *target, const QList<QUrl> &urls, bool *accepted)
     QApplication::sendEvent(target, &drop);
 }
 
+// Starts the program with a window on the offscreen platform, its data folder in
+// `home`, and `answer` to the recovery question.
+void startWindow(QProcess &process, const QString &home, const QString &answer, const QStringList &arguments)
+{
+    QProcessEnvironment environment;
+    environment.insert("PATH", qEnvironmentVariable("PATH"));
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("HOME", home);
+    environment.insert("XDG_DATA_HOME", home + "/data");
+    environment.insert("XDG_CONFIG_HOME", home + "/config");
+    environment.insert("TESSALY_RECOVERY_ANSWER", answer);
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(TESSALY_EXECUTABLE), arguments);
+}
+
 } // namespace
 
 class TestCommandLine : public QObject
@@ -88,6 +104,8 @@ private slots:
     void helpAndVersionNeedNoDisplay();
     void openFileActsByExtension();
     void droppedFileOpensAfterTheSaveQuestion();
+    void recoveryComesBeforeTheFileToOpen();
+    void killedWorkIsRecovered();
 };
 
 void TestCommandLine::parse_data()
@@ -233,6 +251,46 @@ void TestCommandLine::droppedFileOpensAfterTheSaveQuestion()
     sendDrop(f.window.get(), {QUrl::fromLocalFile(fixture("results_shared_keys.csv"))}, &accepted);
     QCOMPARE(f.dialogs->kinds(), QStringList{"ask"});
     QCOMPARE(f.window->table().grid().rows(), 3);
+}
+
+void TestCommandLine::recoveryComesBeforeTheFileToOpen()
+{
+    QTemporaryDir folder;
+    RecoveryStore(folder.path()).write(TableData::standard(), "C:/data/car.dbc", QDateTime::currentDateTimeUtc());
+    WindowFixture f;
+    f.window->keepRecoveryCopies(folder.path());
+    f.dialogs->recoveryAnswers = {Dialogs::RecoveryAnswer::Recover};
+    f.window->openAtStart(fixture("results_shared_keys.csv"));
+    // The recovered work is not replaced without the question; Cancel keeps it.
+    QCOMPARE(f.dialogs->kinds(), (QStringList{"recover", "ask"}));
+    QVERIFY(f.dialogs->shown[0].text.contains("(C:/data/car.dbc, 1 signals)?"));
+    QCOMPARE(f.window->windowTitle(), "Tessaly [C:/data/car.dbc]");
+}
+
+void TestCommandLine::killedWorkIsRecovered()
+{
+    QTemporaryDir home;
+    const QDir recovery(home.filePath("data/tessaly/recovery"));
+    const QString dbc = fixture("engine.dbc");
+    QCOMPARE(runTessaly({"--export", home.filePath("saved.csv"), dbc}).status, 0);
+    const auto headers = [&recovery] { return recovery.entryList({"*.json"}, QDir::Files); };
+    const auto tables = [&recovery] { return recovery.entryList({"*.csv"}, QDir::Files); };
+    const auto kill = [](QProcess &process) {
+        process.kill(); // SIGKILL: nothing of the program runs any more
+        QVERIFY(process.waitForFinished());
+    };
+
+    QProcess first; // imports, then dies before a save
+    startWindow(first, home.path(), {}, {dbc});
+    QTRY_COMPARE_WITH_TIMEOUT(headers().size(), 1, 20000);
+    kill(first);
+    const QStringList killed = headers();
+
+    QProcess second; // recovers; its own copy of the recovered table follows
+    startWindow(second, home.path(), "recover", {});
+    QTRY_VERIFY_WITH_TIMEOUT(headers().size() == 1 && headers() != killed && tables().size() == 1, 20000);
+    kill(second);
+    QCOMPARE(readAll(recovery.filePath(tables()[0])), readAll(home.filePath("saved.csv")));
 }
 
 QTEST_MAIN(TestCommandLine)

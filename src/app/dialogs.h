@@ -8,11 +8,15 @@ class Dialogs
 {
 public:
     enum class Answer { Yes, No, Cancel };
+    enum class RecoveryAnswer { Recover, Discard, Later };
 
     virtual ~Dialogs() = default;
 
     // A question with Yes (the default), No and Cancel.
     virtual Answer askYesNoCancel(const QString &title, const QString &text) = 0;
+    // The question about work a crashed run left behind: Recover (the default),
+    // Discard or Later.
+    virtual RecoveryAnswer askRecovery(const QString &title, const QString &text) = 0;
     // A message with an information icon and OK.
     virtual void inform(const QString &title, const QString &text) = 0;
     // A message with an exclamation icon and OK.

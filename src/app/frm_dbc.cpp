@@ -8,6 +8,8 @@
 #include "csv/results_csv.h"
 #include "import/import_result.h"
 #include "keys/key_list_places.h"
+#include "keys/key_list.h"
+#include "recovery/recovery_keeper.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -230,6 +232,9 @@ void frmDBC::closeEvent(QCloseEvent *event)
         event->ignore();
     else
         event->accept();
+    // The close goes on: the user saved the work or chose to give it up.
+    if (event->isAccepted() && m_recovery)
+        m_recovery->discardCopy();
 }
 
 bool frmDBC::Form_QueryUnload()

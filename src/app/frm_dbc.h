@@ -13,7 +13,9 @@ class QAbstractButton;
 class QComboBox;
 class QLineEdit;
 class QTableView;
+class RecoveryKeeper;
 struct ImportResult;
+struct RecoveryCopy;
 
 // The main window: the signal table, its two in-place editors, the File, Options and
 // About menus, and the document's life from start-up to close.
@@ -40,6 +42,12 @@ public:
 
     // Opens a file as the matching menu command does after its dialog.
     void openFile(const QString &fileName);
+
+    // Keeps a recovery copy of unsaved work in `folder` from now on.
+    void keepRecoveryCopies(const QString &folder);
+    // The start of a run: offers the work that ended runs left behind, then opens
+    // `fileName` when one is given (asking first to save recovered work).
+    void openAtStart(const QString &fileName);
 
     // True while the program itself moves the current cell or the key selection, so
     // that no editor opens and no key is assigned.
@@ -89,6 +97,7 @@ private:
     void LoadCSV(const QString &fileName);
     bool rebuild(ImportResult &result);
     void finishImport(const QString &fileName);
+    bool recover(const RecoveryCopy &copy);
 
     void writeBackEdit();
     void hideEditors();
@@ -113,4 +122,5 @@ private:
     int m_textRow = -1;
     int m_textCol = -1;
     int m_keyRow = -1;
+    std::unique_ptr<RecoveryKeeper> m_recovery;
 };

@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 #include "app/frm_dbc.h"
 #include "app/qt_dialogs.h"
+#include "recovery/recovery_store.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -64,8 +65,8 @@ int main(int argc, char *argv[])
     QtDialogs *qtDialogs = dialogs.get();
     frmDBC window(std::move(dialogs), line.keys);
     qtDialogs->setParentWidget(&window);
+    window.keepRecoveryCopies(RecoveryStore::defaultFolder());
     window.show();
-    if (!line.input.isEmpty())
-        QTimer::singleShot(0, &window, [&window, &line] { window.openFile(line.input); });
+    QTimer::singleShot(0, &window, [&window, &line] { window.openAtStart(line.input); });
     return app.exec();
 }

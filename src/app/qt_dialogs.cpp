@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QUrl>
+#include <QPushButton>
 
 Dialogs::Answer QtDialogs::askYesNoCancel(const QString &title, const QString &text)
 {
@@ -18,6 +19,30 @@ Dialogs::Answer QtDialogs::askYesNoCancel(const QString &title, const QString &t
     default:
         return Answer::Cancel;
     }
+}
+
+Dialogs::RecoveryAnswer QtDialogs::askRecovery(const QString &title, const QString &text)
+{
+    // Automated runs (the program's own end-to-end test) answer through the
+    // environment instead of a person: "recover", "discard" or "later".
+    const QByteArray scripted = qgetenv("TESSALY_RECOVERY_ANSWER");
+    if (scripted == "recover")
+        return RecoveryAnswer::Recover;
+    if (scripted == "discard")
+        return RecoveryAnswer::Discard;
+    if (scripted == "later")
+        return RecoveryAnswer::Later;
+
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, m_parent);
+    QPushButton *recover = box.addButton(QStringLiteral("Recover"), QMessageBox::AcceptRole);
+    QPushButton *discard = box.addButton(QStringLiteral("Discard"), QMessageBox::DestructiveRole);
+    QPushButton *later = box.addButton(QStringLiteral("Later"), QMessageBox::RejectRole);
+    box.setDefaultButton(recover);
+    box.setEscapeButton(later);
+    box.exec();
+    if (box.clickedButton() == recover)
+        return RecoveryAnswer::Recover;
+    return box.clickedButton() == discard ? RecoveryAnswer::Discard : RecoveryAnswer::Later;
 }
 
 void QtDialogs::inform(const QString &title, const QString &text)

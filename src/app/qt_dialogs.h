@@ -14,6 +14,7 @@ public:
     void setParentWidget(QWidget *parent) { m_parent = parent; }
 
     Answer askYesNoCancel(const QString &title, const QString &text) override;
+    RecoveryAnswer askRecovery(const QString &title, const QString &text) override;
     void inform(const QString &title, const QString &text) override;
     void warn(const QString &title, const QString &text) override;
     QString openFile(const QString &title, const QString &filter) override;
