@@ -13,7 +13,7 @@ class FakeDialogs : public Dialogs
 public:
     struct Shown
     {
-        QString kind; // "ask", "inform", "warn", "open", "save"
+        QString kind; // "ask", "inform", "warn", "open", "save", "report"
         QString title;
         QString text; // the message, or for a file dialog its proposal and filter
     };
@@ -23,6 +23,7 @@ public:
     QList<Shown> shown;
     QString initialDirectory;
     QString lastSuffix;
+    int reportSaves = 0; // how many reports to save, each with "Save report..."
 
     Answer askYesNoCancel(const QString &title, const QString &text) override
     {
@@ -48,6 +49,14 @@ public:
         shown.append({QStringLiteral("save"), title, proposal + QLatin1Char('|') + filter});
         lastSuffix = defaultSuffix;
         return files.isEmpty() ? QString() : files.takeFirst();
+    }
+    void showReport(const QString &title, const QString &text, const std::function<void()> &save) override
+    {
+        shown.append({QStringLiteral("report"), title, text});
+        if (reportSaves > 0) {
+            --reportSaves;
+            save();
+        }
     }
     void setInitialDirectory(const QString &folder) override { initialDirectory = folder; }
 

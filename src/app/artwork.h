@@ -7,6 +7,10 @@
 
 // A green tick mark on a transparent square: the row icon and the OK button's icon.
 QPixmap tickPixmap(int size);
+// The marks of the rows an update added (a blue plus in a circle) and changed (an
+// orange triangle, the sign of a difference), in the "#" column.
+QPixmap addedRowPixmap(int size);
+QPixmap changedRowPixmap(int size);
 // The window icon: a small grid with a tick.
 QIcon windowIcon();
 // The banner of the About window.

@@ -1,4 +1,5 @@
 #include "command_line.h"
+#include "command_line_update.h"
 
 #include "csv/results_csv.h"
 #include "import/signal_file.h"
@@ -21,6 +22,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
             QStringLiteral("Convert FILE into the results CSV <out.csv> without opening a window."),
             QStringLiteral("out.csv"));
     parser.addOption(exportTo);
+    const UpdateOptions update = addUpdateOptions(parser);
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("A .dbc, .xml, .PlexCanRXConfig or .csv file to open."),
                                  QStringLiteral("[FILE]"));
@@ -55,6 +57,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
         if (line.output.isEmpty())
             return fail(QStringLiteral("--export needs the name of the CSV file to write."));
     }
+    if (const QString error = takeUpdateOptions(parser, update, line); !error.isEmpty())
+        return fail(error);
     return line;
 }
 

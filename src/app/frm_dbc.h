@@ -12,8 +12,10 @@ class Dialogs;
 class QAbstractButton;
 class QComboBox;
 class QLineEdit;
+class QMenu;
 class QTableView;
 struct ImportResult;
+struct UpdateReport;
 
 // The main window: the signal table, its two in-place editors, the File, Options and
 // About menus, and the document's life from start-up to close.
@@ -50,6 +52,7 @@ public slots:
     void mnImportDBC_Click();
     void mnImportXML_Click();
     void mnLoadCSV_Click();
+    void mnUpdate_Click();
     void mnSaveCSV_Click();
     void mnExit_Click();
     void mnAbout_Click();
@@ -87,6 +90,10 @@ private:
     void LoadCSV(const QString &fileName);
     bool rebuild(ImportResult &result);
     void finishImport(const QString &fileName);
+    // File > Update from DBC/XML (frm_dbc_update.cpp).
+    void addUpdateCommand(QMenu *file);
+    void UpdateFrom(const QString &fileName);
+    void showUpdateReport(const UpdateReport &report);
 
     void writeBackEdit();
     void hideEditors();

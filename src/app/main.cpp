@@ -17,7 +17,7 @@ void setNames()
     QCoreApplication::setApplicationVersion(QStringLiteral(TESSALY_VERSION));
 }
 
-// Everything that needs no window: help, version, argument errors and --export.
+// Everything that needs no window: help, version, argument errors, --export and --update.
 int runWithoutWindow(const CommandLine &line)
 {
     QTextStream out(stdout);
@@ -32,6 +32,8 @@ int runWithoutWindow(const CommandLine &line)
         return 2;
     case CommandLine::Mode::Export:
         return exportResultsCsv(line.input, line.output, err);
+    case CommandLine::Mode::Update:
+        return updateResultsCsv(line, out, err);
     case CommandLine::Mode::Window:
         break;
     }
