@@ -61,6 +61,8 @@ public:
     const KeyIndex &keyIndex() const { return m_keys; }
 
     void reserve(int rows) { m_rows.reserve(std::size_t(rows)); }
+    // Room in the key index for `keys` different keys, before many are set.
+    void reserveKeys(int keys) { m_keys.reserve(keys); }
 
 private:
     struct Row

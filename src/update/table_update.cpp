@@ -186,6 +186,7 @@ TableUpdate updateTable(const TableData &current, TableData imported, const QStr
     const QString fileName = QFileInfo(newFile).fileName();
     TableData &table = update.table;
     table = std::move(imported);
+    table.reserveKeys(table.rows());
     for (int row = firstSignalRow(table); row < table.rows(); ++row) {
         const int oldRow = pairing.oldRowOf[std::size_t(row)];
         if (oldRow == none) {
@@ -198,10 +199,12 @@ TableUpdate updateTable(const TableData &current, TableData imported, const QStr
         const bool moved = pairing.moved[std::size_t(row)];
         ++(moved ? report.moved : report.kept);
         QList<FieldChange> fields = fieldChanges(current, oldRow, table, row);
-        const QString canId = table.text(row, Col::CanId);
-        carryOver(current, oldRow, table, row);
-        if (!moved && fields.isEmpty())
+        if (!moved && fields.isEmpty()) {
+            carryOver(current, oldRow, table, row);
             continue;
+        }
+        const QString canId = table.text(row, Col::CanId); // before a hand-typed one is carried
+        carryOver(current, oldRow, table, row);
         ChangedSignal changed{row,
                               table.text(row, Col::Name),
                               canId,
