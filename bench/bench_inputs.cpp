@@ -151,15 +151,63 @@ QByteArray signalLine(const Signal &s)
     return line;
 }
 
-QString writeDbc(const QString &fileName)
+// What the next revision of the bus does to a signal.
+enum class Revision { Same, Renamed, Moved, Removed, Rescaled };
+
+Revision revisionOf(int signal)
+{
+    switch (signal % 300) {
+    case 17:
+        return Revision::Renamed;
+    case 117:
+        return Revision::Moved;
+    case 217:
+        return Revision::Removed;
+    default:
+        return signal % 1000 == 500 ? Revision::Rescaled : Revision::Same;
+    }
+}
+
+// The signals of message m in the revision; the moved ones go to a message of their own.
+void writeRevisedMessage(ChunkedWriter &out, int m)
+{
+    QByteArray moved;
+    for (int i = 0; i < signalsPerMessage; ++i) {
+        Signal s = signalOf(m, i);
+        switch (revisionOf(m * signalsPerMessage + i)) {
+        case Revision::Removed:
+            continue;
+        case Revision::Moved:
+            moved += signalLine(s);
+            continue;
+        case Revision::Renamed:
+            s.name += "_v2";
+            break;
+        case Revision::Rescaled:
+            s.scale = "0.5";
+            break;
+        case Revision::Same:
+            break;
+        }
+        out << signalLine(s);
+    }
+    if (!moved.isEmpty())
+        out << "\r\nBO_ " << qint64(messageId(m) + 20'000) << " Moved_" << qint64(m) << ": 8 ECU1\r\n" << moved;
+}
+
+QString writeDbc(const QString &fileName, bool revised = false)
 {
     ChunkedWriter out(fileName);
     out << "VERSION \"\"\r\n\r\nNS_ :\r\n\tNS_DESC_\r\n\tCM_\r\n\tBA_DEF_\r\n\tBA_\r\n\tVAL_\r\n\r\nBS_:\r\n\r\n"
            "BU_: ECU1 ECU2 ECU3 Gateway\r\n\r\n";
     for (int m = 0; m < messages; ++m) {
         out << "BO_ " << qint64(messageId(m)) << " Msg_" << qint64(m) << ": 8 ECU" << qint64(m % 3 + 1) << "\r\n";
-        for (int i = 0; i < signalsPerMessage; ++i)
-            out << signalLine(signalOf(m, i));
+        if (revised) {
+            writeRevisedMessage(out, m);
+        } else {
+            for (int i = 0; i < signalsPerMessage; ++i)
+                out << signalLine(signalOf(m, i));
+        }
         out << "\r\n";
     }
     // Comments and attributes follow the messages in a real file; the import skips them.
@@ -257,7 +305,10 @@ QString writeBenchInputs(const QString &folder, BenchInputs &inputs)
     inputs.dbc = dir.filePath(QStringLiteral("big.dbc"));
     inputs.xml = dir.filePath(QStringLiteral("big.PlexCanRXConfig"));
     inputs.csv = dir.filePath(QStringLiteral("big.csv"));
+    inputs.dbcRevision = dir.filePath(QStringLiteral("big_revision.dbc"));
     QString error = writeDbc(inputs.dbc);
+    if (error.isEmpty())
+        error = writeDbc(inputs.dbcRevision, true);
     if (error.isEmpty())
         error = writeXml(inputs.xml);
     if (error.isEmpty())

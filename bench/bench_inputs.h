@@ -10,6 +10,9 @@ struct BenchInputs
     QString dbc; // 12,500 messages of 8 signals each, some extended, some multiplexed
     QString xml; // a receiver configuration with one <CAN_Data_Item> per signal
     QString csv; // a results CSV whose signal rows share 10% of their keys
+    // The next revision of `dbc`: 1% of the signals renamed, moved to another message
+    // or removed, and every thousandth one rescaled.
+    QString dbcRevision;
 };
 
 inline constexpr int benchSignals = 100'000;

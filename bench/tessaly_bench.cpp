@@ -16,6 +16,8 @@
 #include "import/xml_import.h"
 #include "recovery/recovery_store.h"
 #include "table/signal_table.h"
+#include "update/table_update.h"
+#include "update/update_report.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -42,6 +44,8 @@ constexpr double csvLoadTarget = 0.3;
 constexpr double csvSaveTarget = 0.2;
 constexpr double keyChoiceTarget = 0.005;
 constexpr double recoveryPauseTarget = 0.05;
+constexpr double dbcUpdateTarget = 0.4;
+constexpr double reportTextTarget = 0.05;
 constexpr double peakMemoryTargetMb = 150.0;
 
 void print(const QString &text)
@@ -357,6 +361,53 @@ void timeRecoveryCopy(const SignalTable &table, const QString &folder, int runs,
                           std::nullopt));
 }
 
+// Updates the loaded channel list from the revised DBC as File > Update from DBC/XML
+// does (read, match, carry over, replace), every run starting from the loaded table,
+// beside the plain import of the same file and the making of the report's text.
+void timeUpdate(SignalTable &table, const BenchInputs &inputs, int runs, std::vector<Line> &lines)
+{
+    const TableData loaded = table.grid();
+    const Floor floor = timeFloor(inputs.dbcRevision, QStringLiteral("floor: read DBC revision, find line ends"),
+                                  runs, lines);
+    const auto read = [&] {
+        double messageId = 0;
+        ImportResult result = ReadDBC(inputs.dbcRevision, table.grid(), messageId);
+        if (!result.ok())
+            fail(result.error);
+        return result;
+    };
+    const double import = medianSeconds(runs, [&] { table.replace(read().table); });
+    lines.push_back(timed(QStringLiteral("DBC import of the revision (ReadDBC + replace)"), floor.input, import,
+                          floor.seconds, dbcImportTarget));
+
+    UpdateReport report;
+    const double update = medianSeconds(
+            runs, [&] { table.replace(loaded); },
+            [&] {
+                TableUpdate result = updateTable(table.grid(), read().table, inputs.dbcRevision);
+                table.applyUpdate(std::move(result.table), inputs.dbcRevision);
+                report = std::move(result.report);
+            },
+            [] {});
+    if (report.kept + report.moved + report.removed != benchSignals || report.moved == 0 || report.added == 0)
+        fail(QStringLiteral("The update found %1").arg(summaryLines(report).join(u' ')));
+    lines.push_back(timed(QStringLiteral("DBC update (ReadDBC + updateTable + applyUpdate)"),
+                          QStringLiteral("%1 kept, %2 moved, %3 added, %4 removed")
+                                  .arg(report.kept)
+                                  .arg(report.moved)
+                                  .arg(report.added)
+                                  .arg(report.removed),
+                          update, floor.seconds, dbcUpdateTarget));
+
+    qsizetype length = 0;
+    const double text = medianSeconds(runs, [&] { length = reportText(report).size(); });
+    lines.push_back(timed(QStringLiteral("update report text (reportText)"),
+                          QStringLiteral("%1 changed signals, %2 characters")
+                                  .arg(report.changedSignals.size())
+                                  .arg(length),
+                          text, std::nullopt, reportTextTarget));
+}
+
 Line memoryLine(const QString &csv)
 {
     const MemoryFigures memory = measureMemory(csv);
@@ -390,6 +441,7 @@ std::vector<Line> runAll(const BenchInputs &inputs, const QString &folder, int r
     timeSave(table, inputs.csv, folder, runs, lines);
     timeKeyChoices(table, runs, lines);
     timeRecoveryCopy(table, folder, runs, lines);
+    timeUpdate(table, inputs, runs, lines);
     lines.push_back(memoryLine(inputs.csv));
     return lines;
 }

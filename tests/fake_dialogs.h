@@ -13,7 +13,7 @@ class FakeDialogs : public Dialogs
 public:
     struct Shown
     {
-        QString kind; // "ask", "recover", "inform", "warn", "open", "save", "folder"
+        QString kind; // "ask", "recover", "inform", "warn", "open", "save", "folder", "report"
         QString title;
         QString text; // the message, or for a file dialog its proposal and filter
     };
@@ -24,6 +24,7 @@ public:
     QList<Shown> shown;
     QString initialDirectory;
     QString lastSuffix;
+    int reportSaves = 0; // how many reports to save, each with "Save report..."
 
     Answer askYesNoCancel(const QString &title, const QString &text) override
     {
@@ -54,6 +55,14 @@ public:
         shown.append({QStringLiteral("save"), title, proposal + QLatin1Char('|') + filter});
         lastSuffix = defaultSuffix;
         return files.isEmpty() ? QString() : files.takeFirst();
+    }
+    void showReport(const QString &title, const QString &text, const std::function<void()> &save) override
+    {
+        shown.append({QStringLiteral("report"), title, text});
+        if (reportSaves > 0) {
+            --reportSaves;
+            save();
+        }
     }
     void setInitialDirectory(const QString &folder) override { initialDirectory = folder; }
     bool showFolder(const QString &folder) override

@@ -106,6 +106,7 @@ private slots:
     void droppedFileOpensAfterTheSaveQuestion();
     void recoveryComesBeforeTheFileToOpen();
     void killedWorkIsRecovered();
+    void updateCarriesKeysToTheNewFile();
 };
 
 void TestCommandLine::parse_data()
@@ -123,6 +124,9 @@ void TestCommandLine::parse_data()
     QTest::newRow("export without value") << QStringList{"tessaly", "--export"} << int(M::Error) << "" << "";
     QTest::newRow("two files") << QStringList{"tessaly", "a.dbc", "b.dbc"} << int(M::Error) << "" << "";
     QTest::newRow("unknown option") << QStringList{"tessaly", "--bogus"} << int(M::Error) << "" << "";
+    QTest::newRow("update") << QStringList{"tessaly", "--update", "o.csv", "n.dbc", "--export", "u.csv"} << int(M::Update) << "n.dbc" << "u.csv";
+    QTest::newRow("update without export") << QStringList{"tessaly", "--update", "o.csv", "n.dbc"} << int(M::Error) << "" << "";
+    QTest::newRow("report without update") << QStringList{"tessaly", "--report", "r.txt", "--export", "u.csv", "n.dbc"} << int(M::Error) << "" << "";
     QTest::newRow("help") << QStringList{"tessaly", "--help"} << int(M::Help) << "" << "";
     QTest::newRow("version") << QStringList{"tessaly", "--version"} << int(M::Version) << "" << "";
 }
@@ -291,6 +295,28 @@ void TestCommandLine::killedWorkIsRecovered()
     QTRY_VERIFY_WITH_TIMEOUT(headers().size() == 1 && headers() != killed && tables().size() == 1, 20000);
     kill(second);
     QCOMPARE(readAll(recovery.filePath(tables()[0])), readAll(home.filePath("saved.csv")));
+}
+
+void TestCommandLine::updateCarriesKeysToTheNewFile()
+{
+    QTemporaryDir dir;
+    const QString channels = fixture("channels_a.csv");
+    const Run run = runTessaly({"--update", channels, fixture("revision_b.dbc"), "--export", dir.filePath("b.csv"),
+                                "--report", dir.filePath("b.txt")});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.out, QByteArray("Kept: 5\nMoved: 1\nAdded: 2\nRemoved: 2\nChanged: 2\n"));
+    const QByteArray csv = readAll(dir.filePath("b.csv"));
+    QVERIFY(csv.contains("\r\n0 104;0|8;0;0;OilPressure;kPa;4;0;Dash;;EOPR;1;[0|1020];\r\n"));
+    QVERIFY(csv.contains("\r\n0 100;24|8;0;0;AccelPedalPos;%;0.4;0;TCM;;;1;[0|100];\r\n"));
+    QVERIFY(readAll(dir.filePath("b.txt")).contains("\r\n  98FE F5FE  OilTemp  key TOTP\r\n"));
+    // A failure writes neither file.
+    for (const QStringList &wrong : {QStringList{channels, channels, dir.filePath("c.txt")},
+                                     QStringList{channels, fixture("revision_b.dbc"), dir.filePath("no/c.txt")}}) {
+        const Run failed = runTessaly({"--update", wrong[0], wrong[1], "--export", dir.filePath("c.csv"), "--report", wrong[2]});
+        QCOMPARE(failed.status, 1);
+        QVERIFY(!QFileInfo::exists(dir.filePath("c.csv")) && !QFileInfo::exists(wrong[2]));
+    }
 }
 
 QTEST_MAIN(TestCommandLine)

@@ -76,6 +76,7 @@ private slots:
     void xmlImportSavesTheExpectedCsv();
     void loadedCsvKeepsCaptionAndMarksSharedKeys();
     void loadThenSaveGivesTheSameBytes();
+    void updateKeepsKeysAndTypedCells();
 };
 
 void TestFileCommands::importDbcFillsTheTable()
@@ -251,6 +252,55 @@ void TestFileCommands::loadThenSaveGivesTheSameBytes()
     const QByteArray saved = saveAs(f, f.path("one.CSV"));
     run(f, "mnLoadCSV", {f.path("one.CSV")});
     QCOMPARE(saveAs(f, f.path("two.CSV")), saved);
+}
+
+void TestFileCommands::updateKeepsKeysAndTypedCells()
+{
+    WindowFixture f;
+    run(f, "mnLoadCSV", {fixture("channels_a.csv")});
+    // The user types a scale of their own for OilPressure (row 5).
+    QTableView *view = f.window->grid();
+    const QModelIndex scale = f.window->table().modelIndex(5, Col::Scale);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(scale).center());
+    QTest::mouseClick(f.window->textEditor(), Qt::LeftButton);
+    f.window->textEditor()->selectAll();
+    QTest::keyClicks(f.window->textEditor(), "0.04");
+    QTest::keyClick(f.window->textEditor(), Qt::Key_Return);
+    f.window->table().setUnsavedChanges(false);
+    // Cancel, and a file that cannot be read, change nothing.
+    const QStringList before = snapshot(f);
+    run(f, "mnUpdate", {});
+    run(f, "mnUpdate", {f.path("missing.dbc")});
+    QCOMPARE(snapshot(f), before);
+
+    f.dialogs->shown.clear();
+    f.dialogs->files = {fixture("revision_b.dbc"), f.path("report.txt")};
+    f.dialogs->reportSaves = 1;
+    QTest::keyClick(f.window.get(), Qt::Key_U, Qt::ControlModifier);
+    QCOMPARE(f.dialogs->kinds(), (QStringList{"open", "report", "save"}));
+    QCOMPARE(f.window->windowTitle(), "Tessaly [" + fixture("revision_b.dbc") + "]");
+    QVERIFY(f.window->table().unsavedChanges());
+    const TableData &grid = f.window->table().grid();
+    QStringList keys, names, marks;
+    for (int row = 1; row < grid.rows(); ++row) {
+        keys.append(grid.text(row, Col::Key));
+        names.append(grid.text(row, Col::Name));
+        marks.append(QString::number(int(grid.rowMark(row))));
+    }
+    QCOMPARE(keys.join(u' '), "ENSP ECTP  ENTQ EOPR GEAR  VSPD");
+    QCOMPARE(marks.join(u' '), "2 0 1 2 2 0 1 0");
+    QCOMPARE(grid.text(5, Col::Scale), "0.04");
+    const QVariant tooltip = f.window->table().headerData(4, Qt::Vertical, Qt::ToolTipRole);
+    QCOMPARE(tooltip.toString(), "Moved from CAN ID 0 101\nposition: 16|8 -> 0|8\nscale: 0.04 -> 4 (your 0.04 kept)");
+    const QString report = f.dialogs->shown[1].text;
+    QVERIFY2(report.contains("Removed (their keys are free now):\n  0 100  ThrottlePos  key THRP\n"
+                             "  98FE F5FE  OilTemp  key TOTP\n"), qPrintable(report));
+    QCOMPARE(f.dialogs->shown[2].text, QFileInfo(fixture("revision_b_update.txt")).filePath() + "|Text Files (*.txt);;All Files (*)");
+    QCOMPARE(QString::fromLatin1(readAll(f.path("report.txt"))), QString(report).replace("\n", "\r\n"));
+    // A new import takes the marks away.
+    f.dialogs->answers = {Dialogs::Answer::No};
+    run(f, "mnImportDBC", {fixture("revision_b.dbc")});
+    QCOMPARE(f.window->table().grid().rowMark(3), RowMark::None);
 }
 
 QTEST_MAIN(TestFileCommands)

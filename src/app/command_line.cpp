@@ -1,4 +1,5 @@
 #include "command_line.h"
+#include "command_line_update.h"
 
 #include "csv/results_csv.h"
 #include "import/signal_file.h"
@@ -44,6 +45,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption showKeys(QStringLiteral("show-key-list"),
                                       QStringLiteral("Print which key list the window reads, and its keys."));
     parser.addOption(showKeys);
+    const UpdateOptions update = addUpdateOptions(parser);
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("A .dbc, .xml, .PlexCanRXConfig or .csv file to open."),
                                  QStringLiteral("[FILE]"));
@@ -85,6 +87,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
         if (line.output.isEmpty())
             return fail(QStringLiteral("--export needs the name of the CSV file to write."));
     }
+    if (const QString error = takeUpdateOptions(parser, update, line); !error.isEmpty())
+        return fail(error);
     return line;
 }
 

@@ -11,6 +11,7 @@ struct CommandLine
     enum class Mode {
         Window,  // open the main window, and `input` in it when given
         Export,  // convert `input` to the results CSV `output`, without a window
+        Update,  // carry the keys of `previous` over to `input`, save as `output`
         Help,    // print `text` and stop
         Version, // print `text` and stop
         Error,   // print `text` (the reason) and stop with status 2
@@ -21,6 +22,8 @@ struct CommandLine
     QString output;
     QString text;
     QString keys; // the key list given with --keys; empty: look for one
+    QString previous; // the table an update starts from
+    QString report;   // where an update writes its whole report, if anywhere
 };
 
 // Parses the arguments, the program's name first.
@@ -35,3 +38,9 @@ int exportResultsCsv(const QString &input, const QString &output, QTextStream &e
 // lists are looked for) and its items to `out`. Returns 0, or 1 with the reason on
 // `err` when the list is missing or not entirely read.
 int printKeyList(const QString &chosen, QTextStream &out, QTextStream &err);
+
+// The headless update: reads the table `previous` and the newer signal file `input`
+// as the window does, carries the keys over (see updateTable), writes `output` as
+// File > Save CSV (Results) does and `report` when given, and prints the report's
+// summary on `out`. Exit status as exportResultsCsv.
+int updateResultsCsv(const CommandLine &line, QTextStream &out, QTextStream &err);

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // Every message box and file dialog the windows show goes through this interface,
 // so that the commands can run without a person answering (the tests script it).
 class Dialogs
@@ -28,6 +30,9 @@ public:
     // overwriting an existing file and adds `defaultSuffix` to a name without one.
     virtual QString saveFile(const QString &title, const QString &proposal, const QString &filter,
                              const QString &defaultSuffix) = 0;
+    // A long plain text to read, with Close and a "Save report..." button that calls
+    // `save` while the text stays open.
+    virtual void showReport(const QString &title, const QString &text, const std::function<void()> &save) = 0;
     // The folder the dialogs start in.
     virtual void setInitialDirectory(const QString &folder) = 0;
     // Shows `folder` in the desktop's file manager; false when that failed.

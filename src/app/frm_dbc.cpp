@@ -8,7 +8,6 @@
 #include "csv/results_csv.h"
 #include "import/import_result.h"
 #include "keys/key_list_places.h"
-#include "keys/key_list.h"
 #include "recovery/recovery_keeper.h"
 
 #include <QAbstractButton>
@@ -82,6 +81,7 @@ void frmDBC::buildMenus()
     item(file, "mnImportDBC", QStringLiteral("Import DBC"), &frmDBC::mnImportDBC_Click);
     item(file, "mnImportXML", QStringLiteral("Import XML"), &frmDBC::mnImportXML_Click);
     item(file, "mnLoadCSV", QStringLiteral("Load CSV"), &frmDBC::mnLoadCSV_Click);
+    addUpdateCommand(file);
     item(file, "mnSaveCSV", QStringLiteral("Save CSV (Results)"), &frmDBC::mnSaveCSV_Click);
     item(file, "mnExit", QStringLiteral("Exit"), &frmDBC::mnExit_Click);
     QMenu *options = menuBar()->addMenu(QStringLiteral("Options"));

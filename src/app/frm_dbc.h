@@ -12,10 +12,12 @@ class Dialogs;
 class QAbstractButton;
 class QComboBox;
 class QLineEdit;
+class QMenu;
 class QTableView;
 class RecoveryKeeper;
 struct ImportResult;
 struct RecoveryCopy;
+struct UpdateReport;
 
 // The main window: the signal table, its two in-place editors, the File, Options and
 // About menus, and the document's life from start-up to close.
@@ -58,6 +60,7 @@ public slots:
     void mnImportDBC_Click();
     void mnImportXML_Click();
     void mnLoadCSV_Click();
+    void mnUpdate_Click();
     void mnSaveCSV_Click();
     void mnExit_Click();
     void mnAbout_Click();
@@ -98,6 +101,10 @@ private:
     bool rebuild(ImportResult &result);
     void finishImport(const QString &fileName);
     bool recover(const RecoveryCopy &copy);
+    // File > Update from DBC/XML (frm_dbc_update.cpp).
+    void addUpdateCommand(QMenu *file);
+    void UpdateFrom(const QString &fileName);
+    void showUpdateReport(const UpdateReport &report);
 
     void writeBackEdit();
     void hideEditors();

@@ -18,7 +18,7 @@ void setNames()
     QCoreApplication::setApplicationVersion(QStringLiteral(TESSALY_VERSION));
 }
 
-// Everything that needs no window: help, version, argument errors and --export.
+// Everything that needs no window: help, version, argument errors, --export and --update.
 int runWithoutWindow(const CommandLine &line)
 {
     QTextStream out(stdout);
@@ -35,6 +35,8 @@ int runWithoutWindow(const CommandLine &line)
         return exportResultsCsv(line.input, line.output, err);
     case CommandLine::Mode::KeyList:
         return printKeyList(line.keys, out, err);
+    case CommandLine::Mode::Update:
+        return updateResultsCsv(line, out, err);
     case CommandLine::Mode::Window:
         break;
     }

@@ -1,11 +1,17 @@
 #include "qt_dialogs.h"
 
 #include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QMessageBox>
 #include <QUrl>
 #include <QPushButton>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 Dialogs::Answer QtDialogs::askYesNoCancel(const QString &title, const QString &text)
 {
@@ -103,4 +109,24 @@ QString QtDialogs::saveFile(const QString &title, const QString &proposal, const
     if (!proposal.isEmpty())
         dialog.selectFile(proposal);
     return chosenFile(dialog);
+}
+
+void QtDialogs::showReport(const QString &title, const QString &text, const std::function<void()> &save)
+{
+    QDialog dialog(m_parent);
+    dialog.setWindowTitle(title);
+    auto *view = new QPlainTextEdit(&dialog);
+    view->setReadOnly(true);
+    view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    view->setPlainText(text);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    QPushButton *saveButton = buttons->addButton(QStringLiteral("Save report..."), QDialogButtonBox::ActionRole);
+    QObject::connect(saveButton, &QPushButton::clicked, &dialog, save);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto *layout = new QVBoxLayout(&dialog);
+    layout->addWidget(view);
+    layout->addWidget(buttons);
+    dialog.resize(760, 520);
+    dialog.exec();
 }

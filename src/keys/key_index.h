@@ -12,6 +12,7 @@ public:
     void add(const QString &key, int row);
     void remove(const QString &key, int row);
     void clear() { m_rows.clear(); }
+    void reserve(qsizetype keys) { m_rows.reserve(keys); }
 
     // Rows that hold `key`, in no particular order; empty for an empty key.
     QList<int> rows(const QString &key) const;

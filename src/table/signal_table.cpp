@@ -25,11 +25,20 @@ void SignalTable::reset()
     m_currentFile.clear();
 }
 
+void SignalTable::applyUpdate(TableData grid, const QString &fileName)
+{
+    replace(std::move(grid));
+    m_currentFile = fileName;
+    setUnsavedChanges(true);
+}
+
 void SignalTable::editText(int row, int col, const QString &text)
 {
     if (m_grid.cell(row, col) == text)
         return;
     m_grid.setText(row, col, text);
+    if (col != Col::Key)
+        m_grid.setHandMade(row, quint16(m_grid.handMade(row) | (1u << col)));
     setUnsavedChanges(true);
     cellChanged(row, col);
 }
@@ -131,6 +140,11 @@ QVariant SignalTable::headerData(int section, Qt::Orientation orientation, int r
         return {};
     if (role == Qt::DisplayRole)
         return m_grid.text(row, Col::Number);
+    const RowMark mark = m_grid.rowMark(row);
+    if (role == Qt::ToolTipRole && mark != RowMark::None)
+        return m_grid.rowNote(row);
+    if (role == Qt::DecorationRole && mark != RowMark::None)
+        return mark == RowMark::Added ? m_addedIcon : m_changedIcon;
     if (role == Qt::DecorationRole && m_grid.rowIcon(row))
         return m_rowIcon;
     return {};

@@ -25,7 +25,14 @@ public:
     // The table part of a reset: standard headings, one empty row, no document.
     void reset();
 
-    // Writes a cell as the user does: a changed text makes the table unsaved.
+    // Takes the table an update from a new revision of the imported file made (see
+    // updateTable): replaces the contents in one model reset, names `fileName` as the
+    // current file and makes the table unsaved. Every change an update makes to the
+    // table goes through here.
+    void applyUpdate(TableData grid, const QString &fileName);
+
+    // Writes a cell as the user does: a changed text makes the table unsaved, and the
+    // cell counts as typed by hand (except the Key, which is always carried).
     void editText(int row, int col, const QString &text);
     // The user's choice of a key for a signal row: writes it, gives the Key cell
     // the Key cell colour and brings the duplicate marks of the old and the new key
@@ -41,6 +48,12 @@ public:
 
     // What the vertical header shows beside rows that carry the row icon.
     void setRowIconDecoration(const QVariant &decoration) { m_rowIcon = decoration; }
+    // What it shows beside rows that the last update added or changed.
+    void setRowMarkDecorations(const QVariant &added, const QVariant &changed)
+    {
+        m_addedIcon = added;
+        m_changedIcon = changed;
+    }
 
     static int colWidthTwips(int col) { return columnWidthTwips[std::size_t(col)]; }
 
@@ -67,4 +80,6 @@ private:
     bool m_unsavedChanges = false;
     QString m_currentFile;
     QVariant m_rowIcon;
+    QVariant m_addedIcon;
+    QVariant m_changedIcon;
 };

@@ -21,8 +21,17 @@ void TableData::setRows(int count)
     for (int row = count; row < rows(); ++row)
         indexKey(row, false);
     m_rows.resize(std::size_t(count));
+    m_marks.removeIf([count](const auto &mark) { return mark.key() >= count; });
     if (m_fixedRows >= count)
         m_fixedRows = 0;
+}
+
+void TableData::setRowMark(int row, RowMark mark, const QString &note)
+{
+    if (mark == RowMark::None)
+        m_marks.remove(row);
+    else
+        m_marks.insert(row, {mark, note});
 }
 
 QStringView TableData::cell(int row, int col) const

@@ -3,6 +3,7 @@
 #include "keys/key_index.h"
 #include "table/table_layout.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringView>
 
@@ -38,6 +39,17 @@ public:
     bool rowIcon(int row) const { return m_rows[row].icon; }
     void setRowIcon(int row, bool on) { m_rows[row].icon = on; }
 
+    // The columns of a row that the user typed into since the row was read, one bit
+    // per column (bit 1 << col).
+    quint16 handMade(int row) const { return m_rows[std::size_t(row)].handMade; }
+    void setHandMade(int row, quint16 columns) { m_rows[std::size_t(row)].handMade = columns; }
+
+    // The mark an update from a new file revision left on a row, with the text that
+    // says what happened to it. A new table starts without marks.
+    RowMark rowMark(int row) const { return m_marks.value(row).mark; }
+    QString rowNote(int row) const { return m_marks.value(row).note; }
+    void setRowMark(int row, RowMark mark, const QString &note);
+
     // Appends a row whose cells are `cells` from column 0 on; missing cells stay
     // empty and cells beyond the last column are dropped. Returns the new row.
     int appendRow(std::initializer_list<QStringView> cells);
@@ -49,6 +61,8 @@ public:
     const KeyIndex &keyIndex() const { return m_keys; }
 
     void reserve(int rows) { m_rows.reserve(std::size_t(rows)); }
+    // Room in the key index for `keys` different keys, before many are set.
+    void reserveKeys(int keys) { m_keys.reserve(keys); }
 
 private:
     struct Row
@@ -56,7 +70,13 @@ private:
         QString text;                               // every cell, back to back
         std::array<quint32, Col::Count> end{};      // where each cell ends in text
         std::array<CellColour, Col::Count> colour{};
+        quint16 handMade = 0;
         bool icon = false;
+    };
+    struct Mark
+    {
+        RowMark mark = RowMark::None;
+        QString note;
     };
     template<typename Cells>
     int appendCells(const Cells &cells);
@@ -65,4 +85,5 @@ private:
     std::vector<Row> m_rows;
     int m_fixedRows = 0;
     KeyIndex m_keys;
+    QHash<int, Mark> m_marks; // few rows carry one, so they are kept apart
 };

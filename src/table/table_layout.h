@@ -42,5 +42,12 @@ enum class CellColour : unsigned char {
     DuplicateKey // red: a key that several rows share
 };
 
+// What the last update from a new file revision did to a row.
+enum class RowMark : unsigned char {
+    None,
+    Added,  // the signal is new in the revision
+    Changed // the signal moved to another message, or one of its fields changed
+};
+
 inline constexpr int keyCellRgb = 0xFFFFA0;
 inline constexpr int duplicateKeyRgb = 0xFF0000;

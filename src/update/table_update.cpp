@@ -1,0 +1,225 @@
+#include "table_update.h"
+
+#include "keys/key_marking.h"
+#include "update/update_report.h"
+
+#include <QFileInfo>
+#include <QHash>
+
+#include <vector>
+
+namespace {
+
+constexpr int none = -1;
+
+// A signal's identity in one table: views into that table's cells.
+struct SignalId
+{
+    QStringView canId;
+    QStringView name;
+
+    bool operator==(const SignalId &other) const { return canId == other.canId && name == other.name; }
+};
+
+size_t qHash(const SignalId &id, size_t seed = 0)
+{
+    return qHashMulti(seed, id.canId, id.name);
+}
+
+// The rows below the heading row; none while the heading row is not fixed.
+int firstSignalRow(const TableData &table)
+{
+    return table.fixedRows() > 0 ? 1 : table.rows();
+}
+
+SignalId idOf(const TableData &table, int row)
+{
+    return {table.cell(row, Col::CanId), table.cell(row, Col::Name)};
+}
+
+// For every imported row, the current row it is paired with, or none. `moved` tells
+// the pairs made by Name alone.
+struct Pairing
+{
+    std::vector<int> oldRowOf;
+    std::vector<bool> moved;
+};
+
+// Pairs rows of equal CAN ID and Name in the order they stand. Each current row
+// starts a chain to the next current row of the same identity, so every identity is
+// looked up once per imported row, whatever the number of duplicates.
+void pairByIdentity(const TableData &current, const TableData &imported, Pairing &pairing,
+                    std::vector<bool> &oldTaken)
+{
+    QHash<SignalId, int> head;
+    head.reserve(current.rows());
+    std::vector<int> next(std::size_t(current.rows()), none);
+    for (int row = current.rows() - 1; row >= firstSignalRow(current); --row) {
+        int &first = head[idOf(current, row)];
+        if (first != 0)
+            next[std::size_t(row)] = first;
+        first = row;
+    }
+    for (int row = firstSignalRow(imported); row < imported.rows(); ++row) {
+        const auto found = head.find(idOf(imported, row));
+        if (found == head.end() || found.value() == none)
+            continue;
+        const int oldRow = found.value();
+        pairing.oldRowOf[std::size_t(row)] = oldRow;
+        oldTaken[std::size_t(oldRow)] = true;
+        found.value() = next[std::size_t(oldRow)];
+    }
+}
+
+// The rows of one table left over with a name, and how many there are.
+struct NameSlot
+{
+    int count = 0;
+    int row = none;
+};
+
+// Pairs the rows left over that are the only ones of their name on each side.
+void pairByName(const TableData &current, const TableData &imported, Pairing &pairing,
+                const std::vector<bool> &oldTaken)
+{
+    QHash<QStringView, NameSlot> oldNames;
+    for (int row = firstSignalRow(current); row < current.rows(); ++row) {
+        if (!oldTaken[std::size_t(row)] && !current.cell(row, Col::Name).isEmpty()) {
+            NameSlot &slot = oldNames[current.cell(row, Col::Name)];
+            ++slot.count;
+            slot.row = row;
+        }
+    }
+    if (oldNames.isEmpty())
+        return;
+    QHash<QStringView, NameSlot> newNames;
+    for (int row = firstSignalRow(imported); row < imported.rows(); ++row) {
+        if (pairing.oldRowOf[std::size_t(row)] == none && oldNames.contains(imported.cell(row, Col::Name))) {
+            NameSlot &slot = newNames[imported.cell(row, Col::Name)];
+            ++slot.count;
+            slot.row = row;
+        }
+    }
+    for (auto it = newNames.cbegin(); it != newNames.cend(); ++it) {
+        const NameSlot old = oldNames.value(it.key());
+        if (it.value().count == 1 && old.count == 1) {
+            pairing.oldRowOf[std::size_t(it.value().row)] = old.row;
+            pairing.moved[std::size_t(it.value().row)] = true;
+        }
+    }
+}
+
+LoneSignal loneSignal(const TableData &table, int row)
+{
+    return {row, table.text(row, Col::CanId), table.text(row, Col::Name), table.text(row, Col::Key)};
+}
+
+// Compares the fields of a pair; read before anything is carried into the new row.
+QList<FieldChange> fieldChanges(const TableData &current, int oldRow, const TableData &imported, int row)
+{
+    QList<FieldChange> changes;
+    const quint16 handMade = current.handMade(oldRow);
+    for (int col = 1; col < Col::Count; ++col) {
+        if (!isComparedField(col) || current.cell(oldRow, col) == imported.cell(row, col))
+            continue;
+        changes.append({col, current.text(oldRow, col), imported.text(row, col), (handMade & (1u << col)) != 0});
+    }
+    return changes;
+}
+
+// Gives the new row the Key and the hand-made cells of its current row.
+void carryOver(const TableData &current, int oldRow, TableData &table, int row)
+{
+    const QStringView key = current.cell(oldRow, Col::Key);
+    if (!key.isEmpty())
+        table.setText(row, Col::Key, key.toString());
+    const quint16 handMade = current.handMade(oldRow);
+    for (int col = 0; col < Col::Count; ++col) {
+        if (col != Col::Key && (handMade & (1u << col)))
+            table.setText(row, col, current.text(oldRow, col));
+    }
+    table.setHandMade(row, handMade);
+}
+
+} // namespace
+
+bool isComparedField(int col)
+{
+    switch (col) {
+    case Col::Position:
+    case Col::Bytes:
+    case Col::Signed:
+    case Col::Scale:
+    case Col::Offset:
+    case Col::Unit:
+    case Col::LittleEndian:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool hasSignalRows(const TableData &table)
+{
+    for (int row = firstSignalRow(table); row < table.rows(); ++row) {
+        for (int col = 1; col < Col::Count; ++col) {
+            if (!table.cell(row, col).isEmpty())
+                return true;
+        }
+    }
+    return false;
+}
+
+TableUpdate updateTable(const TableData &current, TableData imported, const QString &newFile)
+{
+    TableUpdate update;
+    UpdateReport &report = update.report;
+    report.newFile = newFile;
+
+    Pairing pairing;
+    pairing.oldRowOf.assign(std::size_t(imported.rows()), none);
+    pairing.moved.assign(std::size_t(imported.rows()), false);
+    std::vector<bool> oldTaken(std::size_t(current.rows()), false);
+    pairByIdentity(current, imported, pairing, oldTaken);
+    pairByName(current, imported, pairing, oldTaken);
+
+    const QString fileName = QFileInfo(newFile).fileName();
+    TableData &table = update.table;
+    table = std::move(imported);
+    table.reserveKeys(table.rows());
+    for (int row = firstSignalRow(table); row < table.rows(); ++row) {
+        const int oldRow = pairing.oldRowOf[std::size_t(row)];
+        if (oldRow == none) {
+            ++report.added;
+            report.addedSignals.append(loneSignal(table, row));
+            table.setRowMark(row, RowMark::Added, QStringLiteral("New in %1").arg(fileName));
+            continue;
+        }
+        oldTaken[std::size_t(oldRow)] = true;
+        const bool moved = pairing.moved[std::size_t(row)];
+        ++(moved ? report.moved : report.kept);
+        QList<FieldChange> fields = fieldChanges(current, oldRow, table, row);
+        if (!moved && fields.isEmpty()) {
+            carryOver(current, oldRow, table, row);
+            continue;
+        }
+        const QString canId = table.text(row, Col::CanId); // before a hand-typed one is carried
+        carryOver(current, oldRow, table, row);
+        ChangedSignal changed{row,
+                              table.text(row, Col::Name),
+                              canId,
+                              current.text(oldRow, Col::CanId),
+                              table.text(row, Col::Key),
+                              std::move(fields)};
+        table.setRowMark(row, RowMark::Changed, changeNote(changed));
+        report.changedSignals.append(std::move(changed));
+    }
+    for (int row = firstSignalRow(current); row < current.rows(); ++row) {
+        if (!oldTaken[std::size_t(row)]) {
+            ++report.removed;
+            report.removedSignals.append(loneSignal(current, row));
+        }
+    }
+    markAllKeys(table);
+    return update;
+}
