@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <array>
 #include <compare>
 #include <vector>
 
@@ -28,14 +29,39 @@ struct FindCriteria
     bool sharedKey = false;       // with onlyMatching: rows whose key another row holds too
 
     bool operator==(const FindCriteria &) const = default;
+};
+
+// The criteria made ready for passes over one table: the text case folded once, the
+// rows of shared keys found once.
+class RowMatcher
+{
+public:
+    RowMatcher(const FindCriteria &criteria, const TableData &grid);
 
     // Whether the cell holds the text, in a searched column.
-    bool cellMatches(const TableData &grid, int row, int col) const;
+    bool cellMatches(int row, int col) const;
     // Appends the matching cells of a row, left to right.
-    void appendMatches(const TableData &grid, int row, std::vector<GridCell> &matches) const;
+    void appendMatches(int row, std::vector<GridCell> &matches) const;
     // Whether the row passes the quick filters (always true while they are off).
-    bool passesQuickFilters(const TableData &grid, int row) const;
+    bool passesQuickFilters(int row) const;
     // Whether the view shows the row: every row unless onlyMatching, else the rows
     // that pass the quick filters and, with a text, hold a match.
-    bool showsRow(const TableData &grid, int row) const;
+    bool showsRow(int row) const;
+
+private:
+    qsizetype nextStart(QStringView text, qsizetype from) const;
+    bool matchesAt(QStringView text, qsizetype at) const;
+    bool holds(QStringView text) const;
+
+    const TableData &m_grid;
+    QString m_text;
+    Qt::CaseSensitivity m_case;
+    QString m_firsts;                  // every character that may begin a match
+    std::array<bool, 0x80> m_asciiFirst{}; // the same for ASCII, looked up faster
+    int m_first;
+    int m_last;
+    bool m_onlyMatching;
+    bool m_withoutKey;
+    bool m_sharedKey;
+    std::vector<bool> m_shared; // per grid row, while only rows of shared keys are shown
 };

@@ -36,19 +36,20 @@ void SignalFilterModel::refilter()
 }
 
 // One pass over the table: the rows to show and their matches.
-void SignalFilterModel::choose(std::vector<int> &rows, std::vector<GridCell> &matches) const
+void SignalFilterModel::choose(std::vector<int> &rows, std::vector<GridCell> &matches)
 {
     const TableData &grid = m_table.grid();
+    const RowMatcher &matcher = m_matcher.emplace(m_criteria, grid);
     const int fixed = grid.fixedRows();
     const int count = grid.rows() - fixed;
     const bool byText = m_criteria.onlyMatching && !m_criteria.text.isEmpty();
     rows.reserve(std::size_t(m_criteria.onlyMatching ? count / 8 : count));
     for (int modelRow = 0; modelRow < count; ++modelRow) {
         const int row = modelRow + fixed;
-        if (m_criteria.onlyMatching && !m_criteria.passesQuickFilters(grid, row))
+        if (m_criteria.onlyMatching && !matcher.passesQuickFilters(row))
             continue;
         const std::size_t before = matches.size();
-        m_criteria.appendMatches(grid, row, matches);
+        matcher.appendMatches(row, matches);
         if (!byText || matches.size() > before)
             rows.push_back(modelRow);
     }
@@ -164,7 +165,7 @@ QVariant SignalFilterModel::data(const QModelIndex &index, int role) const
         return QAbstractProxyModel::data(index, role);
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
-    return m_criteria.cellMatches(m_table.grid(), gridRow(index), gridCol(index));
+    return m_matcher->cellMatches(gridRow(index), gridCol(index));
 }
 
 QVariant SignalFilterModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -207,7 +208,7 @@ void SignalFilterModel::rematchRow(int row)
     const auto range = std::equal_range(m_matches.begin(), m_matches.end(), GridCell{row, 0},
                                         [](const GridCell &a, const GridCell &b) { return a.row < b.row; });
     std::vector<GridCell> matches;
-    m_criteria.appendMatches(m_table.grid(), row, matches);
+    m_matcher->appendMatches(row, matches);
     const auto at = m_matches.erase(range.first, range.second);
     m_matches.insert(at, matches.begin(), matches.end());
 }

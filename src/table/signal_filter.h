@@ -65,7 +65,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-    void choose(std::vector<int> &rows, std::vector<GridCell> &matches) const;
+    void choose(std::vector<int> &rows, std::vector<GridCell> &matches);
     void apply(std::vector<int> rows, std::vector<GridCell> matches);
     int viewRowOf(int modelRow) const;
     void sourceDataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles);
@@ -74,6 +74,7 @@ private:
 
     SignalTable &m_table;
     FindCriteria m_criteria;
+    std::optional<RowMatcher> m_matcher;
     std::vector<int> m_rows; // the table model's row of each view row, ascending
     std::vector<GridCell> m_matches;
 };
