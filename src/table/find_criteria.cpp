@@ -1,5 +1,11 @@
 #include "find_criteria.h"
 
+#include <algorithm>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 RowMatcher::RowMatcher(const FindCriteria &criteria, const TableData &grid)
     : m_grid(grid),
       m_text(criteria.caseSensitivity == Qt::CaseSensitive ? criteria.text : criteria.text.toCaseFolded()),
@@ -21,9 +27,15 @@ RowMatcher::RowMatcher(const FindCriteria &criteria, const TableData &grid)
             }
         }
     }
+    int ascii = 0;
     for (const QChar c : std::as_const(m_firsts)) {
-        if (c.unicode() < 0x80)
+        if (c.unicode() >= 0x80) {
+            m_wideFirsts = true;
+        } else {
             m_asciiFirst[c.unicode()] = true;
+            if (ascii < 2)
+                m_asciiFirsts[ascii++] = c.unicode();
+        }
     }
     if (m_onlyMatching && m_sharedKey) {
         m_shared.resize(std::size_t(grid.rows()));
@@ -32,14 +44,34 @@ RowMatcher::RowMatcher(const FindCriteria &criteria, const TableData &grid)
     }
 }
 
-// Where a match may begin, from `from` on; -1 when nowhere.
+bool RowMatcher::beginsMatch(char16_t c) const
+{
+    return c < 0x80 ? m_asciiFirst[c] : m_wideFirsts && m_firsts.contains(QChar(c));
+}
+
+// Where a match may begin, from `from` on; -1 when nowhere. This scan is most of the
+// time a find takes, so it passes over eight characters at a time where it can.
 qsizetype RowMatcher::nextStart(QStringView text, qsizetype from) const
 {
     const qsizetype last = text.size() - m_text.size();
-    for (; from <= last; ++from) {
-        const char16_t c = text[from].unicode();
-        if (c < 0x80 ? m_asciiFirst[c] : m_firsts.contains(QChar(c)))
-            return from;
+    const char16_t *const chars = text.utf16();
+    while (from <= last) {
+#if defined(__SSE2__)
+        const __m128i first = _mm_set1_epi16(short(m_asciiFirsts[0]));
+        const __m128i second = _mm_set1_epi16(short(m_asciiFirsts[1]));
+        const __m128i wide = _mm_set1_epi16(m_wideFirsts ? short(0xFF80) : 0);
+        for (; from + 8 <= last + 1; from += 8) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(chars + from));
+            const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(block, wide), _mm_setzero_si128());
+            const __m128i hits = _mm_or_si128(_mm_cmpeq_epi16(block, first), _mm_cmpeq_epi16(block, second));
+            if (_mm_movemask_epi8(_mm_or_si128(hits, _mm_xor_si128(ascii, _mm_set1_epi16(-1)))) != 0)
+                break;
+        }
+#endif
+        for (const qsizetype stop = std::min(last, from + 7); from <= stop; ++from) {
+            if (beginsMatch(chars[from]))
+                return from;
+        }
     }
     return -1;
 }

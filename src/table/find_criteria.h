@@ -49,6 +49,7 @@ public:
     bool showsRow(int row) const;
 
 private:
+    bool beginsMatch(char16_t c) const;
     qsizetype nextStart(QStringView text, qsizetype from) const;
     bool matchesAt(QStringView text, qsizetype at) const;
     bool holds(QStringView text) const;
@@ -58,6 +59,8 @@ private:
     Qt::CaseSensitivity m_case;
     QString m_firsts;                  // every character that may begin a match
     std::array<bool, 0x80> m_asciiFirst{}; // the same for ASCII, looked up faster
+    char16_t m_asciiFirsts[2] = {0x80, 0x80}; // at most two ASCII ones: a letter's cases
+    bool m_wideFirsts = false;             // whether one is not ASCII
     int m_first;
     int m_last;
     bool m_onlyMatching;
