@@ -13,7 +13,7 @@ TableData signalTable()
     TableData table = TableData::standard();
     table.setRows(1);
     const QList<QStringList> rows = {
-            {"EngineSpeed", "0 100", "rpm", "Engine ECU", "ENSP"},
+            {"EngineSpeed", "0 100", "rpm", "Engine ECU", "ENSP", "[0|8031]"},
             {"VehicleSpeed", "0 101", "km/h", "Gateway", "VSPD"},
             {"OilTemp", "0 102", "deg C", "engine", ""},
             {"Gear", "8CF0 4FE", "", "Gateway", "GEAR"},
@@ -28,6 +28,7 @@ TableData signalTable()
         table.setText(row, Col::Unit, r[2]);
         table.setText(row, Col::Description, r[3]);
         table.setText(row, Col::Key, r[4]);
+        table.setText(row, Col::MinMax, r.value(5));
     }
     table.setFixedRows(1);
     markAllKeys(table);
@@ -86,6 +87,7 @@ void TestFind::filterChoosesRows_data()
     QTest::newRow("CAN ID") << criteria("4fe", Col::CanId) << QList<int>{4, 6} << 2;
     QTest::newRow("Key") << criteria("GEAR", Col::Key) << QList<int>{4, 6} << 2;
     QTest::newRow("Unit") << criteria("k", Col::Unit) << QList<int>{2, 5} << 2;
+    QTest::newRow("last column") << criteria("|8") << QList<int>{1} << 1;
     QTest::newRow("across cells is no match") << criteria("GatewayGEAR") << QList<int>{} << 0;
     QTest::newRow("no match") << criteria("xyz") << QList<int>{} << 0;
     QTest::newRow("rows without a key") << withoutKey << QList<int>{3} << 0;
@@ -161,6 +163,8 @@ void TestFind::mappingKeepsTableNumbers()
     QCOMPARE(shownRows(filter), (QList<int>{1, 4, 6}));
     table.replaceUndoable(signalTable(), "update"); // a new table: its rows are chosen again
     QCOMPARE(shownRows(filter), (QList<int>{4, 6}));
+    filter.setCriteria(criteria("speed"));
+    QCOMPARE(shownRows(filter), (QList<int>{1, 2}));
     filter.setCriteria(criteria("none"));
     QCOMPARE(filter.headerData(Col::Key - 1, Qt::Horizontal).toString(), "Key");
 }

@@ -72,6 +72,8 @@ void SignalFilterModel::apply(std::vector<int> rows, std::vector<GridCell> match
 
 int SignalFilterModel::gridRow(const QModelIndex &viewIndex) const
 {
+    if (!viewIndex.isValid())
+        return -1;
     return mapToSource(viewIndex).row() + m_table.grid().fixedRows();
 }
 

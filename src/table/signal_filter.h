@@ -37,7 +37,8 @@ public:
     // Chooses the rows again with the same criteria (after edits, say).
     void refilter();
 
-    // The mapping. Grid cells of rows the view does not show have no view index.
+    // The mapping. Grid cells of rows the view does not show have no view index; an
+    // invalid view index has grid row -1.
     int gridRow(const QModelIndex &viewIndex) const;
     static int gridCol(const QModelIndex &viewIndex) { return viewIndex.column() + 1; }
     QModelIndex viewIndex(int row, int col) const;
