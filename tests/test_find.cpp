@@ -120,8 +120,8 @@ void TestFind::caseFoldingAsQt_data()
 {
     QTest::addColumn<QString>("cell");
     QTest::addColumn<QString>("text");
-    QTest::newRow("Kelvin sign") << "5 \u212A" << "k";
-    QTest::newRow("long s") << "Stra\u017Fe" << "STRASSE";
+    QTest::newRow("Kelvin sign") << "Temperature in \u212A" << "k";
+    QTest::newRow("long s") << "Bahnhof \u017Ftation 12345678" << "STATION";
     QTest::newRow("sharp s is no ss") << "Straße" << "strasse";
     QTest::newRow("Greek") << "\u03A3\u039F\u03A3" << "\u03C3\u03BF\u03C2";
     QTest::newRow("Deseret") << "x\U00010400y" << "\U00010428Y";
