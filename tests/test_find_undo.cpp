@@ -42,7 +42,7 @@ const QList<QStringList> signalRows = {
         {"Gear", "8CF0 4FE", "", "Gateway", "GEAR"},
         {"Pressure", "0 104", "K", "", "PRES"},
         {"GearTarget", "8CF0 4FE", "", "", "GEAR"},
-        {"Bahnhof \u017Ftation 12345678"}, // a long s, which folds to s
+        {"Bahnhof \u017Ftation 12345678", "", "", "x\U00010400y"}, // folded: a long s, a surrogate pair
 };
 
 // Every cell's text and colour, one line per row.
@@ -198,6 +198,7 @@ void TestFindUndo::filterChoosesRows_data()
                                       << 0;
     QTest::newRow("no match") << FindCriteria{.text = "xyz", .onlyMatching = true} << QList<int>{} << 0;
     QTest::newRow("long s") << FindCriteria{.text = "STATION", .onlyMatching = true} << QList<int>{7} << 1;
+    QTest::newRow("Deseret") << FindCriteria{.text = "\U00010428Y", .onlyMatching = true} << QList<int>{7} << 1;
     QTest::newRow("without a key") << FindCriteria{.text = "", .onlyMatching = true, .withoutKey = true}
                                    << QList<int>{3, 7} << 0;
     QTest::newRow("shared key") << FindCriteria{.text = "", .onlyMatching = true, .sharedKey = true} << QList<int>{4, 6} << 0;

@@ -76,9 +76,28 @@ qsizetype RowMatcher::nextStart(QStringView text, qsizetype from) const
     return -1;
 }
 
+// Compares without a call per character: in a case-insensitive find, the table's
+// characters are folded one by one as QString folds them, and Qt compares only where
+// a surrogate pair may fold as a whole.
 bool RowMatcher::matchesAt(QStringView text, qsizetype at) const
 {
-    return text.sliced(at, m_text.size()).compare(m_text, m_case) == 0;
+    const char16_t *const chars = text.utf16() + at;
+    const char16_t *const wanted = QStringView(m_text).utf16();
+    const qsizetype size = m_text.size();
+    if (m_case == Qt::CaseSensitive)
+        return std::equal(wanted, wanted + size, chars);
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = chars[i];
+        if (c < 0x80) {
+            if ((c >= u'A' && c <= u'Z' ? c + 32 : c) != wanted[i])
+                return false;
+        } else if (QChar::isSurrogate(c) || QChar::isSurrogate(wanted[i])) {
+            return text.sliced(at, size).compare(m_text, Qt::CaseInsensitive) == 0;
+        } else if (QChar::toCaseFolded(c) != wanted[i]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // The same answer as QStringView::contains(), with the text's case folded once.

@@ -44,6 +44,7 @@ void SignalFilterModel::choose(std::vector<int> &rows, std::vector<GridCell> &ma
     const int count = grid.rows() - fixed;
     const bool byText = m_criteria.onlyMatching && !m_criteria.text.isEmpty();
     rows.reserve(std::size_t(m_criteria.onlyMatching ? count / 8 : count));
+    matches.reserve(m_matches.size()); // typing seldom changes the number much
     for (int modelRow = 0; modelRow < count; ++modelRow) {
         const int row = modelRow + fixed;
         if (m_criteria.onlyMatching && !matcher.passesQuickFilters(row))
