@@ -1,6 +1,7 @@
-// Times the program's file commands and key choices on a table of 100,000 signals,
-// against the floor of each input (reading its bytes and finding its line ends),
-// and measures the peak memory of a process that holds such a table.
+// Times the program's file commands, key choices, undo and redo, and the find
+// filter on a table of 100,000 signals, against the floor of each input (reading its
+// bytes and finding its line ends), and measures the peak memory of a process that
+// holds such a table and the memory of a long undo history.
 //
 //   tessaly_bench [--runs N] [--keep DIR]   all cases; --keep writes the inputs to
 //                                           DIR and leaves them there
@@ -15,6 +16,7 @@
 #include "import/dbc_import.h"
 #include "import/xml_import.h"
 #include "recovery/recovery_store.h"
+#include "table/signal_filter.h"
 #include "table/signal_table.h"
 #include "update/table_update.h"
 #include "update/update_report.h"
@@ -25,6 +27,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSaveFile>
+#include <QSortFilterProxyModel>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -32,8 +35,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <vector>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -47,6 +55,9 @@ constexpr double recoveryPauseTarget = 0.05;
 constexpr double dbcUpdateTarget = 0.4;
 constexpr double reportTextTarget = 0.05;
 constexpr double peakMemoryTargetMb = 150.0;
+constexpr double undoTarget = 0.001;
+constexpr double historyTargetMb = 5.0;
+constexpr double filterTarget = 0.03;
 
 void print(const QString &text)
 {
@@ -408,6 +419,155 @@ void timeUpdate(SignalTable &table, const BenchInputs &inputs, int runs, std::ve
                           text, std::nullopt, reportTextTarget));
 }
 
+// ---- Undo and redo -------------------------------------------------------------------
+
+// Times undoing (or redoing) one step that `change` makes on the loaded table; the
+// table is back as loaded after every run.
+Line timeUndo(SignalTable &table, const QString &name, bool redo, int runs, const std::function<void()> &change)
+{
+    QUndoStack &history = table.history();
+    const double s = medianSeconds(
+            runs,
+            [&] {
+                change();
+                if (redo)
+                    history.undo();
+            },
+            [&] { redo ? history.redo() : history.undo(); }, [&] {
+                if (redo)
+                    history.undo();
+            });
+    return timed(name, QStringLiteral("%1 rows").arg(benchSignals), s, std::nullopt, undoTarget);
+}
+
+void timeUndoRedo(SignalTable &table, int runs, std::vector<Line> &lines)
+{
+    const TableData &grid = table.grid();
+    const int single = rowWithKeyCount(grid, 1);
+    const int groupRow = rowWithKeyCount(grid, 100);
+    const QString groupKey = grid.text(groupRow, Col::Key);
+    const auto joinGroup = [&] { table.chooseKey(single, groupKey); };
+    const auto editName = [&] { table.editText(single, Col::Name, QStringLiteral("Renamed")); };
+    TableData copy = grid;
+    const auto swapTable = [&] { table.replaceUndoable(copy, QStringLiteral("update")); };
+    lines.push_back(timeUndo(table, QStringLiteral("undo: key choice joining the group of 100"), false, runs, joinGroup));
+    lines.push_back(timeUndo(table, QStringLiteral("redo: key choice joining the group of 100"), true, runs, joinGroup));
+    lines.push_back(timeUndo(table, QStringLiteral("undo: text edit"), false, runs, editName));
+    lines.push_back(timeUndo(table, QStringLiteral("undo: whole table replaced (swap)"), false, runs, swapTable));
+    lines.push_back(timeUndo(table, QStringLiteral("redo: whole table replaced (swap)"), true, runs, swapTable));
+    table.history().clear();
+}
+
+// Bytes the allocator hands out now, or -1 where it cannot tell.
+qint64 heapInUse()
+{
+#if defined(__GLIBC__)
+    return qint64(mallinfo2().uordblks);
+#else
+    return -1;
+#endif
+}
+
+// The heap a history of 10,000 steps holds: key choices that mark and unmark pairs,
+// or text edits of the Name column.
+Line historyMemory(SignalTable &table, const QString &name, bool keys)
+{
+    constexpr int steps = 10'000;
+    const TableData loaded = table.grid();
+    table.history().clear();
+    for (int step = 0; step < steps; ++step) {
+        const int row = 1 + step % 1000;
+        if (keys)
+            table.chooseKey(row, step / 1000 % 2 ? QStringLiteral("ZZZZ") : QStringLiteral("YYYY"));
+        else
+            table.editText(row, Col::Name, QStringLiteral("Edited name %1").arg(step));
+    }
+    // Only what the history holds counts, not the longer texts the table holds now.
+    const qint64 withHistory = heapInUse();
+    table.history().clear();
+    const double mb = double(withHistory - heapInUse()) / 1e6;
+    table.replace(loaded);
+    return {name, QStringLiteral("%1 steps").arg(steps), QStringLiteral("%1 MB").arg(mb, 0, 'f', 2),
+            QStringLiteral("-"), QStringLiteral("%1 MB").arg(historyTargetMb, 0, 'f', 0),
+            mb <= historyTargetMb ? QStringLiteral("ok") : QStringLiteral("MISSED")};
+}
+
+// ---- Find and filter -----------------------------------------------------------------
+
+// The same filter built on QSortFilterProxyModel, to compare with the model of our own.
+class SortFilterBaseline : public QSortFilterProxyModel
+{
+public:
+    explicit SortFilterBaseline(SignalTable &table) : m_table(table)
+    {
+        setDynamicSortFilter(false);
+        m_matcher.emplace(FindCriteria{}, table.grid());
+        setSourceModel(&table);
+    }
+    void setCriteria(const FindCriteria &criteria)
+    {
+        m_matcher.emplace(criteria, m_table.grid());
+        invalidateFilter();
+        rowCount(); // the mapping is built when first asked for
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex &) const override
+    {
+        return m_matcher->showsRow(row + m_table.grid().fixedRows());
+    }
+
+private:
+    SignalTable &m_table;
+    std::optional<RowMatcher> m_matcher;
+};
+
+// The slowest keystroke of typing `typed` into the find field: each keystroke is timed
+// from the criteria of the keystroke before.
+template<typename Filter>
+Line timeTyping(Filter &filter, const QString &name, FindCriteria criteria, const QString &typed, int runs)
+{
+    double slowest = 0;
+    for (qsizetype length = 1; length <= typed.size(); ++length) {
+        FindCriteria before = criteria;
+        before.text = typed.left(length - 1);
+        criteria.text = typed.left(length);
+        slowest = std::max(slowest, medianSeconds(
+                                            runs, [&] { filter.setCriteria(before); },
+                                            [&] { filter.setCriteria(criteria); }, [] {}));
+    }
+    return timed(name, QStringLiteral("%1 rows, \"%2\"").arg(benchSignals).arg(typed), slowest, std::nullopt,
+                 filterTarget);
+}
+
+void timeFilter(SignalTable &table, int runs, std::vector<Line> &lines)
+{
+    SignalFilterModel filter(table);
+    FindCriteria shown;
+    shown.onlyMatching = true;
+    lines.push_back(timeTyping(filter, QStringLiteral("filter: typing, every column, any case"), shown,
+                               QStringLiteral("sig_123"), runs));
+    lines.push_back(timeTyping(filter, QStringLiteral("filter: typing, scattered rows (Description)"), [&] {
+        FindCriteria c = shown;
+        c.column = Col::Description;
+        return c;
+    }(), QStringLiteral("ecu3"), runs));
+    lines.push_back(timeTyping(filter, QStringLiteral("find without filter: typing, every column"), FindCriteria{},
+                               QStringLiteral("ecu3"), runs));
+    FindCriteria quick = shown;
+    quick.sharedKey = true;
+    lines.push_back(timeTyping(filter, QStringLiteral("filter: rows whose key is shared, typing"), quick,
+                               QStringLiteral("sig"), runs));
+    SortFilterBaseline baseline(table);
+    lines.push_back(timeTyping(baseline, QStringLiteral("QSortFilterProxyModel: typing, every column"), shown,
+                               QStringLiteral("sig_123"), runs));
+    lines.push_back(timeTyping(baseline, QStringLiteral("QSortFilterProxyModel: scattered rows (Description)"), [&] {
+        FindCriteria c = shown;
+        c.column = Col::Description;
+        return c;
+    }(), QStringLiteral("ecu3"), runs));
+}
+
 Line memoryLine(const QString &csv)
 {
     const MemoryFigures memory = measureMemory(csv);
@@ -442,6 +602,10 @@ std::vector<Line> runAll(const BenchInputs &inputs, const QString &folder, int r
     timeKeyChoices(table, runs, lines);
     timeRecoveryCopy(table, folder, runs, lines);
     timeUpdate(table, inputs, runs, lines);
+    timeUndoRedo(table, runs, lines);
+    lines.push_back(historyMemory(table, QStringLiteral("undo history: key choices (heap)"), true));
+    lines.push_back(historyMemory(table, QStringLiteral("undo history: text edits (heap)"), false));
+    timeFilter(table, runs, lines);
     lines.push_back(memoryLine(inputs.csv));
     return lines;
 }

@@ -4,7 +4,10 @@
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <QUndoStack>
 #include <QVariant>
+
+#include <optional>
 
 // The signal table the window shows and edits, with its document state.
 //
@@ -20,26 +23,43 @@ public:
     explicit SignalTable(QObject *parent = nullptr);
 
     const TableData &grid() const { return m_grid; }
-    // Replaces the whole contents in one model reset.
+    // Replaces the whole contents in one model reset and starts a fresh history; the
+    // unsaved state stays as it was (the import, load or New that calls this sets it).
     void replace(TableData grid);
     // The table part of a reset: standard headings, one empty row, no document.
     void reset();
 
-    // Takes the table an update from a new revision of the imported file made (see
-    // updateTable): replaces the contents in one model reset, names `fileName` as the
-    // current file and makes the table unsaved. Every change an update makes to the
-    // table goes through here.
-    void applyUpdate(TableData grid, const QString &fileName);
+    // Every change below is one step of history(), so Undo takes it back exactly:
+    // the text, the Key cell colours and the duplicate marks over the whole table.
+    // Consecutive changes are separate steps.
 
     // Writes a cell as the user does: a changed text makes the table unsaved, and the
-    // cell counts as typed by hand (except the Key, which is always carried).
+    // cell counts as typed by hand (except the Key, which is always carried). The
+    // step reads "text in row 5, Name".
     void editText(int row, int col, const QString &text);
     // The user's choice of a key for a signal row: writes it, gives the Key cell
     // the Key cell colour and brings the duplicate marks of the old and the new key
-    // up to date.
+    // up to date. An empty key clears the key. The step reads "key ENSP in row 17"
+    // or "key cleared in row 3".
     void chooseKey(int row, const QString &key);
+    // Replaces the whole table as one step whose text is `description` (an update
+    // from a newer file, say). Undo and redo swap the two tables in one model reset;
+    // the step keeps the table it is not showing, so it costs a table's memory.
+    void replaceUndoable(TableData grid, const QString &description);
+    // Takes the table an update from a new revision of the imported file made (see
+    // updateTable) as one such step, "update from car.dbc", that also names
+    // `fileName` as the current file; undo brings back the old table and file.
+    void applyUpdate(TableData grid, const QString &fileName);
 
-    // True while the table holds work that has not been saved to a results CSV.
+    // The history of the changes above. The window builds its Undo and Redo actions
+    // on it (QUndoStack::createUndoAction(parent, "Undo") gives "Undo key ENSP in
+    // row 17"); replace() and reset() clear it.
+    QUndoStack &history() { return m_history; }
+
+    // True while the table holds work that has not been saved to a results CSV. It
+    // follows the history: false marks the current step as the saved one, so undoing
+    // or redoing back to it makes the table saved again; true (an import) makes it
+    // unsaved whatever the user undoes.
     bool unsavedChanges() const { return m_unsavedChanges; }
     void setUnsavedChanges(bool unsaved);
     // The file imported last, or the results CSV path proposed from it.
@@ -72,12 +92,34 @@ public:
 signals:
     // The table went from saved to unsaved or back.
     void unsavedChangesChanged(bool unsaved);
+    // An undo or redo changed the grid cell (row, col), so the window can make it
+    // current; (-1, -1) after a whole table was swapped. Emitted once the history is
+    // up to date, never for the first doing of a change.
+    void undoneOrRedone(int row, int col);
 
 private:
+    class CellStep;
+    class TableStep;
+
+    // A Key cell colour before a change, to be put back by undo.
+    struct KeyMark
+    {
+        int row;
+        CellColour before;
+    };
+
     void cellChanged(int row, int col);
+    std::vector<KeyMark> writeKey(int row, const QString &key);
+    void restore(int row, int col, const QString &text, const std::vector<KeyMark> &marks);
+    void swapGrid(TableData &grid);
+    void historyMoved();
+    void updateUnsaved();
 
     TableData m_grid;
+    QUndoStack m_history;
     bool m_unsavedChanges = false;
+    bool m_holdUnsaved = false;                 // while replace() clears the history
+    std::optional<std::pair<int, int>> m_stepCell; // the cell of an undo or redo
     QString m_currentFile;
     QVariant m_rowIcon;
     QVariant m_addedIcon;

@@ -41,6 +41,13 @@ QStringView TableData::cell(int row, int col) const
     return QStringView(r.text).mid(start, r.end[std::size_t(col)] - start);
 }
 
+QStringView TableData::cells(int row, int first, int last) const
+{
+    const Row &r = m_rows[std::size_t(row)];
+    const quint32 start = first == 0 ? 0 : r.end[std::size_t(first - 1)];
+    return QStringView(r.text).mid(start, r.end[std::size_t(last)] - start);
+}
+
 void TableData::setText(int row, int col, const QString &text)
 {
     const bool isKey = col == Col::Key;

@@ -32,6 +32,8 @@ public:
 
     QStringView cell(int row, int col) const;
     QString text(int row, int col) const { return cell(row, col).toString(); }
+    // The texts of columns `first` to `last` of a row, back to back.
+    QStringView cells(int row, int first, int last) const;
     void setText(int row, int col, const QString &text);
 
     CellColour colour(int row, int col) const { return m_rows[row].colour[col]; }
