@@ -29,6 +29,11 @@ public:
         shown.append({QStringLiteral("ask"), title, text});
         return answers.isEmpty() ? Answer::Cancel : answers.takeFirst();
     }
+    bool askYesNo(const QString &title, const QString &text) override
+    {
+        shown.append({QStringLiteral("ask"), title, text});
+        return !answers.isEmpty() && answers.takeFirst() == Answer::Yes;
+    }
     void inform(const QString &title, const QString &text) override
     {
         shown.append({QStringLiteral("inform"), title, text});

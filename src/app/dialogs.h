@@ -13,6 +13,8 @@ public:
 
     // A question with Yes (the default), No and Cancel.
     virtual Answer askYesNoCancel(const QString &title, const QString &text) = 0;
+    // A question with Yes and No (the default); true for Yes.
+    virtual bool askYesNo(const QString &title, const QString &text) = 0;
     // A message with an information icon and OK.
     virtual void inform(const QString &title, const QString &text) = 0;
     // A message with an exclamation icon and OK.

@@ -2,15 +2,18 @@
 
 #include "table/signal_table.h"
 
+#include <QList>
 #include <QMainWindow>
 #include <QRect>
 
 #include <memory>
 #include <optional>
 
+class CellEditors;
 class Dialogs;
 class QAbstractButton;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QTableView;
 struct ImportResult;
@@ -35,8 +38,11 @@ public:
 
     SignalTable &table() { return m_table; }
     QTableView *grid() const { return grd; }
-    QLineEdit *textEditor() const { return txtGrd; }
-    QComboBox *keyEditor() const { return cmbKey; }
+    CellEditors *editors() const { return m_editors; }
+    QLineEdit *textEditor() const;
+    QComboBox *keyEditor() const;
+    // The status bar's permanent part: the counts of signals, keys and shared keys.
+    QLabel *statusLabel() const { return m_statusLabel; }
 
     // Opens a file as the matching menu command does after its dialog.
     void openFile(const QString &fileName);
@@ -53,6 +59,8 @@ public slots:
     void mnSaveCSV_Click();
     void mnExit_Click();
     void mnAbout_Click();
+    // Moves to the next row whose key another row holds too, going round at the end.
+    void mnNextSharedKey_Click();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -61,15 +69,12 @@ protected:
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-private slots:
-    void grd_RowColChange();
-    void txtGrd_Validate();
-    void cmbKey_Click(int index);
-
 private:
     void buildMenus();
+    void addAccessKeys();
     void buildGrid();
-    void buildEditors();
+    void buildStatusBar();
+    void updateStatus();
     void Form_Load();
     void Form_Resize();
     void Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
@@ -89,12 +94,11 @@ private:
     void finishImport(const QString &fileName);
 
     void writeBackEdit();
-    void hideEditors();
-    void hideEditor(QWidget *editor);
-    void placeEditors();
-    void selectKeyOf(const QString &cellText);
-    void setCurrentCell(int row, int col);
+    bool confirmCsvSeparators();
     void applyColumnWidths();
+    void keepColumnWidths();
+    void restoreColumnWidths();
+    void fitNumberColumn();
     int px(int twips) const;
     void paintCorner();
 
@@ -104,11 +108,8 @@ private:
     SignalTable m_table;
     double m_currentMessageId = 0; // the DBC message read last, kept across imports
     QTableView *grd = nullptr;
-    QLineEdit *txtGrd = nullptr;
-    QComboBox *cmbKey = nullptr;
+    CellEditors *m_editors = nullptr;
+    QLabel *m_statusLabel = nullptr;
     QAbstractButton *m_corner = nullptr;
-    // The cells the editors were laid over, in grid coordinates.
-    int m_textRow = -1;
-    int m_textCol = -1;
-    int m_keyRow = -1;
+    QList<int> m_columnWidths; // kept while the table is rebuilt
 };

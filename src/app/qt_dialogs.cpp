@@ -18,6 +18,12 @@ Dialogs::Answer QtDialogs::askYesNoCancel(const QString &title, const QString &t
     }
 }
 
+bool QtDialogs::askYesNo(const QString &title, const QString &text)
+{
+    return QMessageBox::warning(m_parent, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            == QMessageBox::Yes;
+}
+
 void QtDialogs::inform(const QString &title, const QString &text)
 {
     QMessageBox::information(m_parent, title, text);

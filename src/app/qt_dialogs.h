@@ -12,6 +12,7 @@ public:
     void setParentWidget(QWidget *parent) { m_parent = parent; }
 
     Answer askYesNoCancel(const QString &title, const QString &text) override;
+    bool askYesNo(const QString &title, const QString &text) override;
     void inform(const QString &title, const QString &text) override;
     void warn(const QString &title, const QString &text) override;
     QString openFile(const QString &title, const QString &filter) override;
