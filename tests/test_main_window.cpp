@@ -69,11 +69,11 @@ void TestMainWindow::startsWithAResetTable()
     QVERIFY(grid->horizontalHeader()->isVisible());
     QCOMPARE(grid->model()->headerData(11, Qt::Horizontal).toString(), "LITTLE_ENDIAN");
     QCOMPARE(f.window->table().grid().text(0, 0), "#");
-    // Column widths come from twips at the screen's DPI: min_max is half a narrow column.
-    const int narrow = grid->columnWidth(Col::Bytes - 1);
-    QVERIFY(narrow > 0);
-    QVERIFY(qAbs(grid->columnWidth(Col::MinMax - 1) * 2 - narrow) <= 1);
-    QVERIFY(qAbs(grid->columnWidth(Col::Name - 1) - narrow * 5) <= 2);
+    // Column widths come from twips at the screen's DPI, grown for the font and the heading.
+    const int narrow = grid->columnWidth(Col::Unit - 1);
+    QVERIFY(narrow >= qRound(600 * f.window->logicalDpiX() / 1440.0));
+    QVERIFY(grid->columnWidth(Col::MinMax - 1) >= qRound(300 * f.window->logicalDpiX() / 1440.0));
+    QVERIFY(qAbs(grid->columnWidth(Col::Name - 1) - narrow * 5) <= 5);
     QCOMPARE(f.dialogs->initialDirectory, QCoreApplication::applicationDirPath());
     QVERIFY(f.window->close());
     QVERIFY(f.dialogs->shown.isEmpty());

@@ -23,6 +23,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyleOptionHeader>
 #include <QTableView>
@@ -66,7 +67,9 @@ frmDBC::frmDBC(std::unique_ptr<Dialogs> dialogs, const QString &keyListFile, QWi
     qApp->installEventFilter(this);
     Form_Load();
     // As wide as the grown columns need, where the screen has room for it.
-    const int width = qRound(px(clientWidthTwips) * fontWidthFactor(grd));
+    const int columns = grd->verticalHeader()->width() + grd->horizontalHeader()->length()
+            + grd->verticalScrollBar()->sizeHint().width() + 2 * grd->frameWidth() + px(50);
+    const int width = qMax(px(clientWidthTwips), columns);
     resize(screen() ? qMin(width, screen()->availableGeometry().width() * 9 / 10) : width,
            px(clientHeightTwips) + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
 }
@@ -222,8 +225,12 @@ void frmDBC::buildGrid()
 
 void frmDBC::applyColumnWidths()
 {
-    for (int col = 1; col < TableData::cols(); ++col)
-        grd->setColumnWidth(col - 1, columnWidthPixels(grd, SignalTable::colWidthTwips(col)));
+    // Wide enough for its heading too, so that every column can be told by its name.
+    const QHeaderView *header = grd->horizontalHeader();
+    for (int col = 1; col < TableData::cols(); ++col) {
+        const int width = columnWidthPixels(grd, SignalTable::colWidthTwips(col));
+        grd->setColumnWidth(col - 1, qMax(width, header->sectionSizeHint(col - 1)));
+    }
     fitNumberColumn();
 }
 

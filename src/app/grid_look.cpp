@@ -17,8 +17,6 @@ constexpr double classicCharWidthTwips = 75.0;
 // A tooltip shows no more of a very long cell than a screen can hold.
 constexpr qsizetype tooltipLimit = 2000;
 
-} // namespace
-
 double fontWidthFactor(const QWidget *grid)
 {
     // Measured on what the table mostly holds: digits and capitals (CAN IDs, keys).
@@ -27,6 +25,8 @@ double fontWidthFactor(const QWidget *grid)
     const double classic = classicCharWidthTwips * grid->logicalDpiX() / 1440.0;
     return qMax(1.0, average / classic);
 }
+
+} // namespace
 
 int columnWidthPixels(const QWidget *grid, int twips)
 {

@@ -8,7 +8,6 @@ class QWidget;
 // The column widths of the window description were made for a classic 8-point
 // system font. Each grows by the ratio of the grid font's average character width to
 // that font's, and never falls below its width in twips.
-double fontWidthFactor(const QWidget *grid);
 int columnWidthPixels(const QWidget *grid, int twips);
 
 // The width the "#" column needs for the row icon and `widestNumber`, and never less
