@@ -195,6 +195,8 @@ void TestEditors::pickingAKeyWritesAndMarksIt()
         QCOMPARE(keyColour(f.window.get(), row), CellColour::DuplicateKey);
     QCOMPARE(f.window->grid()->currentIndex(), f.window->table().modelIndex(2, Col::Key));
     QVERIFY(f.window->table().unsavedChanges());
+    clickCell(f.window.get(), 2, Col::Key); // a click on the current cell opens its editor again
+    QVERIFY(f.window->keyEditor()->isVisible());
     // Row 4 takes a key nobody else holds: it and row 5 are no longer shared.
     clickCell(f.window.get(), 4, Col::Key);
     pickItem(f.window->keyEditor(), 2);

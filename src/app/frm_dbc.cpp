@@ -77,6 +77,7 @@ frmDBC::frmDBC(std::unique_ptr<Dialogs> dialogs, const QString &keyListFile, QWi
 frmDBC::~frmDBC()
 {
     // The widgets go first, while the table and the dialogs they use still exist.
+    qApp->removeEventFilter(this);
     delete m_editors;
     delete takeCentralWidget();
 }
@@ -218,9 +219,9 @@ void frmDBC::buildGrid()
         m_corner->installEventFilter(this);
     m_editors = new CellEditors(grd, m_table, cargando, this);
     applyColumnWidths();
-    // A load or an import keeps the widths as they are, the user's own included.
-    connect(&m_table, &QAbstractItemModel::modelAboutToBeReset, this, &frmDBC::keepColumnWidths);
-    connect(&m_table, &QAbstractItemModel::modelReset, this, &frmDBC::restoreColumnWidths);
+    // A load or an import keeps the widths as they are, the user's own included;
+    // only the "#" column follows the row numbers.
+    connect(&m_table, &QAbstractItemModel::modelReset, this, &frmDBC::fitNumberColumn);
 }
 
 void frmDBC::applyColumnWidths()
@@ -231,20 +232,6 @@ void frmDBC::applyColumnWidths()
         const int width = columnWidthPixels(grd, SignalTable::colWidthTwips(col));
         grd->setColumnWidth(col - 1, qMax(width, header->sectionSizeHint(col - 1)));
     }
-    fitNumberColumn();
-}
-
-void frmDBC::keepColumnWidths()
-{
-    m_columnWidths.clear();
-    for (int col = 1; col < TableData::cols(); ++col)
-        m_columnWidths.append(grd->columnWidth(col - 1));
-}
-
-void frmDBC::restoreColumnWidths()
-{
-    for (int i = 0; i < m_columnWidths.size(); ++i)
-        grd->setColumnWidth(i, m_columnWidths[i]);
     fitNumberColumn();
 }
 
@@ -285,10 +272,10 @@ void frmDBC::showEvent(QShowEvent *event)
 bool frmDBC::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
-        // Escape is the window's, unless an open list or menu takes it to close itself.
+        // Escape is the window's; an open list, menu or dialog is a window of its own
+        // and closes itself.
         const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Escape && !QApplication::activePopupWidget()
-            && static_cast<QWidget *>(watched)->window() == this) {
+        if (key->key() == Qt::Key_Escape && static_cast<QWidget *>(watched)->window() == this) {
             Form_KeyDown(key->key(), key->modifiers());
             return true;
         }

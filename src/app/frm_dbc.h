@@ -2,7 +2,6 @@
 
 #include "table/signal_table.h"
 
-#include <QList>
 #include <QMainWindow>
 #include <QRect>
 
@@ -96,8 +95,6 @@ private:
     void writeBackEdit();
     bool confirmCsvSeparators();
     void applyColumnWidths();
-    void keepColumnWidths();
-    void restoreColumnWidths();
     void fitNumberColumn();
     int px(int twips) const;
     void paintCorner();
@@ -111,5 +108,4 @@ private:
     CellEditors *m_editors = nullptr;
     QLabel *m_statusLabel = nullptr;
     QAbstractButton *m_corner = nullptr;
-    QList<int> m_columnWidths; // kept while the table is rebuilt
 };
