@@ -295,11 +295,6 @@ bool CellEditors::eventFilter(QObject *watched, QEvent *event)
             return gridKey(static_cast<QKeyEvent *>(event));
         if (watched == txtGrd)
             return textKey(static_cast<QKeyEvent *>(event));
-        if (watched == cmbKey) {
-            // A closed list never changes its key from the keyboard.
-            QCoreApplication::sendEvent(grd, event);
-            return true;
-        }
         break;
     case QEvent::Wheel:
         if (watched == cmbKey) {
