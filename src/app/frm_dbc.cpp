@@ -60,6 +60,7 @@ frmDBC::frmDBC(std::unique_ptr<Dialogs> dialogs, const QString &keyListFile, QWi
     setAcceptDrops(true);
     m_table.setRowIconDecoration(QIcon(tickPixmap(32)));
     buildMenus();
+    buildEditMenu();
     addAccessKeys();
     buildGrid();
     buildStatusBar();
@@ -121,7 +122,7 @@ void frmDBC::buildMenus()
     connect(about, &QAction::triggered, this, &frmDBC::mnAbout_Click);
 }
 
-void frmDBC::addAccessKeys()
+void frmDBC::buildEditMenu()
 {
     QMenu *edit = new QMenu(QStringLiteral("&Edit"), this);
     edit->setObjectName(QStringLiteral("mnEdit"));
@@ -130,7 +131,11 @@ void frmDBC::addAccessKeys()
     QAction *next = edit->addAction(QStringLiteral("Next &Shared Key"));
     next->setObjectName(QStringLiteral("mnNextSharedKey"));
     connect(next, &QAction::triggered, this, &frmDBC::mnNextSharedKey_Click);
+}
 
+// Access keys and shortcuts; the captions' words stay as they are.
+void frmDBC::addAccessKeys()
+{
     struct AccessKey
     {
         const char *name;

@@ -17,8 +17,8 @@ class QLineEdit;
 class QTableView;
 struct ImportResult;
 
-// The main window: the signal table, its two in-place editors, the File, Options and
-// About menus, and the document's life from start-up to close.
+// The main window: the signal table with its in-place editors (CellEditors), the menus
+// and their commands, the status bar, and the document's life from start-up to close.
 class frmDBC : public QMainWindow
 {
     Q_OBJECT
@@ -70,6 +70,7 @@ protected:
 
 private:
     void buildMenus();
+    void buildEditMenu();
     void addAccessKeys();
     void buildGrid();
     void buildStatusBar();
