@@ -56,6 +56,9 @@ bool CutTextDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, cons
     QString tip = text.left(tooltipLimit);
     if (tip.size() < text.size())
         tip += QChar(0x2026);
-    QToolTip::showText(event->globalPos(), Qt::convertFromPlainText(tip, Qt::WhiteSpaceNoWrap), view->viewport(), option.rect);
+    // Plain text stays on one line; text that would pass for markup is shown as it is.
+    if (Qt::mightBeRichText(tip))
+        tip = Qt::convertFromPlainText(tip, Qt::WhiteSpaceNoWrap);
+    QToolTip::showText(event->globalPos(), tip, view->viewport(), option.rect);
     return true;
 }
