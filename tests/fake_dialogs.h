@@ -36,6 +36,11 @@ public:
         shown.append({QStringLiteral("recover"), title, text});
         return recoveryAnswers.isEmpty() ? RecoveryAnswer::Later : recoveryAnswers.takeFirst();
     }
+    bool askYesNo(const QString &title, const QString &text) override
+    {
+        shown.append({QStringLiteral("ask"), title, text});
+        return !answers.isEmpty() && answers.takeFirst() == Answer::Yes;
+    }
     void inform(const QString &title, const QString &text) override
     {
         shown.append({QStringLiteral("inform"), title, text});

@@ -8,6 +8,7 @@
 #include "keys/key_list.h"
 #include "table/text_file.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
@@ -286,7 +287,9 @@ void TestBadInputWindow::badKeyListStillStartsTheWindow()
     if (items > 0) {
         window.grid()->setCurrentIndex(window.table().modelIndex(1, Col::Key));
         QTRY_VERIFY(window.keyEditor()->isVisible());
-        QTest::keyClick(window.keyEditor(), Qt::Key_End);
+        QTest::keyClick(window.grid(), Qt::Key_F4);
+        QTest::keyClick(window.keyEditor()->view(), Qt::Key_End);
+        QTest::keyClick(window.keyEditor()->view(), Qt::Key_Return);
         QCOMPARE(window.table().grid().text(1, Col::Key), keyOfItem(window.keyEditor()->itemText(items - 1)));
     }
     QVERIFY(!window.grab().isNull());

@@ -1,5 +1,6 @@
 #include "keys/key_marking.h"
 #include "table/signal_table.h"
+#include "table/table_status.h"
 
 #include <QAbstractItemModelTester>
 #include <QColor>
@@ -52,6 +53,9 @@ private slots:
     void chooseKeyMarks();
     void chooseKeyEmitsChangesForEveryRecolouredRow();
     void markAllKeysMatchesPairwiseMarking();
+    void statusAndNextSharedKey_data();
+    void statusAndNextSharedKey();
+    void rowsBreakingCsvAreFound();
 };
 
 void TestTable::resetTableLayout()
@@ -242,6 +246,50 @@ void TestTable::markAllKeysMatchesPairwiseMarking()
         const bool shared = !keys[i].isEmpty() && keys.count(keys[i]) > 1;
         QCOMPARE(grid.colour(i + 1, Col::Key), shared ? R : Y);
     }
+}
+
+void TestTable::statusAndNextSharedKey_data()
+{
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<int>("clearRow"); // a key taken away again, 0 for none
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QList<int>>("visits"); // rows the next shared key reaches from row 0 on
+    QTest::newRow("reset table") << QStringList{""} << 0 << "0 signals, 0 with a key, 0 shared keys" << QList<int>{-1};
+    QTest::newRow("one signal") << QStringList{"A"} << 0 << "1 signal, 1 with a key, 0 shared keys" << QList<int>{-1};
+    QTest::newRow("shared, going round") << QStringList{"A", "", "A", "B", "B", "C"} << 0
+                                         << "6 signals, 5 with a key, 2 shared keys" << QList<int>{1, 3, 4, 5, 1};
+    QTest::newRow("three holders, one cleared") << QStringList{"A", "A", "A", "B", "B"} << 5
+                                                << "5 signals, 4 with a key, 1 shared key" << QList<int>{1, 2, 3, 1};
+    QTest::newRow("pair, one cleared") << QStringList{"A", "B", "B"} << 2 << "3 signals, 2 with a key, 0 shared keys"
+                                       << QList<int>{-1};
+}
+
+void TestTable::statusAndNextSharedKey()
+{
+    QFETCH(QStringList, keys);
+    QFETCH(int, clearRow);
+    QFETCH(QString, status);
+    QFETCH(QList<int>, visits);
+    TableData table = tableWithKeys(keys);
+    if (clearRow > 0)
+        table.setText(clearRow, Col::Key, QString());
+    QCOMPARE(tableStatusText(table), status);
+    QList<int> seen;
+    for (int row = 0; seen.size() < visits.size(); row = seen.last())
+        seen.append(nextSharedKeyRow(table, row));
+    QCOMPARE(seen, visits);
+}
+
+void TestTable::rowsBreakingCsvAreFound()
+{
+    TableData table = tableWithKeys({"", "", "", "", ""});
+    table.setText(2, Col::Description, "a;b");
+    table.setText(3, Col::Number, "3;"); // the "#" column is not saved
+    table.setText(4, Col::MinMax, "0\t1");
+    table.setText(5, Col::CanId, ";");
+    QCOMPARE(rowsBreakingCsv(table, 10), (QList<int>{2, 4, 5}));
+    QCOMPARE(rowsBreakingCsv(table, 2), (QList<int>{2, 4}));
+    QVERIFY(rowsBreakingCsv(TableData::standard(), 10).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestTable)

@@ -19,6 +19,8 @@ public:
     // The question about work a crashed run left behind: Recover (the default),
     // Discard or Later.
     virtual RecoveryAnswer askRecovery(const QString &title, const QString &text) = 0;
+    // A question with Yes and No (the default); true for Yes.
+    virtual bool askYesNo(const QString &title, const QString &text) = 0;
     // A message with an information icon and OK.
     virtual void inform(const QString &title, const QString &text) = 0;
     // A message with an exclamation icon and OK.

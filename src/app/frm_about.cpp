@@ -4,6 +4,7 @@
 #include "app/twips.h"
 
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -40,7 +41,9 @@ frmAbout::frmAbout(QWidget *parent)
     auto *banner = new QLabel(this);
     banner->setObjectName(QStringLiteral("Picture1"));
     banner->setGeometry(twipsToPixels(this, QRect(150, 300, 5760, 1200)));
-    banner->setPixmap(bannerPixmap(QSize(434, 67)));
+    // The banner is drawn for the place it has, so nothing of it is cut.
+    const int bannerWidth = qMin(434, banner->width());
+    banner->setPixmap(bannerPixmap(QSize(bannerWidth, qRound(67.0 * bannerWidth / 434))));
     banner->setAlignment(Qt::AlignCenter);
 
     auto *maker = new QLabel(QStringLiteral("The Tessaly team, 2026"), frame);
@@ -72,6 +75,15 @@ void frmAbout::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (const QScreen *screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
+}
+
+void frmAbout::keyPressEvent(QKeyEvent *event)
+{
+    // Escape closes the window whatever the shift state.
+    if (event->key() == Qt::Key_Escape)
+        reject();
+    else
+        QDialog::keyPressEvent(event);
 }
 
 void frmAbout::cmdAceptar_Click()

@@ -2,26 +2,31 @@
 
 #include "app/artwork.h"
 #include "app/dialog_folder.h"
+#include "app/cell_editors.h"
 #include "app/dialogs.h"
 #include "app/frm_about.h"
+#include "app/grid_look.h"
 #include "app/twips.h"
 #include "csv/results_csv.h"
 #include "import/import_result.h"
 #include "keys/key_list_places.h"
 #include "recovery/recovery_keeper.h"
+#include "table/table_status.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFontDatabase>
 #include <QHeaderView>
-#include <QLineEdit>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollBar>
-#include <QShortcut>
+#include <QStatusBar>
 #include <QStyleOptionHeader>
 #include <QTableView>
 #include <QTimer>
@@ -31,8 +36,17 @@ namespace {
 constexpr int clientWidthTwips = 18900;
 constexpr int clientHeightTwips = 7875;
 constexpr int rowHeightTwips = 310;
-constexpr int keyComboWidthTwips = 4755;
-constexpr int keyComboHeightTwips = 315;
+// The first rows named by the warning about cells that would break the results CSV.
+constexpr int separatorRowsNamed = 5;
+
+// A row as the user finds it: by its "#" text where it has one.
+QString rowName(const TableData &grid, int row)
+{
+    if (row == 0)
+        return QStringLiteral("the heading row");
+    const QStringView number = grid.cell(row, Col::Number);
+    return number.isEmpty() ? QString::number(row) : u'#' + number.toString();
+}
 
 } // namespace
 
@@ -47,19 +61,37 @@ frmDBC::frmDBC(std::unique_ptr<Dialogs> dialogs, const QString &keyListFile, QWi
     m_table.setRowIconDecoration(QIcon(tickPixmap(32)));
     buildMenus();
     buildKeysMenu();
+    buildEditMenu();
+    addAccessKeys();
     buildGrid();
-    buildEditors();
-    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, this, [this] { Form_KeyDown(Qt::Key_Escape, Qt::NoModifier); });
+    buildStatusBar();
+    // The window sees every key press first, whichever of its controls has the focus.
+    qApp->installEventFilter(this);
     Form_Load();
-    resize(px(clientWidthTwips), px(clientHeightTwips) + menuBar()->sizeHint().height());
+    // As wide as the grown columns need, where the screen has room for it.
+    const int columns = grd->verticalHeader()->width() + grd->horizontalHeader()->length()
+            + grd->verticalScrollBar()->sizeHint().width() + 2 * grd->frameWidth() + px(50);
+    const int width = qMax(px(clientWidthTwips), columns);
+    resize(screen() ? qMin(width, screen()->availableGeometry().width() * 9 / 10) : width,
+           px(clientHeightTwips) + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
 }
 
 frmDBC::~frmDBC()
 {
     // The widgets go first, while the table and the dialogs they use still exist.
-    disconnect(txtGrd, nullptr, this, nullptr);
+    qApp->removeEventFilter(this);
+    delete m_editors;
     delete takeCentralWidget();
+}
+
+QLineEdit *frmDBC::textEditor() const
+{
+    return m_editors->textEditor();
+}
+
+QComboBox *frmDBC::keyEditor() const
+{
+    return m_editors->keyEditor();
 }
 
 int frmDBC::px(int twips) const
@@ -92,6 +124,81 @@ void frmDBC::buildMenus()
     connect(about, &QAction::triggered, this, &frmDBC::mnAbout_Click);
 }
 
+void frmDBC::buildEditMenu()
+{
+    QMenu *edit = new QMenu(QStringLiteral("&Edit"), this);
+    edit->setObjectName(QStringLiteral("mnEdit"));
+    if (QMenu *options = findChild<QMenu *>(QStringLiteral("mnOptions")))
+        menuBar()->insertMenu(options->menuAction(), edit);
+    QAction *next = edit->addAction(QStringLiteral("Next &Shared Key"));
+    next->setObjectName(QStringLiteral("mnNextSharedKey"));
+    connect(next, &QAction::triggered, this, &frmDBC::mnNextSharedKey_Click);
+}
+
+// Access keys and shortcuts; the captions' words stay as they are.
+void frmDBC::addAccessKeys()
+{
+    struct AccessKey
+    {
+        const char *name;
+        const char *caption;
+        QKeySequence shortcut;
+    };
+    const AccessKey keys[] = {
+        {"mnNew", "&New", QKeySequence(Qt::CTRL | Qt::Key_N)},
+        {"mnImportDBC", "Import &DBC", {}},
+        {"mnImportXML", "Import &XML", {}},
+        {"mnLoadCSV", "&Load CSV", QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {"mnUpdate", "&Update from DBC/XML", QKeySequence(Qt::CTRL | Qt::Key_U)},
+        {"mnSaveCSV", "&Save CSV (Results)", QKeySequence(Qt::CTRL | Qt::Key_S)},
+        {"mnExit", "E&xit", QKeySequence(Qt::CTRL | Qt::Key_Q)},
+        {"mnECUformat", "&ECU format", {}},
+        {"mnAbout", "&About", QKeySequence(Qt::Key_F1)},
+        {"mnNextSharedKey", "Next &Shared Key", QKeySequence(Qt::Key_F3)},
+        {"mnOpenKeyListFolder", "&Open key list folder", {}},
+    };
+    for (const AccessKey &key : keys) {
+        if (QAction *action = findChild<QAction *>(QLatin1String(key.name))) {
+            action->setText(QString::fromLatin1(key.caption));
+            action->setShortcut(key.shortcut);
+        }
+    }
+    for (QMenu *menu : {findChild<QMenu *>(QStringLiteral("mnFile")), findChild<QMenu *>(QStringLiteral("mnOptions")),
+                        findChild<QMenu *>(QStringLiteral("mnKeys"))}) {
+        if (menu)
+            menu->setTitle(u'&' + menu->title());
+    }
+}
+
+void frmDBC::buildStatusBar()
+{
+    m_statusLabel = new QLabel(this);
+    m_statusLabel->setObjectName(QStringLiteral("statusCounts"));
+    statusBar()->addPermanentWidget(m_statusLabel);
+    connect(m_editors, &CellEditors::message, statusBar(),
+            [this](const QString &text) { statusBar()->showMessage(text, 8000); });
+    connect(&m_table, &QAbstractItemModel::dataChanged, this, &frmDBC::updateStatus);
+    connect(&m_table, &QAbstractItemModel::modelReset, this, &frmDBC::updateStatus);
+    updateStatus();
+}
+
+void frmDBC::updateStatus()
+{
+    m_statusLabel->setText(tableStatusText(m_table.grid()));
+}
+
+void frmDBC::mnNextSharedKey_Click()
+{
+    writeBackEdit();
+    const GridMap::Cell current = m_editors->map().current();
+    const int row = nextSharedKeyRow(m_table.grid(), current.isValid() ? current.row : 0);
+    if (row < 0) {
+        statusBar()->showMessage(QStringLiteral("No key is shared by two signals."), 8000);
+        return;
+    }
+    m_editors->goToCell(row, Col::Key);
+}
+
 void frmDBC::buildGrid()
 {
     auto *client = new QWidget(this);
@@ -106,13 +213,13 @@ void frmDBC::buildGrid()
         grd->setFont(font);
     }
     grd->setModel(&m_table);
+    grd->setItemDelegate(new CutTextDelegate(grd));
     grd->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grd->setSelectionMode(QAbstractItemView::SingleSelection);
     grd->setSelectionBehavior(QAbstractItemView::SelectItems);
     grd->setWordWrap(false);
     grd->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grd->verticalHeader()->setDefaultSectionSize(px(rowHeightTwips));
-    grd->verticalHeader()->setFixedWidth(px(SignalTable::colWidthTwips(Col::Number)));
     grd->horizontalHeader()->setHighlightSections(false);
     grd->horizontalHeader()->setMinimumSectionSize(1);
     grd->setGeometry(twipsToPixels(this, QRect(90, 150, 18735, 7575)));
@@ -120,44 +227,37 @@ void frmDBC::buildGrid()
     m_corner = grd->findChild<QAbstractButton *>();
     if (m_corner)
         m_corner->installEventFilter(this);
+    m_editors = new CellEditors(grd, m_table, cargando, this);
     applyColumnWidths();
-
-    connect(grd->selectionModel(), &QItemSelectionModel::currentChanged, this, &frmDBC::grd_RowColChange);
-    connect(&m_table, &QAbstractItemModel::modelReset, this, &frmDBC::applyColumnWidths);
-    // An editor belongs to a cell of the table it was opened on; a rebuilt table
-    // starts without one, and nothing typed for the old table reaches the new one.
-    connect(&m_table, &QAbstractItemModel::modelAboutToBeReset, this, &frmDBC::hideEditors);
-    connect(grd->horizontalScrollBar(), &QScrollBar::valueChanged, this, &frmDBC::placeEditors);
-    connect(grd->verticalScrollBar(), &QScrollBar::valueChanged, this, &frmDBC::placeEditors);
-    connect(grd->horizontalHeader(), &QHeaderView::sectionResized, this, &frmDBC::placeEditors);
-    connect(grd->horizontalHeader(), &QHeaderView::geometriesChanged, this, &frmDBC::placeEditors);
+    // A load or an import keeps the widths as they are, the user's own included;
+    // only the "#" column follows the row numbers.
+    connect(&m_table, &QAbstractItemModel::modelReset, this, &frmDBC::fitNumberColumn);
 }
 
 void frmDBC::applyColumnWidths()
 {
-    for (int col = 1; col < TableData::cols(); ++col)
-        grd->setColumnWidth(col - 1, px(SignalTable::colWidthTwips(col)));
-    // Without signal rows the heading row is an ordinary row of the table.
-    grd->horizontalHeader()->setVisible(m_table.grid().fixedRows() > 0);
-    if (m_corner)
-        m_corner->update();
+    // Wide enough for its heading too, so that every column can be told by its name.
+    const QHeaderView *header = grd->horizontalHeader();
+    for (int col = 1; col < TableData::cols(); ++col) {
+        const int width = columnWidthPixels(grd, SignalTable::colWidthTwips(col));
+        grd->setColumnWidth(col - 1, qMax(width, header->sectionSizeHint(col - 1)));
+    }
+    fitNumberColumn();
 }
 
-void frmDBC::buildEditors()
+void frmDBC::fitNumberColumn()
 {
-    txtGrd = new QLineEdit(grd->viewport());
-    txtGrd->setObjectName(QStringLiteral("txtGrd"));
-    txtGrd->setFrame(false);
-    txtGrd->resize(px(1245), px(rowHeightTwips));
-    txtGrd->hide();
-    connect(txtGrd, &QLineEdit::editingFinished, this, &frmDBC::txtGrd_Validate);
-
-    cmbKey = new QComboBox(grd->viewport());
-    cmbKey->setObjectName(QStringLiteral("cmbKey"));
-    cmbKey->setEditable(false);
-    cmbKey->resize(px(keyComboWidthTwips), px(keyComboHeightTwips));
-    cmbKey->hide();
-    connect(cmbKey, &QComboBox::activated, this, &frmDBC::cmbKey_Click);
+    const TableData &grid = m_table.grid();
+    const int last = grid.rows() - 1;
+    if (last < 0)
+        return;
+    const qsizetype digits = qMax(grid.cell(last, Col::Number).size(), QString::number(last).size());
+    grd->verticalHeader()->setFixedWidth(
+            numberColumnWidth(grd->verticalHeader(), SignalTable::colWidthTwips(Col::Number), QString(digits, u'8')));
+    // Without signal rows the heading row is an ordinary row of the table.
+    grd->horizontalHeader()->setVisible(grid.fixedRows() > 0);
+    if (m_corner)
+        m_corner->update();
 }
 
 void frmDBC::Form_Load()
@@ -165,7 +265,7 @@ void frmDBC::Form_Load()
     cargando = true;
     InitGrid();
     m_dialogs->setInitialDirectory(DialogFolder::standard().start());
-    LoadPreassignedKeys(cmbKey);
+    LoadPreassignedKeys(m_editors->keyEditor());
     cargando = false;
 }
 
@@ -181,6 +281,15 @@ void frmDBC::showEvent(QShowEvent *event)
 
 bool frmDBC::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        // Escape is the window's; an open list, menu or dialog is a window of its own
+        // and closes itself.
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Escape && static_cast<QWidget *>(watched)->window() == this) {
+            Form_KeyDown(key->key(), key->modifiers());
+            return true;
+        }
+    }
     if (watched == centralWidget() && event->type() == QEvent::Resize)
         Form_Resize();
     if (watched == m_corner && event->type() == QEvent::Paint) {
@@ -248,6 +357,7 @@ void frmDBC::InitGrid()
     if (AskSaveChanges())
         return;
     m_table.reset();
+    applyColumnWidths();
     UpdateCaption();
 }
 
@@ -298,6 +408,8 @@ void frmDBC::mnAbout_Click()
 
 bool frmDBC::ExportCSV()
 {
+    if (!confirmCsvSeparators())
+        return false;
     m_table.setCurrentFile(proposeCsvPath(m_table.currentFile()));
     const QString fileName = m_dialogs->saveFile(QStringLiteral("Export CSV file"), csvDialogName(m_table.currentFile()),
                                                  QStringLiteral("CSV (*.CSV)"), QStringLiteral("CSV"));
@@ -316,6 +428,23 @@ bool frmDBC::WriteCSV(const QString &fileName)
     m_table.setUnsavedChanges(false);
     m_dialogs->inform(applicationTitle(), QStringLiteral("File: \"%1\"\r\n\r\nwas correctly exported").arg(fileName));
     return true;
+}
+
+bool frmDBC::confirmCsvSeparators()
+{
+    const QList<int> rows = rowsBreakingCsv(m_table.grid(), separatorRowsNamed + 1);
+    if (rows.isEmpty())
+        return true;
+    QStringList named;
+    for (qsizetype i = 0; i < qMin(rows.size(), qsizetype(separatorRowsNamed)); ++i)
+        named.append(rowName(m_table.grid(), rows[i]));
+    if (rows.size() > separatorRowsNamed)
+        named.append(QStringLiteral("more"));
+    const QString text = (rows.size() == 1 ? QStringLiteral("Row %1 holds a") : QStringLiteral("Rows %1 hold a"))
+                         + QStringLiteral(" \";\" or a tab in a cell. The results CSV separates its "
+                                        "cells with \";\", so such a row loads back with its cells shifted.\n\n"
+                                          "Save anyway?");
+    return m_dialogs->askYesNo(applicationTitle(), text.arg(named.join(QStringLiteral(", "))));
 }
 
 void frmDBC::LoadPreassignedKeys(QComboBox *combo)
@@ -337,7 +466,7 @@ bool frmDBC::rebuild(ImportResult &result)
     m_table.replace(std::move(result.table));
     const TableData &grid = m_table.grid();
     if (grid.rows() > grid.fixedRows())
-        setCurrentCell(grid.rows() - 1, Col::Key);
+        m_editors->setCurrentCell(grid.rows() - 1, Col::Key);
     cargando = false;
     for (const QString &warning : std::as_const(result.warnings))
         m_dialogs->warn(applicationTitle(), warning);
@@ -351,111 +480,7 @@ void frmDBC::finishImport(const QString &fileName)
     UpdateCaption();
 }
 
-void frmDBC::setCurrentCell(int row, int col)
-{
-    const bool wasLoading = std::exchange(cargando, true);
-    const bool scrolls = grd->hasAutoScroll();
-    grd->setAutoScroll(false);
-    grd->selectionModel()->setCurrentIndex(m_table.modelIndex(row, col), QItemSelectionModel::ClearAndSelect);
-    grd->setAutoScroll(scrolls);
-    cargando = wasLoading;
-}
-
-void frmDBC::grd_RowColChange()
-{
-    if (cargando)
-        return;
-    const QModelIndex current = grd->currentIndex();
-    if (!current.isValid())
-        return;
-    txtGrd_Validate(); // an edit belongs to the cell it was typed for
-    const int row = m_table.gridRow(current);
-    const int col = SignalTable::gridCol(current);
-    const QString text = m_table.grid().text(row, col);
-    if (col == Col::Key) {
-        hideEditor(txtGrd);
-        m_textRow = m_textCol = -1;
-        selectKeyOf(text);
-        m_keyRow = row;
-        cmbKey->show();
-        cmbKey->raise();
-    } else {
-        hideEditor(cmbKey);
-        m_keyRow = -1;
-        txtGrd->setText(text);
-        m_textRow = row;
-        m_textCol = col;
-        txtGrd->show();
-        txtGrd->raise();
-    }
-    placeEditors();
-}
-
-void frmDBC::selectKeyOf(const QString &cellText)
-{
-    cargando = true;
-    if (cellText.isEmpty()) {
-        cmbKey->setCurrentIndex(-1);
-    } else {
-        for (int i = 0; i < cmbKey->count(); ++i) {
-            if (keyOfItem(cmbKey->itemText(i)) == cellText) {
-                cmbKey->setCurrentIndex(i);
-                break;
-            }
-        }
-    }
-    cargando = false;
-}
-
-void frmDBC::placeEditors()
-{
-    if (m_textRow >= 0) {
-        const QRect cell = grd->visualRect(m_table.modelIndex(m_textRow, m_textCol));
-        txtGrd->setGeometry(cell.x(), cell.y(), px(SignalTable::colWidthTwips(m_textCol)), px(rowHeightTwips));
-    }
-    if (m_keyRow >= 0) {
-        const QRect cell = grd->visualRect(m_table.modelIndex(m_keyRow, Col::Key));
-        cmbKey->move(cell.topLeft());
-    }
-}
-
 void frmDBC::writeBackEdit()
 {
-    if (!txtGrd->isHidden() && m_textRow >= 0)
-        m_table.editText(m_textRow, m_textCol, txtGrd->text());
-}
-
-void frmDBC::txtGrd_Validate()
-{
-    if (txtGrd->isHidden())
-        return;
-    writeBackEdit();
-    hideEditor(txtGrd);
-    m_textRow = m_textCol = -1;
-}
-
-void frmDBC::cmbKey_Click(int index)
-{
-    if (cargando || m_keyRow < 0 || index < 0)
-        return;
-    const int row = m_keyRow;
-    hideEditor(cmbKey);
-    m_keyRow = -1;
-    m_table.chooseKey(row, keyOfItem(cmbKey->itemText(index)));
-}
-
-void frmDBC::hideEditors()
-{
-    hideEditor(txtGrd);
-    hideEditor(cmbKey);
-    m_textRow = m_textCol = m_keyRow = -1;
-}
-
-void frmDBC::hideEditor(QWidget *editor)
-{
-    // Hiding the focused editor would pass the focus on as a Tab does, and the grid
-    // would move its current cell; the grid takes the focus back instead.
-    if (editor->hasFocus())
-        grd->setFocus();
-    editor->hide();
+    m_editors->writeBack();
 }

@@ -8,9 +8,11 @@
 #include <memory>
 #include <optional>
 
+class CellEditors;
 class Dialogs;
 class QAbstractButton;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QTableView;
@@ -19,8 +21,8 @@ struct ImportResult;
 struct RecoveryCopy;
 struct UpdateReport;
 
-// The main window: the signal table, its two in-place editors, the File, Options and
-// About menus, and the document's life from start-up to close.
+// The main window: the signal table with its in-place editors (CellEditors), the menus
+// and their commands, the status bar, and the document's life from start-up to close.
 class frmDBC : public QMainWindow
 {
     Q_OBJECT
@@ -39,8 +41,11 @@ public:
 
     SignalTable &table() { return m_table; }
     QTableView *grid() const { return grd; }
-    QLineEdit *textEditor() const { return txtGrd; }
-    QComboBox *keyEditor() const { return cmbKey; }
+    CellEditors *editors() const { return m_editors; }
+    QLineEdit *textEditor() const;
+    QComboBox *keyEditor() const;
+    // The status bar's permanent part: the counts of signals, keys and shared keys.
+    QLabel *statusLabel() const { return m_statusLabel; }
 
     // Opens a file as the matching menu command does after its dialog.
     void openFile(const QString &fileName);
@@ -65,6 +70,8 @@ public slots:
     void mnExit_Click();
     void mnAbout_Click();
     void mnOpenKeyListFolder_Click();
+    // Moves to the next row whose key another row holds too, going round at the end.
+    void mnNextSharedKey_Click();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -73,16 +80,14 @@ protected:
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-private slots:
-    void grd_RowColChange();
-    void txtGrd_Validate();
-    void cmbKey_Click(int index);
-
 private:
     void buildMenus();
     void buildKeysMenu();
+    void buildEditMenu();
+    void addAccessKeys();
     void buildGrid();
-    void buildEditors();
+    void buildStatusBar();
+    void updateStatus();
     void Form_Load();
     void Form_Resize();
     void Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
@@ -107,12 +112,9 @@ private:
     void showUpdateReport(const UpdateReport &report);
 
     void writeBackEdit();
-    void hideEditors();
-    void hideEditor(QWidget *editor);
-    void placeEditors();
-    void selectKeyOf(const QString &cellText);
-    void setCurrentCell(int row, int col);
+    bool confirmCsvSeparators();
     void applyColumnWidths();
+    void fitNumberColumn();
     int px(int twips) const;
     void paintCorner();
 
@@ -122,12 +124,8 @@ private:
     SignalTable m_table;
     double m_currentMessageId = 0; // the DBC message read last, kept across imports
     QTableView *grd = nullptr;
-    QLineEdit *txtGrd = nullptr;
-    QComboBox *cmbKey = nullptr;
+    CellEditors *m_editors = nullptr;
+    QLabel *m_statusLabel = nullptr;
     QAbstractButton *m_corner = nullptr;
-    // The cells the editors were laid over, in grid coordinates.
-    int m_textRow = -1;
-    int m_textCol = -1;
-    int m_keyRow = -1;
     std::unique_ptr<RecoveryKeeper> m_recovery;
 };

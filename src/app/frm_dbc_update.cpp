@@ -1,6 +1,7 @@
 #include "frm_dbc.h"
 
 #include "app/artwork.h"
+#include "app/cell_editors.h"
 #include "app/dialogs.h"
 #include "import/signal_file.h"
 #include "update/table_update.h"
@@ -18,7 +19,6 @@ void frmDBC::addUpdateCommand(QMenu *file)
 {
     QAction *action = file->addAction(QStringLiteral("Update from DBC/XML"));
     action->setObjectName(QStringLiteral("mnUpdate"));
-    action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
     connect(action, &QAction::triggered, this, &frmDBC::mnUpdate_Click);
     m_table.setRowMarkDecorations(QIcon(addedRowPixmap(32)), QIcon(changedRowPixmap(32)));
 }
@@ -60,7 +60,7 @@ void frmDBC::UpdateFrom(const QString &fileName)
     m_table.applyUpdate(std::move(update.table), fileName);
     const TableData &grid = m_table.grid();
     if (grid.rows() > grid.fixedRows())
-        setCurrentCell(grid.rows() - 1, Col::Key);
+        m_editors->setCurrentCell(grid.rows() - 1, Col::Key);
     cargando = false;
     m_currentMessageId = messageId;
     UpdateCaption();

@@ -51,6 +51,12 @@ Dialogs::RecoveryAnswer QtDialogs::askRecovery(const QString &title, const QStri
     return box.clickedButton() == discard ? RecoveryAnswer::Discard : RecoveryAnswer::Later;
 }
 
+bool QtDialogs::askYesNo(const QString &title, const QString &text)
+{
+    return QMessageBox::warning(m_parent, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            == QMessageBox::Yes;
+}
+
 void QtDialogs::inform(const QString &title, const QString &text)
 {
     QMessageBox::information(m_parent, title, text);

@@ -15,6 +15,7 @@ public:
 
     Answer askYesNoCancel(const QString &title, const QString &text) override;
     RecoveryAnswer askRecovery(const QString &title, const QString &text) override;
+    bool askYesNo(const QString &title, const QString &text) override;
     void inform(const QString &title, const QString &text) override;
     void warn(const QString &title, const QString &text) override;
     QString openFile(const QString &title, const QString &filter) override;

@@ -5,10 +5,14 @@ void KeyIndex::add(const QString &key, int row)
     if (key.isEmpty())
         return;
     Holders &holders = m_rows[key];
-    if (holders.first < 0)
+    ++m_keyedRows;
+    if (holders.first < 0) {
         holders.first = row;
-    else
-        holders.others.append(row);
+        return;
+    }
+    if (holders.others.isEmpty())
+        ++m_sharedKeys;
+    holders.others.append(row);
 }
 
 void KeyIndex::remove(const QString &key, int row)
@@ -19,12 +23,19 @@ void KeyIndex::remove(const QString &key, int row)
     if (it == m_rows.end())
         return;
     Holders &holders = *it;
-    if (holders.first != row)
-        holders.others.removeOne(row);
-    else if (holders.others.isEmpty())
+    if (holders.first != row) {
+        if (!holders.others.removeOne(row))
+            return;
+    } else if (holders.others.isEmpty()) {
         m_rows.erase(it);
-    else
+        --m_keyedRows;
+        return;
+    } else {
         holders.first = holders.others.takeLast();
+    }
+    --m_keyedRows;
+    if (holders.others.isEmpty())
+        --m_sharedKeys;
 }
 
 QList<int> KeyIndex::rows(const QString &key) const

@@ -11,7 +11,11 @@ class KeyIndex
 public:
     void add(const QString &key, int row);
     void remove(const QString &key, int row);
-    void clear() { m_rows.clear(); }
+    void clear()
+    {
+        m_rows.clear();
+        m_keyedRows = m_sharedKeys = 0;
+    }
     void reserve(qsizetype keys) { m_rows.reserve(keys); }
 
     // Rows that hold `key`, in no particular order; empty for an empty key.
@@ -19,6 +23,9 @@ public:
     qsizetype count(const QString &key) const;
     // Every row whose key another row holds too, in no particular order.
     QList<int> sharedRows() const;
+    // Rows that hold a key, and keys that two or more rows hold.
+    int keyedRows() const { return m_keyedRows; }
+    int sharedKeys() const { return m_sharedKeys; }
 
 private:
     // The rows of one key. Most keys are held by one row, which needs no list.
@@ -29,4 +36,6 @@ private:
     };
 
     QHash<QString, Holders> m_rows;
+    int m_keyedRows = 0;
+    int m_sharedKeys = 0;
 };

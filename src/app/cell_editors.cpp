@@ -1,0 +1,431 @@
+#include "cell_editors.h"
+
+#include "app/twips.h"
+#include "keys/key_list.h"
+#include "table/signal_table.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QValidator>
+
+#include <functional>
+#include <limits>
+
+namespace {
+
+constexpr int keyComboWidthTwips = 4755;
+constexpr int keyComboHeightTwips = 315;
+
+qsizetype separatorCount(QStringView text)
+{
+    return text.count(u';') + text.count(u'\t');
+}
+
+// Shows beside each key how many rows hold it already.
+class KeyCountDelegate : public QStyledItemDelegate
+{
+public:
+    KeyCountDelegate(const SignalTable &table, QObject *parent) : QStyledItemDelegate(parent), m_table(table) {}
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        const QString item = opt.text;
+        const QString count = countText(item);
+        opt.text.clear();
+        const QWidget *widget = opt.widget;
+        QStyle *style = widget ? widget->style() : nullptr;
+        if (style)
+            style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+        const int pad = opt.fontMetrics.averageCharWidth();
+        const int countWidth = opt.fontMetrics.horizontalAdvance(count) + 2 * pad;
+        const QRect textRect = opt.rect.adjusted(pad, 0, -countWidth, 0);
+        const bool selected = opt.state & QStyle::State_Selected;
+        painter->save();
+        painter->setPen(opt.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft,
+                          opt.fontMetrics.elidedText(item, Qt::ElideRight, textRect.width()));
+        if (!selected)
+            painter->setPen(opt.palette.color(QPalette::PlaceholderText));
+        painter->drawText(opt.rect.adjusted(0, 0, -pad, 0), Qt::AlignVCenter | Qt::AlignRight, count);
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        const QString count = countText(index.data().toString());
+        size.rwidth() += option.fontMetrics.horizontalAdvance(count) + 3 * option.fontMetrics.averageCharWidth();
+        return size;
+    }
+
+private:
+    QString countText(const QString &item) const
+    {
+        const qsizetype rows = m_table.grid().keyIndex().count(keyOfItem(item));
+        if (rows == 0)
+            return QStringLiteral("free");
+        return rows == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(rows);
+    }
+
+    const SignalTable &m_table;
+};
+
+bool isTyping(const QKeyEvent *event)
+{
+    const QString text = event->text();
+    return !text.isEmpty() && text.at(0).isPrint()
+            && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+}
+
+} // namespace
+
+// Refuses an edit that brings a ";" or a tab into the text box: the results CSV
+// separates its cells with ";", and a tab splits a row in other programs. A cell that
+// holds some already keeps them.
+class SeparatorGuard : public QValidator
+{
+public:
+    using QValidator::QValidator;
+
+    State validate(QString &input, int &) const override
+    {
+        if (separatorCount(input) <= allowed)
+            return Acceptable;
+        if (refused)
+            refused();
+        return Invalid;
+    }
+
+    qsizetype allowed = 0;
+    std::function<void()> refused;
+};
+
+CellEditors::CellEditors(QTableView *grid, SignalTable &table, bool &loading, QObject *parent)
+    : QObject(parent), grd(grid), m_table(table), cargando(loading), m_map(table, *grid)
+{
+    txtGrd = new QLineEdit(grd->viewport());
+    txtGrd->setObjectName(QStringLiteral("txtGrd"));
+    txtGrd->setFrame(false);
+    // A cell of any length goes into the box whole and comes back unchanged.
+    txtGrd->setMaxLength(std::numeric_limits<int>::max());
+    m_guard = new SeparatorGuard(txtGrd);
+    m_guard->refused = [this] {
+        emit message(QStringLiteral("A cell cannot hold \";\" or a tab: the results CSV separates its cells with \";\"."));
+    };
+    txtGrd->setValidator(m_guard);
+    txtGrd->resize(twipsToPixels(grd, 1245), twipsToPixels(grd, 310));
+    txtGrd->hide();
+    txtGrd->installEventFilter(this);
+    connect(txtGrd, &QLineEdit::editingFinished, this, &CellEditors::txtGrd_Validate);
+
+    cmbKey = new QComboBox(grd->viewport());
+    cmbKey->setObjectName(QStringLiteral("cmbKey"));
+    cmbKey->setEditable(false);
+    // The grid keeps the keyboard: the list is opened and chosen from there.
+    cmbKey->setFocusPolicy(Qt::NoFocus);
+    cmbKey->setItemDelegate(new KeyCountDelegate(m_table, cmbKey));
+    cmbKey->resize(twipsToPixels(grd, keyComboWidthTwips), twipsToPixels(grd, keyComboHeightTwips));
+    cmbKey->hide();
+    cmbKey->installEventFilter(this);
+    connect(cmbKey, &QComboBox::activated, this, &CellEditors::cmbKey_Click);
+
+    grd->installEventFilter(this);
+    grd->viewport()->installEventFilter(this);
+    connect(grd->selectionModel(), &QItemSelectionModel::currentChanged, this, &CellEditors::grd_RowColChange);
+    // An editor belongs to a cell of the table it was opened on; a rebuilt table
+    // starts without one, and nothing typed for the old table reaches the new one.
+    connect(&m_table, &QAbstractItemModel::modelAboutToBeReset, this, &CellEditors::hideEditors);
+    connect(grd->horizontalScrollBar(), &QScrollBar::valueChanged, this, &CellEditors::placeEditors);
+    connect(grd->verticalScrollBar(), &QScrollBar::valueChanged, this, &CellEditors::placeEditors);
+    connect(grd->horizontalHeader(), &QHeaderView::sectionResized, this, &CellEditors::placeEditors);
+    connect(grd->horizontalHeader(), &QHeaderView::geometriesChanged, this, &CellEditors::placeEditors);
+}
+
+void CellEditors::setCurrentCell(int row, int col)
+{
+    const bool wasLoading = std::exchange(cargando, true);
+    const bool scrolls = grd->hasAutoScroll();
+    grd->setAutoScroll(false);
+    grd->selectionModel()->setCurrentIndex(m_map.viewIndex(row, col), QItemSelectionModel::ClearAndSelect);
+    grd->setAutoScroll(scrolls);
+    cargando = wasLoading;
+}
+
+void CellEditors::goToCell(int row, int col)
+{
+    const QModelIndex index = m_map.viewIndex(row, col);
+    if (!index.isValid())
+        return;
+    grd->setFocus();
+    grd->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    grd->scrollTo(index);
+    openEditor();
+}
+
+void CellEditors::grd_RowColChange()
+{
+    if (cargando)
+        return;
+    layEditor();
+}
+
+void CellEditors::openEditor()
+{
+    const GridMap::Cell cell = m_map.current();
+    if (!cell.isValid())
+        return;
+    const bool open = cell.col == Col::Key ? !cmbKey->isHidden() && m_keyRow == cell.row
+                                           : !txtGrd->isHidden() && m_textRow == cell.row && m_textCol == cell.col;
+    if (!open)
+        layEditor();
+}
+
+void CellEditors::layEditor()
+{
+    const GridMap::Cell cell = m_map.current();
+    if (!cell.isValid())
+        return;
+    txtGrd_Validate(); // an edit belongs to the cell it was typed for
+    const QString text = m_table.grid().text(cell.row, cell.col);
+    if (cell.col == Col::Key) {
+        hideEditor(txtGrd);
+        m_textRow = m_textCol = -1;
+        selectKeyOf(text);
+        m_keyRow = cell.row;
+        cmbKey->show();
+        cmbKey->raise();
+    } else {
+        hideEditor(cmbKey);
+        m_keyRow = -1;
+        m_guard->allowed = separatorCount(text);
+        txtGrd->setText(text);
+        m_textRow = cell.row;
+        m_textCol = cell.col;
+        txtGrd->show();
+        txtGrd->raise();
+    }
+    placeEditors();
+}
+
+void CellEditors::selectKeyOf(const QString &cellText)
+{
+    const bool wasLoading = std::exchange(cargando, true);
+    if (cellText.isEmpty()) {
+        cmbKey->setCurrentIndex(-1);
+    } else {
+        for (int i = 0; i < cmbKey->count(); ++i) {
+            if (keyOfItem(cmbKey->itemText(i)) == cellText) {
+                cmbKey->setCurrentIndex(i);
+                break;
+            }
+        }
+    }
+    cargando = wasLoading;
+}
+
+void CellEditors::placeEditors()
+{
+    if (m_textRow >= 0) {
+        const QModelIndex index = m_map.viewIndex(m_textRow, m_textCol);
+        const QRect cell = grd->visualRect(index);
+        txtGrd->setGeometry(cell.x(), cell.y(), grd->columnWidth(index.column()), grd->rowHeight(index.row()));
+    }
+    if (m_keyRow >= 0) {
+        const QRect cell = grd->visualRect(m_map.viewIndex(m_keyRow, Col::Key));
+        cmbKey->move(cell.topLeft());
+    }
+}
+
+void CellEditors::writeBack()
+{
+    if (!txtGrd->isHidden() && m_textRow >= 0)
+        m_table.editText(m_textRow, m_textCol, txtGrd->text());
+}
+
+void CellEditors::txtGrd_Validate()
+{
+    if (txtGrd->isHidden())
+        return;
+    writeBack();
+    hideEditor(txtGrd);
+    m_textRow = m_textCol = -1;
+}
+
+void CellEditors::cmbKey_Click(int index)
+{
+    if (cargando || m_keyRow < 0 || index < 0)
+        return;
+    const int row = m_keyRow;
+    hideEditor(cmbKey);
+    m_keyRow = -1;
+    m_table.chooseKey(row, keyOfItem(cmbKey->itemText(index)));
+}
+
+void CellEditors::hideEditors()
+{
+    hideEditor(txtGrd);
+    hideEditor(cmbKey);
+    m_textRow = m_textCol = m_keyRow = -1;
+}
+
+void CellEditors::hideEditor(QWidget *editor)
+{
+    // Hiding the focused editor would pass the focus on as a Tab does, and the grid
+    // would move its current cell; the grid takes the focus back instead.
+    if (editor->hasFocus())
+        grd->setFocus();
+    editor->hide();
+}
+
+bool CellEditors::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        if (watched == grd)
+            return gridKey(static_cast<QKeyEvent *>(event));
+        if (watched == txtGrd)
+            return textKey(static_cast<QKeyEvent *>(event));
+        break;
+    case QEvent::Wheel:
+        if (watched == cmbKey) {
+            // The wheel scrolls the table; a key is chosen only in the open list.
+            const auto *wheel = static_cast<QWheelEvent *>(event);
+            QWidget *viewport = grd->viewport();
+            QWheelEvent scroll(viewport->mapFromGlobal(wheel->globalPosition()), wheel->globalPosition(),
+                               wheel->pixelDelta(), wheel->angleDelta(), wheel->buttons(), wheel->modifiers(),
+                               wheel->phase(), wheel->inverted(), wheel->source());
+            QCoreApplication::sendEvent(viewport, &scroll);
+            return true;
+        }
+        break;
+    case QEvent::MouseButtonRelease:
+        // A click on the current cell opens its editor again.
+        if (watched == grd->viewport() && !cargando) {
+            const auto *mouse = static_cast<QMouseEvent *>(event);
+            const QModelIndex index = grd->indexAt(mouse->position().toPoint());
+            if (mouse->button() == Qt::LeftButton && index.isValid() && index == grd->currentIndex())
+                openEditor();
+        }
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+bool CellEditors::gridKey(QKeyEvent *event)
+{
+    const GridMap::Cell cell = m_map.current();
+    if (!cell.isValid() || cargando)
+        return false;
+    const int key = event->key();
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && mods == Qt::NoModifier) {
+        moveDown();
+        return true;
+    }
+    if (cell.col == Col::Key) {
+        if ((key == Qt::Key_F4 && mods == Qt::NoModifier) || (key == Qt::Key_Down && mods == Qt::AltModifier)
+            || (key == Qt::Key_Space && mods == Qt::NoModifier)) {
+            openKeyList({});
+            return true;
+        }
+        if ((key == Qt::Key_Delete || key == Qt::Key_Backspace) && mods == Qt::NoModifier) {
+            clearKey();
+            return true;
+        }
+        if (isTyping(event)) {
+            openKeyList(event->text());
+            return true;
+        }
+        return false;
+    }
+    if (key == Qt::Key_F2 && mods == Qt::NoModifier) {
+        startEditing({});
+        return true;
+    }
+    if (isTyping(event)) {
+        startEditing(event->text());
+        return true;
+    }
+    return false;
+}
+
+bool CellEditors::textKey(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        grd->setFocus();
+        txtGrd_Validate();
+        moveDown();
+        return true;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        // The edit is written back and the grid moves on as it does for these keys.
+        grd->setFocus();
+        txtGrd_Validate();
+        QCoreApplication::sendEvent(grd, event);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CellEditors::startEditing(const QString &typed)
+{
+    openEditor();
+    if (txtGrd->isHidden())
+        return;
+    txtGrd->setFocus();
+    if (typed.isEmpty()) {
+        txtGrd->deselect();
+        txtGrd->end(false);
+    } else {
+        // Typing replaces the cell's text, as in a spreadsheet.
+        txtGrd->selectAll();
+        txtGrd->insert(typed);
+    }
+}
+
+void CellEditors::openKeyList(const QString &typed)
+{
+    openEditor();
+    if (cmbKey->isHidden() || cmbKey->count() == 0)
+        return;
+    cmbKey->showPopup();
+    if (!typed.isEmpty())
+        cmbKey->view()->keyboardSearch(typed);
+}
+
+void CellEditors::clearKey()
+{
+    const GridMap::Cell cell = m_map.current();
+    m_table.chooseKey(cell.row, QString());
+    if (m_keyRow == cell.row)
+        selectKeyOf(QString());
+}
+
+void CellEditors::moveDown()
+{
+    const QModelIndex below = grd->model()->index(grd->currentIndex().row() + 1, grd->currentIndex().column());
+    if (below.isValid()) {
+        grd->setCurrentIndex(below);
+        grd->scrollTo(below);
+    }
+    openEditor();
+}

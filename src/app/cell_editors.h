@@ -1,0 +1,80 @@
+#pragma once
+
+#include "app/grid_map.h"
+
+#include <QObject>
+
+class QComboBox;
+class SeparatorGuard;
+class QKeyEvent;
+class QLineEdit;
+class QTableView;
+class QWidget;
+class SignalTable;
+
+// The two in-place editors of the grid: the text box `txtGrd` over every column but
+// Key, and the key list `cmbKey` over Key cells. They are laid over the current
+// cell, follow it when the view scrolls or a column is resized, write an edit back
+// into the cell they were laid over, and give the grid the keyboard of a table
+// editor (F2 or typing to edit, Enter to write back and move down, F4/Alt+Down/Space
+// or typing to open the key list, Delete to clear a key).
+class CellEditors : public QObject
+{
+    Q_OBJECT
+
+public:
+    // `cargando` is the window's loading flag: while it is true, moves of the current
+    // cell open no editor and changes of the key selection choose no key.
+    CellEditors(QTableView *grid, SignalTable &table, bool &cargando, QObject *parent = nullptr);
+
+    QLineEdit *textEditor() const { return txtGrd; }
+    QComboBox *keyEditor() const { return cmbKey; }
+    const GridMap &map() const { return m_map; }
+
+    // Writes a pending edit of the text box into its cell; the editor stays open.
+    void writeBack();
+    // Closes both editors; what the text box held is dropped.
+    void hideEditors();
+    // Lays the editor of the current cell over it, unless it lies there already.
+    void openEditor();
+    // Makes a cell current without opening an editor, as the program's own moves do.
+    void setCurrentCell(int row, int col);
+    // Makes a cell current and shows it as the user's own move does: the editor follows.
+    void goToCell(int row, int col);
+
+signals:
+    // A short explanation for the status bar (e.g. why a character was refused).
+    void message(const QString &text);
+
+private slots:
+    void grd_RowColChange();
+    void txtGrd_Validate();
+    void cmbKey_Click(int index);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void layEditor();
+    void placeEditors();
+    void selectKeyOf(const QString &cellText);
+    void hideEditor(QWidget *editor);
+    bool gridKey(QKeyEvent *event);
+    bool textKey(QKeyEvent *event);
+    void startEditing(const QString &typed);
+    void openKeyList(const QString &typed);
+    void clearKey();
+    void moveDown();
+
+    QTableView *grd;
+    SignalTable &m_table;
+    bool &cargando;
+    GridMap m_map;
+    QLineEdit *txtGrd = nullptr;
+    QComboBox *cmbKey = nullptr;
+    SeparatorGuard *m_guard = nullptr;
+    // The cells the editors were laid over, in grid coordinates.
+    int m_textRow = -1;
+    int m_textCol = -1;
+    int m_keyRow = -1;
+};

@@ -1,0 +1,64 @@
+#include "grid_look.h"
+
+#include "app/twips.h"
+
+#include <QAbstractItemView>
+#include <QFontMetricsF>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QStyle>
+#include <QTextDocument>
+#include <QToolTip>
+
+namespace {
+
+// The classic font's average character width, taken as 5 pixels at 96 DPI.
+constexpr double classicCharWidthTwips = 75.0;
+// A tooltip shows no more of a very long cell than a screen can hold.
+constexpr qsizetype tooltipLimit = 2000;
+
+double fontWidthFactor(const QWidget *grid)
+{
+    // Measured on what the table mostly holds: digits and capitals (CAN IDs, keys).
+    const QString sample = QStringLiteral("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    const double average = QFontMetricsF(grid->font()).horizontalAdvance(sample) / double(sample.size());
+    const double classic = classicCharWidthTwips * grid->logicalDpiX() / 1440.0;
+    return qMax(1.0, average / classic);
+}
+
+} // namespace
+
+int columnWidthPixels(const QWidget *grid, int twips)
+{
+    return qRound(twipsToPixels(grid, twips) * fontWidthFactor(grid));
+}
+
+int numberColumnWidth(const QHeaderView *header, int twips, const QString &widestNumber)
+{
+    const QStyle *style = header->style();
+    const int margin = style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    const int icon = style->pixelMetric(QStyle::PM_SmallIconSize, nullptr, header);
+    const int text = header->fontMetrics().horizontalAdvance(widestNumber);
+    return qMax(columnWidthPixels(header, twips), 4 * margin + icon + text);
+}
+
+bool CutTextDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                                const QModelIndex &index)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    const QString text = index.data().toString();
+    const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+    if (text.isEmpty() || option.fontMetrics.horizontalAdvance(text) + 2 * margin <= option.rect.width()) {
+        QToolTip::hideText();
+        return true;
+    }
+    QString tip = text.left(tooltipLimit);
+    if (tip.size() < text.size())
+        tip += QChar(0x2026);
+    // Plain text stays on one line; text that would pass for markup is shown as it is.
+    if (Qt::mightBeRichText(tip))
+        tip = Qt::convertFromPlainText(tip, Qt::WhiteSpaceNoWrap);
+    QToolTip::showText(event->globalPos(), tip, view->viewport(), option.rect);
+    return true;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QStyledItemDelegate>
+
+class QHeaderView;
+class QWidget;
+
+// The column widths of the window description were made for a classic 8-point
+// system font. Each grows by the ratio of the grid font's average character width to
+// that font's, and never falls below its width in twips.
+int columnWidthPixels(const QWidget *grid, int twips);
+
+// The width the "#" column needs for the row icon and `widestNumber`, and never less
+// than `twips`.
+int numberColumnWidth(const QHeaderView *header, int twips, const QString &widestNumber);
+
+// Draws cells as usual and shows the whole text of a cut cell as its tooltip.
+class CutTextDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                   const QModelIndex &index) override;
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class TableData;
+
+// What the window's status bar says about a table: how many signals it holds, how
+// many of them have a key and how many keys several signals share.
+QString tableStatusText(const TableData &table);
+
+// The next signal row after `row` whose key another row holds too, going round to
+// the first row after the last; -1 when no key is shared.
+int nextSharedKeyRow(const TableData &table, int row);
+
+// Rows (the heading row included) with a ";" or a tab in a cell that the results CSV
+// writes: such a row would read back with its cells shifted. At most `limit` rows,
+// in order.
+QList<int> rowsBreakingCsv(const TableData &table, int limit);
