@@ -159,6 +159,7 @@ void TestCommandLine::exportReportsFailures_data()
     QTest::newRow("missing input") << QStringList{"--export", "o.csv", missing} << 1 << missing;
     QTest::newRow("folder as input") << QStringList{"--export", "o.csv", "{folder}"} << 1 << "folder";
     QTest::newRow("unwritable output") << QStringList{"--export", "/nonexistent-folder/o.csv", fixture("engine.dbc")} << 1 << "/nonexistent-folder/o.csv";
+    QTest::newRow("empty output name") << QStringList{"--export=", fixture("engine.dbc")} << 2 << "--export needs the name";
     QTest::newRow("no file") << QStringList{"--export", "o.csv"} << 2 << "--help";
     QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << "frobnicate";
 }

@@ -80,7 +80,6 @@ private slots:
     void keyComboSelectsTheCellsKey();
     void pickingAKeyWritesAndMarksIt();
     void twoCharacterKeyIsFoundAgain();
-    void noEditorWhileLoading();
     void programmaticSelectionAssignsNoKey();
     void pendingEditReachesTheSavedFile();
     void editorsHideWhenTheTableIsRebuilt();
@@ -201,17 +200,6 @@ void TestEditors::twoCharacterKeyIsFoundAgain()
     QCOMPARE(f.window->keyEditor()->currentIndex(), 2);
 }
 
-void TestEditors::noEditorWhileLoading()
-{
-    WindowFixture f;
-    fill(f.window.get(), 2);
-    f.window->cargando = true;
-    f.window->grid()->setCurrentIndex(f.window->table().modelIndex(1, Col::Name));
-    f.window->grid()->setCurrentIndex(f.window->table().modelIndex(2, Col::Key));
-    QVERIFY(f.window->textEditor()->isHidden());
-    QVERIFY(f.window->keyEditor()->isHidden());
-    f.window->cargando = false;
-}
 
 void TestEditors::programmaticSelectionAssignsNoKey()
 {

@@ -46,15 +46,12 @@ class TestMainWindow : public QObject
 
 private slots:
     void startsWithAResetTable();
-    void menusHaveTheirCaptions();
     void saveWritesTheTableAndConfirms();
     void saveProposesCanNameBesideTheImport();
     void newAsksOnlyWithUnsavedWork_data();
     void newAsksOnlyWithUnsavedWork();
     void everyWayOfClosingAsks_data();
     void everyWayOfClosingAsks();
-    void gridFollowsTheWindowSize_data();
-    void gridFollowsTheWindowSize();
     void resizedWindowMovesTheGrid();
     void aboutIsModalAndClosesOnEscapeAndOk();
 };
@@ -79,29 +76,6 @@ void TestMainWindow::startsWithAResetTable()
     QVERIFY(f.dialogs->shown.isEmpty());
 }
 
-void TestMainWindow::menusHaveTheirCaptions()
-{
-    WindowFixture f;
-    const QList<QPair<const char *, QString>> items = {
-        {"mnNew", "New"}, {"mnImportDBC", "Import DBC"}, {"mnImportXML", "Import XML"},
-        {"mnLoadCSV", "Load CSV"}, {"mnSaveCSV", "Save CSV (Results)"}, {"mnExit", "Exit"},
-        {"mnECUformat", "ECU format"}, {"mnAbout", "About"}};
-    for (const auto &[name, caption] : items) {
-        QAction *action = menuAction(f.window.get(), name);
-        QVERIFY2(action, name);
-        QCOMPARE(action->text(), caption);
-        QVERIFY(action->isEnabled());
-    }
-    QStringList menus;
-    for (QAction *action : f.window->menuBar()->actions())
-        menus.append(action->text());
-    QCOMPARE(menus, (QStringList{"File", "Options", "About"}));
-    // ECU format does nothing.
-    fakeImport(f.window.get(), "/d/car.dbc");
-    menuAction(f.window.get(), "mnECUformat")->trigger();
-    QVERIFY(f.dialogs->shown.isEmpty());
-    QCOMPARE(f.window->table().grid().text(1, Col::Name), "EngineSpeed");
-}
 
 void TestMainWindow::saveWritesTheTableAndConfirms()
 {
@@ -214,25 +188,7 @@ void TestMainWindow::everyWayOfClosingAsks()
     QVERIFY(!f.window->isVisible());
 }
 
-void TestMainWindow::gridFollowsTheWindowSize_data()
-{
-    QTest::addColumn<int>("w");
-    QTest::addColumn<int>("h");
-    QTest::addColumn<QRect>("rect");
-    QTest::newRow("too narrow") << 999 << 5000 << QRect();
-    QTest::newRow("too low") << 5000 << 999 << QRect();
-    QTest::newRow("smallest") << 1000 << 1000 << QRect(30, 30, 950, 950);
-    QTest::newRow("1005") << 1005 << 1005 << QRect(30, 30, 955, 955);
-    QTest::newRow("start size") << 18900 << 7875 << QRect(30, 30, 18850, 7825);
-}
 
-void TestMainWindow::gridFollowsTheWindowSize()
-{
-    QFETCH(int, w);
-    QFETCH(int, h);
-    QFETCH(QRect, rect);
-    QCOMPARE(frmDBC::gridRectTwips(w, h).value_or(QRect()), rect);
-}
 
 void TestMainWindow::resizedWindowMovesTheGrid()
 {

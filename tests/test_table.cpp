@@ -41,7 +41,6 @@ class TestTable : public QObject
     Q_OBJECT
 
 private slots:
-    void resetTableLayout();
     void addItemSplitsAtTabs();
     void setTextKeepsOtherCells();
     void cutRowsLeaveTheKeyIndex();
@@ -54,26 +53,6 @@ private slots:
     void markAllKeysMatchesPairwiseMarking();
 };
 
-void TestTable::resetTableLayout()
-{
-    const TableData table = TableData::standard();
-    QCOMPARE(table.rows(), 2);
-    QCOMPARE(TableData::cols(), 14);
-    QCOMPARE(table.fixedRows(), 1);
-    const QStringList headings = {"#", "CAN ID", "Offset", "Bytes", "Signed", "Name", "Unit",
-                                  "Scale", "Offset", "Description", "Mode", "Key", "LITTLE_ENDIAN", "min_max"};
-    for (int col = 0; col < 14; ++col) {
-        QCOMPARE(table.text(0, col), headings[col]);
-        QCOMPARE(table.text(1, col), QString());
-        QCOMPARE(table.colour(1, col), D);
-    }
-    QVERIFY(!table.rowIcon(1));
-    QCOMPARE(SignalTable::colWidthTwips(Col::CanId), 1000);
-    QCOMPARE(SignalTable::colWidthTwips(Col::Name), 3000);
-    QCOMPARE(SignalTable::colWidthTwips(Col::Description), 3000);
-    QCOMPARE(SignalTable::colWidthTwips(Col::MinMax), 300);
-    QCOMPARE(SignalTable::colWidthTwips(Col::Key), 600);
-}
 
 void TestTable::addItemSplitsAtTabs()
 {

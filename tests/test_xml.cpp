@@ -178,6 +178,7 @@ void TestXml::scale_data()
     add("tenth by division", "1", "10", "0.1", "  Mult/Div=1 / 10");
     add("divisor as written", "1", " 1e1 ", "0.1", "  Mult/Div=1 /  1e1 ");
     add("multiplier rounded to single", "0.123456789", "1", "0.123456791043282", "  Mult/Div=0.1234568 / 1");
+    add("exact tie rounds away from zero", "1", "4194304", "2.38418579101563E-07", "  Mult/Div=1 / 4194304");
     add("huge divisor", "1", "1e400", "0", "  Mult/Div=1 / 1e400");
     add("zero divisor", "0.5", "0.0", "", "  Mult/Div=0.5 / 0.0");
     add("divisor not a number", "0.5", "n/a", "", "  Mult/Div=0.5 / n/a");
