@@ -86,7 +86,6 @@ private slots:
     void exportReportsFailures();
     void exportPassesWarningsOn();
     void helpAndVersionNeedNoDisplay();
-    void openFileActsByExtension();
     void droppedFileOpensAfterTheSaveQuestion();
 };
 
@@ -101,10 +100,8 @@ void TestCommandLine::parse_data()
     QTest::newRow("file") << QStringList{"tessaly", "a.dbc"} << int(M::Window) << "a.dbc" << "";
     QTest::newRow("export") << QStringList{"tessaly", "--export", "o.csv", "a.dbc"} << int(M::Export) << "a.dbc" << "o.csv";
     QTest::newRow("export after file") << QStringList{"tessaly", "a.xml", "--export=o.csv"} << int(M::Export) << "a.xml" << "o.csv";
-    QTest::newRow("export without file") << QStringList{"tessaly", "--export", "o.csv"} << int(M::Error) << "" << "o.csv";
     QTest::newRow("export without value") << QStringList{"tessaly", "--export"} << int(M::Error) << "" << "";
     QTest::newRow("two files") << QStringList{"tessaly", "a.dbc", "b.dbc"} << int(M::Error) << "" << "";
-    QTest::newRow("unknown option") << QStringList{"tessaly", "--bogus"} << int(M::Error) << "" << "";
     QTest::newRow("help") << QStringList{"tessaly", "--help"} << int(M::Help) << "" << "";
     QTest::newRow("version") << QStringList{"tessaly", "--version"} << int(M::Version) << "" << "";
 }
@@ -202,22 +199,6 @@ void TestCommandLine::helpAndVersionNeedNoDisplay()
     QCOMPARE(version.out.trimmed(), QByteArray("Tessaly " TESSALY_VERSION));
 }
 
-void TestCommandLine::openFileActsByExtension()
-{
-    WindowFixture f;
-    f.window->openFile(fixture("engine.dbc"));
-    QCOMPARE(f.window->table().grid().rows(), 3);
-    QVERIFY(f.window->windowTitle().contains("engine.dbc"));
-    f.window->openFile(fixture("receiver.PlexCanRXConfig")); // no question: a file opened on start
-    QVERIFY(f.window->windowTitle().contains("receiver.PlexCanRXConfig"));
-    f.window->openFile(fixture("results_shared_keys.csv"));
-    QVERIFY(!f.window->table().unsavedChanges());
-    QCOMPARE(f.window->table().grid().text(0, 0), "0");
-    const QStringList before = {f.window->windowTitle(), f.window->table().grid().text(1, Col::Name)};
-    f.window->openFile(fixture("engine.txt"));
-    QCOMPARE(f.dialogs->shown.last().text, "Wrong File Format");
-    QCOMPARE((QStringList{f.window->windowTitle(), f.window->table().grid().text(1, Col::Name)}), before);
-}
 
 void TestCommandLine::droppedFileOpensAfterTheSaveQuestion()
 {

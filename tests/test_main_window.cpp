@@ -47,7 +47,6 @@ class TestMainWindow : public QObject
 private slots:
     void startsWithAResetTable();
     void saveWritesTheTableAndConfirms();
-    void saveProposesCanNameBesideTheImport();
     void newAsksOnlyWithUnsavedWork_data();
     void newAsksOnlyWithUnsavedWork();
     void everyWayOfClosingAsks_data();
@@ -92,19 +91,6 @@ void TestMainWindow::saveWritesTheTableAndConfirms()
     QCOMPARE(f.dialogs->shown[1].text, "File: \"" + out + "\"\r\n\r\nwas correctly exported");
 }
 
-void TestMainWindow::saveProposesCanNameBesideTheImport()
-{
-    WindowFixture f;
-    fakeImport(f.window.get(), "/data/car.dbc");
-    f.window->setWindowTitle("Tessaly [/data/car.dbc]");
-    menuAction(f.window.get(), "mnSaveCSV")->trigger(); // cancelled in the dialog
-    QCOMPARE(f.dialogs->shown.last().text, "/data/CAN_car.CSV|CSV (*.CSV)");
-    QCOMPARE(f.window->table().currentFile(), "/data/CAN_car.dbc");
-    QVERIFY(f.window->table().unsavedChanges());
-    menuAction(f.window.get(), "mnSaveCSV")->trigger();
-    QCOMPARE(f.dialogs->shown.last().text, "/data/CAN_car.CSV|CSV (*.CSV)"); // no second prefix
-    QCOMPARE(f.window->windowTitle(), "Tessaly [/data/car.dbc]");
-}
 
 void TestMainWindow::newAsksOnlyWithUnsavedWork_data()
 {
