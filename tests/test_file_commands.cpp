@@ -3,7 +3,9 @@
 #include "csv/results_csv.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QTableView>
 
@@ -83,7 +85,7 @@ void TestFileCommands::importDbcFillsTheTable()
     QCOMPARE(f.window->table().grid().rows(), 3);
     QCOMPARE(f.window->windowTitle(), "Tessaly [" + dbc + "]");
     QVERIFY(f.window->table().unsavedChanges());
-    QVERIFY(f.window->textEditor()->isHidden());
+    QVERIFY(f.window->textEditor()->isHidden() && f.window->keyEditor()->isHidden()); // nothing to type into yet
     // Closing now asks; a save proposes the CAN_ name beside the DBC file.
     f.dialogs->answers = {Dialogs::Answer::Yes};
     const QString out = f.path("CAN_engine.CSV");
@@ -222,6 +224,7 @@ void TestFileCommands::headingRowTakesAnEditWithoutSignals()
     WindowFixture f;
     writeFile(f.path("none.dbc"), "VERSION \"\"\n");
     run(f, "mnImportDBC", {f.path("none.dbc")});
+    QVERIFY(!f.window->grid()->horizontalHeader()->isVisible()); // the heading is an ordinary row
     f.window->grid()->setCurrentIndex(f.window->table().modelIndex(0, Col::Name));
     QLineEdit *editor = f.window->textEditor();
     QCOMPARE(editor->text(), "Name");

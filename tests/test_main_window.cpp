@@ -51,6 +51,8 @@ private slots:
     void newAsksOnlyWithUnsavedWork();
     void everyWayOfClosingAsks_data();
     void everyWayOfClosingAsks();
+    void gridFollowsTheWindowSize_data();
+    void gridFollowsTheWindowSize();
     void resizedWindowMovesTheGrid();
     void aboutIsModalAndClosesOnEscapeAndOk();
 };
@@ -175,6 +177,24 @@ void TestMainWindow::everyWayOfClosingAsks()
 }
 
 
+
+void TestMainWindow::gridFollowsTheWindowSize_data()
+{
+    QTest::addColumn<int>("w");
+    QTest::addColumn<int>("h");
+    QTest::addColumn<QRect>("rect");
+    QTest::newRow("too narrow") << 999 << 5000 << QRect();
+    QTest::newRow("too low") << 5000 << 999 << QRect();
+    QTest::newRow("smallest") << 1000 << 1000 << QRect(30, 30, 950, 950);
+}
+
+void TestMainWindow::gridFollowsTheWindowSize()
+{
+    QFETCH(int, w);
+    QFETCH(int, h);
+    QFETCH(QRect, rect);
+    QCOMPARE(frmDBC::gridRectTwips(w, h).value_or(QRect()), rect);
+}
 
 void TestMainWindow::resizedWindowMovesTheGrid()
 {
