@@ -159,6 +159,7 @@ void TestTable::chooseKeyMarks_data()
     QTest::newRow("trailing space differs") << QStringList{"AB -", ""} << 2 << "AB  " << QList<CellColour>{Y, Y};
     QTest::newRow("empty keys never marked") << QStringList{"", "", ""} << 1 << "" << QList<CellColour>{Y, Y, Y};
     QTest::newRow("same key again") << QStringList{"AAAA", "AAAA"} << 1 << "AAAA" << QList<CellColour>{R, R};
+    QTest::newRow("key emptied") << QStringList{"AAAA", "AAAA"} << 1 << "" << QList<CellColour>{Y, Y};
 }
 
 void TestTable::chooseKeyMarks()
