@@ -202,8 +202,6 @@ void TestBadInput::readers()
     QCOMPARE(outcome.rows, 0); // nothing of the file is handed on
 }
 
-
-
 void TestBadInput::saveToPipe()
 {
 #ifdef Q_OS_UNIX

@@ -199,7 +199,6 @@ void TestCommandLine::helpAndVersionNeedNoDisplay()
     QCOMPARE(version.out.trimmed(), QByteArray("Tessaly " TESSALY_VERSION));
 }
 
-
 void TestCommandLine::droppedFileOpensAfterTheSaveQuestion()
 {
     WindowFixture f;

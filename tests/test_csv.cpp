@@ -223,7 +223,6 @@ void TestCsv::keyMarks()
     }
 }
 
-
 void TestCsv::unreadableInputIsNamed()
 {
     FailingDevice device; // fails after its first lines

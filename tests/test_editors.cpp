@@ -200,7 +200,6 @@ void TestEditors::twoCharacterKeyIsFoundAgain()
     QCOMPARE(f.window->keyEditor()->currentIndex(), 2);
 }
 
-
 void TestEditors::programmaticSelectionAssignsNoKey()
 {
     WindowFixture f;

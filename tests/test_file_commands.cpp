@@ -95,8 +95,6 @@ void TestFileCommands::importDbcFillsTheTable()
     QVERIFY(readAll(out).contains("\r\n0 123;24|16;0;0;EngineSpeed;rpm;0.125;0;Gateway;;;1;[0|8031.875];\r\n"));
 }
 
-
-
 void TestFileCommands::dbcMessageIdCarriesOverToTheNextImport()
 {
     WindowFixture f;

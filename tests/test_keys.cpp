@@ -69,6 +69,5 @@ void TestKeys::capacityIsFortyNineEntries()
     QCOMPARE(list.warning, "The key list \"Preassigned_keys.CSV\" holds more than 49 keys; the last 2 were not loaded.");
 }
 
-
 QTEST_GUILESS_MAIN(TestKeys)
 #include "test_keys.moc"

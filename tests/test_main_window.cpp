@@ -77,7 +77,6 @@ void TestMainWindow::startsWithAResetTable()
     QVERIFY(f.dialogs->shown.isEmpty());
 }
 
-
 void TestMainWindow::saveWritesTheTableAndConfirms()
 {
     WindowFixture f;
@@ -92,7 +91,6 @@ void TestMainWindow::saveWritesTheTableAndConfirms()
     QCOMPARE(f.dialogs->shown[1].title, "Tessaly");
     QCOMPARE(f.dialogs->shown[1].text, "File: \"" + out + "\"\r\n\r\nwas correctly exported");
 }
-
 
 void TestMainWindow::newAsksOnlyWithUnsavedWork_data()
 {
@@ -175,8 +173,6 @@ void TestMainWindow::everyWayOfClosingAsks()
     QCOMPARE(f.dialogs->kinds(), (QStringList{"ask", "ask"}));
     QVERIFY(!f.window->isVisible());
 }
-
-
 
 void TestMainWindow::gridFollowsTheWindowSize_data()
 {

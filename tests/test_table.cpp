@@ -53,7 +53,6 @@ private slots:
     void markAllKeysMatchesPairwiseMarking();
 };
 
-
 void TestTable::addItemSplitsAtTabs()
 {
     TableData table;
@@ -65,7 +64,6 @@ void TestTable::addItemSplitsAtTabs()
     table.addItem(many); // pieces beyond the last column are dropped
     QCOMPARE(rowText(table, 1), "0;1;2;3;4;5;6;7;8;9;10;11;12;13");
 }
-
 
 void TestTable::cutRowsLeaveTheKeyIndex()
 {

@@ -29,7 +29,6 @@ private slots:
     void writeOnlyDeviceIsNamed();
 };
 
-
 void TestText::nextFieldEdges_data()
 {
     QTest::addColumn<QString>("text");
@@ -184,7 +183,6 @@ void TestText::lineEnds()
         QCOMPARE(reader.lineNumber(), qint64(lines.size()));
     }
 }
-
 
 void TestText::longestLine_data()
 {

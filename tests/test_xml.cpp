@@ -245,6 +245,5 @@ void TestXml::headingRow()
     QCOMPARE(rowText(result.table, 1), "0;291;;;;;;;;;;;;");
 }
 
-
 QTEST_GUILESS_MAIN(TestXml)
 #include "test_xml.moc"
