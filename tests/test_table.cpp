@@ -45,7 +45,6 @@ private slots:
     void addItemSplitsAtTabs();
     void cutRowsLeaveTheKeyIndex();
     void modelPresentsGridWithoutFixedParts();
-    void modelWithoutFixedHeadingShowsRowZero();
     void userEditsMakeTheTableUnsaved();
     void chooseKeyMarks_data();
     void chooseKeyMarks();
@@ -104,21 +103,6 @@ void TestTable::modelPresentsGridWithoutFixedParts()
     QCOMPARE(model.gridRow(model.index(0, 4)), 1);
     QCOMPARE(SignalTable::gridCol(model.index(0, 4)), 5);
     QCOMPARE(model.modelIndex(1, 5), model.index(0, 4));
-}
-
-void TestTable::modelWithoutFixedHeadingShowsRowZero()
-{
-    SignalTable model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    TableData grid = TableData::standard();
-    grid.setRows(1); // an import that found no signal leaves the heading row alone
-    model.replace(grid);
-    QCOMPARE(grid.fixedRows(), 0);
-    QCOMPARE(model.rowCount(), 1);
-    QCOMPARE(model.index(0, 0).data().toString(), "CAN ID");
-    QVERIFY(!model.headerData(0, Qt::Horizontal).isValid());
-    model.replace(TableData());
-    QCOMPARE(model.rowCount(), 0);
 }
 
 void TestTable::userEditsMakeTheTableUnsaved()
