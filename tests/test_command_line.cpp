@@ -103,7 +103,6 @@ private slots:
     void exportReportsFailures();
     void exportPassesWarningsOn();
     void helpAndVersionNeedNoDisplay();
-    void openFileActsByExtension();
     void droppedFileOpensAfterTheSaveQuestion();
     void recoveryComesBeforeTheFileToOpen();
     void killedWorkIsRecovered();
@@ -121,10 +120,8 @@ void TestCommandLine::parse_data()
     QTest::newRow("file") << QStringList{"tessaly", "a.dbc"} << int(M::Window) << "a.dbc" << "";
     QTest::newRow("export") << QStringList{"tessaly", "--export", "o.csv", "a.dbc"} << int(M::Export) << "a.dbc" << "o.csv";
     QTest::newRow("export after file") << QStringList{"tessaly", "a.xml", "--export=o.csv"} << int(M::Export) << "a.xml" << "o.csv";
-    QTest::newRow("export without file") << QStringList{"tessaly", "--export", "o.csv"} << int(M::Error) << "" << "o.csv";
     QTest::newRow("export without value") << QStringList{"tessaly", "--export"} << int(M::Error) << "" << "";
     QTest::newRow("two files") << QStringList{"tessaly", "a.dbc", "b.dbc"} << int(M::Error) << "" << "";
-    QTest::newRow("unknown option") << QStringList{"tessaly", "--bogus"} << int(M::Error) << "" << "";
     QTest::newRow("update") << QStringList{"tessaly", "--update", "o.csv", "n.dbc", "--export", "u.csv"} << int(M::Update) << "n.dbc" << "u.csv";
     QTest::newRow("update without export") << QStringList{"tessaly", "--update", "o.csv", "n.dbc"} << int(M::Error) << "" << "";
     QTest::newRow("report without update") << QStringList{"tessaly", "--report", "r.txt", "--export", "u.csv", "n.dbc"} << int(M::Error) << "" << "";
@@ -180,6 +177,7 @@ void TestCommandLine::exportReportsFailures_data()
     QTest::newRow("missing input") << QStringList{"--export", "o.csv", missing} << 1 << missing;
     QTest::newRow("folder as input") << QStringList{"--export", "o.csv", "{folder}"} << 1 << "folder";
     QTest::newRow("unwritable output") << QStringList{"--export", "/nonexistent-folder/o.csv", fixture("engine.dbc")} << 1 << "/nonexistent-folder/o.csv";
+    QTest::newRow("empty output name") << QStringList{"--export=", fixture("engine.dbc")} << 2 << "--export needs the name";
     QTest::newRow("no file") << QStringList{"--export", "o.csv"} << 2 << "--help";
     QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << "frobnicate";
 }
@@ -220,23 +218,6 @@ void TestCommandLine::helpAndVersionNeedNoDisplay()
     const Run version = runTessaly({"--version"});
     QCOMPARE(version.status, 0);
     QCOMPARE(version.out.trimmed(), QByteArray("Tessaly " TESSALY_VERSION));
-}
-
-void TestCommandLine::openFileActsByExtension()
-{
-    WindowFixture f;
-    f.window->openFile(fixture("engine.dbc"));
-    QCOMPARE(f.window->table().grid().rows(), 3);
-    QVERIFY(f.window->windowTitle().contains("engine.dbc"));
-    f.window->openFile(fixture("receiver.PlexCanRXConfig")); // no question: a file opened on start
-    QVERIFY(f.window->windowTitle().contains("receiver.PlexCanRXConfig"));
-    f.window->openFile(fixture("results_shared_keys.csv"));
-    QVERIFY(!f.window->table().unsavedChanges());
-    QCOMPARE(f.window->table().grid().text(0, 0), "0");
-    const QStringList before = {f.window->windowTitle(), f.window->table().grid().text(1, Col::Name)};
-    f.window->openFile(fixture("engine.txt"));
-    QCOMPARE(f.dialogs->shown.last().text, "Wrong File Format");
-    QCOMPARE((QStringList{f.window->windowTitle(), f.window->table().grid().text(1, Col::Name)}), before);
 }
 
 void TestCommandLine::droppedFileOpensAfterTheSaveQuestion()

@@ -233,28 +233,32 @@ void TestDbc::readFailureKeepsMessageId()
 
 void TestDbc::realFiles_data()
 {
-    // The units that hold a space, as the corpus' SOURCES.md counts them.
+    // The signals and the units that hold a space, as the corpus' SOURCES.md counts them.
     QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("signalCount");
     QTest::addColumn<int>("unitsWithSpace");
-    const QList<QPair<const char *, int>> files = {
-        {"gm_global_a_lowspeed_1818125.dbc", 38}, {"ford_lincoln_base_pt.dbc", 8}, {"j1939.dbc", 0},
-        {"vw_pq.dbc", 0}, {"ESR.dbc", 0}, {"tesla_can.dbc", 2}, {"psa_aee2010_r3.dbc", 1}, {"vehicle.dbc", 0},
-        {"_toyota_2017.dbc", 0}, {"tesla_model3_vehicle.dbc", 0}, {"abs.dbc", 0}, {"multiplex_2.dbc", 0},
-        {"open_actuator.dbc", 0}, {"test.dbc", 0}};
-    for (const auto &[name, count] : files)
-        QTest::newRow(name) << QStringLiteral(TESSALY_TEST_DATA "/dbc/") + QLatin1String(name) << count;
+    const QList<std::tuple<const char *, int, int>> files = {
+        {"gm_global_a_lowspeed_1818125.dbc", 3210, 38}, {"ford_lincoln_base_pt.dbc", 2150, 8}, {"j1939.dbc", 2390, 0},
+        {"vw_pq.dbc", 1331, 0}, {"ESR.dbc", 868, 0}, {"tesla_can.dbc", 572, 2}, {"psa_aee2010_r3.dbc", 536, 1},
+        {"vehicle.dbc", 462, 0}, {"_toyota_2017.dbc", 310, 0}, {"tesla_model3_vehicle.dbc", 209, 0},
+        {"abs.dbc", 89, 0}, {"multiplex_2.dbc", 19, 0}, {"open_actuator.dbc", 21, 0}, {"test.dbc", 2, 0}};
+    for (const auto &[name, signalCount, spaced] : files)
+        QTest::newRow(name) << QStringLiteral(TESSALY_TEST_DATA "/dbc/") + QLatin1String(name) << signalCount << spaced;
 }
 
 void TestDbc::realFiles()
 {
     QFETCH(QString, file);
+    QFETCH(int, signalCount);
     QFETCH(int, unitsWithSpace);
     double messageId = 0;
     const ImportResult result = ReadDBC(file, TableData::standard(), messageId);
     QVERIFY2(result.ok(), qPrintable(result.error));
     QCOMPARE(result.warnings, QStringList()); // every signal line of the corpus is complete
+    QCOMPARE(result.table.rows() - 1, signalCount);
     int spaced = 0;
     for (int row = 1; row < result.table.rows(); ++row) {
+        QCOMPARE(result.table.text(row, Col::Number), QString::number(row - 1));
         const QStringView unit = result.table.cell(row, Col::Unit);
         QVERIFY(!unit.contains(u'"'));
         spaced += unit.contains(u' ') ? 1 : 0;

@@ -86,7 +86,6 @@ private slots:
     void keyComboSelectsTheCellsKey();
     void pickingAKeyWritesAndMarksIt();
     void twoCharacterKeyIsFoundAgain();
-    void noEditorWhileLoading();
     void programmaticSelectionAssignsNoKey();
     void pendingEditReachesTheSavedFile();
     void editorsHideWhenTheTableIsRebuilt();
@@ -216,18 +215,6 @@ void TestEditors::twoCharacterKeyIsFoundAgain()
     clickCell(f.window.get(), 2, Col::Name);
     clickCell(f.window.get(), 1, Col::Key);
     QCOMPARE(f.window->keyEditor()->currentIndex(), 2);
-}
-
-void TestEditors::noEditorWhileLoading()
-{
-    WindowFixture f;
-    fill(f.window.get(), 2);
-    f.window->cargando = true;
-    f.window->grid()->setCurrentIndex(f.window->table().modelIndex(1, Col::Name));
-    f.window->grid()->setCurrentIndex(f.window->table().modelIndex(2, Col::Key));
-    QVERIFY(f.window->textEditor()->isHidden());
-    QVERIFY(f.window->keyEditor()->isHidden());
-    f.window->cargando = false;
 }
 
 void TestEditors::programmaticSelectionAssignsNoKey()

@@ -48,9 +48,7 @@ class TestMainWindow : public QObject
 
 private slots:
     void startsWithAResetTable();
-    void menusHaveTheirCaptions();
     void saveWritesTheTableAndConfirms();
-    void saveProposesCanNameBesideTheImport();
     void newAsksOnlyWithUnsavedWork_data();
     void newAsksOnlyWithUnsavedWork();
     void everyWayOfClosingAsks_data();
@@ -82,30 +80,6 @@ void TestMainWindow::startsWithAResetTable()
     QVERIFY(f.dialogs->shown.isEmpty());
 }
 
-void TestMainWindow::menusHaveTheirCaptions()
-{
-    WindowFixture f;
-    const QList<QPair<const char *, QString>> items = {
-        {"mnNew", "New"}, {"mnImportDBC", "Import DBC"}, {"mnImportXML", "Import XML"},
-        {"mnLoadCSV", "Load CSV"}, {"mnSaveCSV", "Save CSV (Results)"}, {"mnExit", "Exit"},
-        {"mnECUformat", "ECU format"}, {"mnOpenKeyListFolder", "Open key list folder"}, {"mnAbout", "About"}};
-    for (const auto &[name, caption] : items) {
-        QAction *action = menuAction(f.window.get(), name);
-        QVERIFY2(action, name);
-        QCOMPARE(action->text().remove('&'), caption);
-        QVERIFY(action->isEnabled());
-    }
-    QStringList menus;
-    for (QAction *action : f.window->menuBar()->actions())
-        menus.append(action->text());
-    QCOMPARE(menus, (QStringList{"&File", "&Edit", "&Options", "&Keys", "&About"}));
-    // ECU format does nothing.
-    fakeImport(f.window.get(), "/d/car.dbc");
-    menuAction(f.window.get(), "mnECUformat")->trigger();
-    QVERIFY(f.dialogs->shown.isEmpty());
-    QCOMPARE(f.window->table().grid().text(1, Col::Name), "EngineSpeed");
-}
-
 void TestMainWindow::saveWritesTheTableAndConfirms()
 {
     WindowFixture f;
@@ -119,20 +93,6 @@ void TestMainWindow::saveWritesTheTableAndConfirms()
     QCOMPARE(f.dialogs->lastSuffix, "CSV");
     QCOMPARE(f.dialogs->shown[1].title, "Tessaly");
     QCOMPARE(f.dialogs->shown[1].text, "File: \"" + out + "\"\r\n\r\nwas correctly exported");
-}
-
-void TestMainWindow::saveProposesCanNameBesideTheImport()
-{
-    WindowFixture f;
-    fakeImport(f.window.get(), "/data/car.dbc");
-    f.window->setWindowTitle("Tessaly [/data/car.dbc]");
-    menuAction(f.window.get(), "mnSaveCSV")->trigger(); // cancelled in the dialog
-    QCOMPARE(f.dialogs->shown.last().text, "/data/CAN_car.CSV|CSV (*.CSV)");
-    QCOMPARE(f.window->table().currentFile(), "/data/CAN_car.dbc");
-    QVERIFY(f.window->table().unsavedChanges());
-    menuAction(f.window.get(), "mnSaveCSV")->trigger();
-    QCOMPARE(f.dialogs->shown.last().text, "/data/CAN_car.CSV|CSV (*.CSV)"); // no second prefix
-    QCOMPARE(f.window->windowTitle(), "Tessaly [/data/car.dbc]");
 }
 
 void TestMainWindow::newAsksOnlyWithUnsavedWork_data()
@@ -225,8 +185,6 @@ void TestMainWindow::gridFollowsTheWindowSize_data()
     QTest::newRow("too narrow") << 999 << 5000 << QRect();
     QTest::newRow("too low") << 5000 << 999 << QRect();
     QTest::newRow("smallest") << 1000 << 1000 << QRect(30, 30, 950, 950);
-    QTest::newRow("1005") << 1005 << 1005 << QRect(30, 30, 955, 955);
-    QTest::newRow("start size") << 18900 << 7875 << QRect(30, 30, 18850, 7825);
 }
 
 void TestMainWindow::gridFollowsTheWindowSize()
