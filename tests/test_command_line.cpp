@@ -148,22 +148,27 @@ void TestCommandLine::parse()
 void TestCommandLine::exportGivesTheBytesTheWindowSaves_data()
 {
     QTest::addColumn<QString>("input");
-    QTest::newRow("dbc") << fixture("engine.dbc");
-    QTest::newRow("xml") << fixture("receiver.PlexCanRXConfig");
-    QTest::newRow("results csv") << fixture("results_shared_keys.csv");
-    QTest::newRow("real dbc") << fixture("dbc/vehicle.dbc");
+    QTest::addColumn<QByteArray>("err");
+    QTest::newRow("dbc") << fixture("engine.dbc") << QByteArray();
+    // The "&amp;" of one item is a ";" that the saved row holds.
+    QTest::newRow("xml") << fixture("receiver.PlexCanRXConfig")
+                         << QByteArray("tessaly: warning: Row #6 holds a \";\" or a tab in a cell. The results CSV "
+                                       "separates its cells with \";\", so such a row loads back with its cells shifted.\n");
+    QTest::newRow("results csv") << fixture("results_shared_keys.csv") << QByteArray();
+    QTest::newRow("real dbc") << fixture("dbc/vehicle.dbc") << QByteArray();
 }
 
 void TestCommandLine::exportGivesTheBytesTheWindowSaves()
 {
     QFETCH(QString, input);
+    QFETCH(QByteArray, err);
     QTemporaryDir dir;
     // The child runs in the C locale; so does the window here.
     QLocale::setDefault(QLocale::c());
     const QByteArray expected = savedByWindow(input, dir.filePath("window.CSV"));
     const Run run = runTessaly({"--export", dir.filePath("script.csv"), input});
     QCOMPARE(run.status, 0);
-    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.err, err);
     QCOMPARE(readAll(dir.filePath("script.csv")), expected);
 }
 

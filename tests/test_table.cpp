@@ -232,7 +232,10 @@ void TestTable::rowsBreakingCsvAreFound()
     table.setText(5, Col::CanId, ";");
     QCOMPARE(rowsBreakingCsv(table, 10), (QList<int>{2, 4, 5}));
     QCOMPARE(rowsBreakingCsv(table, 2), (QList<int>{2, 4}));
-    QVERIFY(rowsBreakingCsv(TableData::standard(), 10).isEmpty());
+    QVERIFY(csvSeparatorWarning(TableData::standard()).isEmpty());
+    table.setText(4, Col::Number, "17");
+    QCOMPARE(csvSeparatorWarning(table), "Rows 2, #17, 5 hold a \";\" or a tab in a cell. The results CSV separates its "
+                                         "cells with \";\", so such a row loads back with its cells shifted.");
 }
 
 QTEST_GUILESS_MAIN(TestTable)

@@ -94,26 +94,12 @@ CommandLine parseCommandLine(const QStringList &arguments)
 
 int exportResultsCsv(const QString &input, const QString &output, QTextStream &err)
 {
-    const FileKind kind = fileKindOf(input);
-    if (kind == FileKind::Unknown) {
-        err << "tessaly: " << displayName(input) << ": Wrong File Format\n";
-        return 1;
-    }
     // The same start as a new window: a reset table and no DBC message read yet.
     double messageId = 0;
-    const ImportResult result = readSignalFile(kind, input, TableData::standard(), messageId);
-    if (!result.ok()) {
-        err << "tessaly: " << result.error << '\n';
+    ImportResult result;
+    if (!readInput(input, false, TableData::standard(), messageId, result, err))
         return 1;
-    }
-    for (const QString &warning : result.warnings)
-        err << "tessaly: warning: " << warning << '\n';
-    const QString error = writeResultsCsv(result.table, output);
-    if (!error.isEmpty()) {
-        err << "tessaly: " << error << '\n';
-        return 1;
-    }
-    return 0;
+    return writeOutput(result.table, output, err) ? 0 : 1;
 }
 
 int printKeyList(const QString &chosen, QTextStream &out, QTextStream &err)

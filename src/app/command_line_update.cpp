@@ -3,6 +3,7 @@
 
 #include "csv/results_csv.h"
 #include "import/signal_file.h"
+#include "table/table_status.h"
 #include "table/text_file.h"
 #include "update/table_update.h"
 #include "update/update_report.h"
@@ -41,9 +42,6 @@ QString takeUpdateOptions(const QCommandLineParser &parser, const UpdateOptions 
     return {};
 }
 
-namespace {
-
-// Reads one of the two inputs; false (said on `err`) when it cannot be read.
 bool readInput(const QString &fileName, bool signalFileOnly, const TableData &current, double &messageId,
                ImportResult &result, QTextStream &err)
 {
@@ -62,7 +60,15 @@ bool readInput(const QString &fileName, bool signalFileOnly, const TableData &cu
     return true;
 }
 
-} // namespace
+bool writeOutput(const TableData &table, const QString &fileName, QTextStream &err)
+{
+    if (const QString warning = csvSeparatorWarning(table); !warning.isEmpty())
+        err << "tessaly: warning: " << warning << '\n';
+    const QString error = writeResultsCsv(table, fileName);
+    if (!error.isEmpty())
+        err << "tessaly: " << error << '\n';
+    return error.isEmpty();
+}
 
 int updateResultsCsv(const CommandLine &line, QTextStream &out, QTextStream &err)
 {
@@ -83,11 +89,8 @@ int updateResultsCsv(const CommandLine &line, QTextStream &out, QTextStream &err
             return 1;
         }
     }
-    const QString error = writeResultsCsv(update.table, line.output);
-    if (!error.isEmpty()) {
-        err << "tessaly: " << error << '\n';
+    if (!writeOutput(update.table, line.output, err))
         return 1;
-    }
     if (!line.report.isEmpty() && !report.commit()) {
         err << "tessaly: Cannot write " << displayName(line.report) << ": " << report.errorString() << '\n';
         return 1;

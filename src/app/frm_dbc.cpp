@@ -36,17 +36,6 @@ namespace {
 constexpr int clientWidthTwips = 18900;
 constexpr int clientHeightTwips = 7875;
 constexpr int rowHeightTwips = 310;
-// The first rows named by the warning about cells that would break the results CSV.
-constexpr int separatorRowsNamed = 5;
-
-// A row as the user finds it: by its "#" text where it has one.
-QString rowName(const TableData &grid, int row)
-{
-    if (row == 0)
-        return QStringLiteral("the heading row");
-    const QStringView number = grid.cell(row, Col::Number);
-    return number.isEmpty() ? QString::number(row) : u'#' + number.toString();
-}
 
 } // namespace
 
@@ -432,19 +421,8 @@ bool frmDBC::WriteCSV(const QString &fileName)
 
 bool frmDBC::confirmCsvSeparators()
 {
-    const QList<int> rows = rowsBreakingCsv(m_table.grid(), separatorRowsNamed + 1);
-    if (rows.isEmpty())
-        return true;
-    QStringList named;
-    for (qsizetype i = 0; i < qMin(rows.size(), qsizetype(separatorRowsNamed)); ++i)
-        named.append(rowName(m_table.grid(), rows[i]));
-    if (rows.size() > separatorRowsNamed)
-        named.append(QStringLiteral("more"));
-    const QString text = (rows.size() == 1 ? QStringLiteral("Row %1 holds a") : QStringLiteral("Rows %1 hold a"))
-                         + QStringLiteral(" \";\" or a tab in a cell. The results CSV separates its "
-                                        "cells with \";\", so such a row loads back with its cells shifted.\n\n"
-                                          "Save anyway?");
-    return m_dialogs->askYesNo(applicationTitle(), text.arg(named.join(QStringLiteral(", "))));
+    const QString warning = csvSeparatorWarning(m_table.grid());
+    return warning.isEmpty() || m_dialogs->askYesNo(applicationTitle(), warning + QStringLiteral("\n\nSave anyway?"));
 }
 
 void frmDBC::LoadPreassignedKeys(QComboBox *combo)

@@ -2,6 +2,8 @@
 
 #include "table/table_data.h"
 
+#include <QStringList>
+
 namespace {
 
 // A reset table's one row is a place to start typing, not a signal.
@@ -59,4 +61,36 @@ QList<int> rowsBreakingCsv(const TableData &table, int limit)
         }
     }
     return rows;
+}
+
+namespace {
+
+// The first rows named by the warning about cells that would break the results CSV.
+constexpr int separatorRowsNamed = 5;
+
+// A row as the user finds it: by its "#" text where it has one.
+QString rowName(const TableData &table, int row)
+{
+    if (row == 0)
+        return QStringLiteral("the heading row");
+    const QStringView number = table.cell(row, Col::Number);
+    return number.isEmpty() ? QString::number(row) : u'#' + number.toString();
+}
+
+} // namespace
+
+QString csvSeparatorWarning(const TableData &table)
+{
+    const QList<int> rows = rowsBreakingCsv(table, separatorRowsNamed + 1);
+    if (rows.isEmpty())
+        return {};
+    QStringList named;
+    for (qsizetype i = 0; i < qMin(rows.size(), qsizetype(separatorRowsNamed)); ++i)
+        named.append(rowName(table, rows[i]));
+    if (rows.size() > separatorRowsNamed)
+        named.append(QStringLiteral("more"));
+    const QString text = (rows.size() == 1 ? QStringLiteral("Row %1 holds a") : QStringLiteral("Rows %1 hold a"))
+                         + QStringLiteral(" \";\" or a tab in a cell. The results CSV separates its cells with "
+                                          "\";\", so such a row loads back with its cells shifted.");
+    return text.arg(named.join(QStringLiteral(", ")));
 }

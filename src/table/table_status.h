@@ -17,3 +17,7 @@ int nextSharedKeyRow(const TableData &table, int row);
 // writes: such a row would read back with its cells shifted. At most `limit` rows,
 // in order.
 QList<int> rowsBreakingCsv(const TableData &table, int limit);
+
+// The warning about such rows, naming the first few by their "#"; empty when the
+// table has none.
+QString csvSeparatorWarning(const TableData &table);
