@@ -1,10 +1,8 @@
 #include "command_line.h"
 #include "command_line_update.h"
 
-#include "csv/results_csv.h"
-#include "import/signal_file.h"
+#include "import/import_result.h"
 #include "keys/key_list_places.h"
-#include "table/text_file.h"
 
 #include <QCommandLineParser>
 #include <QDir>
