@@ -264,7 +264,7 @@ void TestFileCommands::updateKeepsKeysAndTypedCells()
     run(f, "mnLoadCSV", {fixture("channels_a.csv")});
     // The user types a scale of their own for OilPressure (row 5).
     QTableView *view = f.window->grid();
-    const QModelIndex scale = f.window->table().modelIndex(5, Col::Scale);
+    const QModelIndex scale = f.window->editors()->map().viewIndex(5, Col::Scale);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(scale).center());
     QTest::mouseClick(f.window->textEditor(), Qt::LeftButton);
     f.window->textEditor()->selectAll();
