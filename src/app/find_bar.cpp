@@ -22,7 +22,7 @@ FindBar::FindBar(QWidget *parent) : QWidget(parent)
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 2, 4, 2);
 
-    auto *label = new QLabel(QStringLiteral("&Find:"), this);
+    auto *label = new QLabel(QStringLiteral("Fi&nd:"), this);
     txtFind = new QLineEdit(this);
     txtFind->setObjectName(QStringLiteral("txtFind"));
     txtFind->setClearButtonEnabled(true);
@@ -47,7 +47,7 @@ FindBar::FindBar(QWidget *parent) : QWidget(parent)
 
     chkCase = new QCheckBox(QStringLiteral("Match &case"), this);
     chkCase->setObjectName(QStringLiteral("chkMatchCase"));
-    chkOnly = new QCheckBox(QStringLiteral("Show &only matching rows"), this);
+    chkOnly = new QCheckBox(QStringLiteral("Show only &matching rows"), this);
     chkOnly->setObjectName(QStringLiteral("chkOnlyMatching"));
     chkWithoutKey = new QCheckBox(QStringLiteral("rows &without a key"), this);
     chkWithoutKey->setObjectName(QStringLiteral("chkWithoutKey"));
