@@ -143,7 +143,7 @@ void frmDBC::goToMatch(bool next)
     const auto match = next ? m_filter->nextMatch(from) : m_filter->previousMatch(from);
     if (match)
         showCell(match->row, match->col);
-    else
+    else if (!m_filter->criteria().text.isEmpty())
         statusBar()->showMessage(QStringLiteral("No cell holds \"%1\".").arg(m_findBar->criteria().text), 8000);
     updateMatchText();
 }
