@@ -35,13 +35,13 @@ void fill(frmDBC *window, int count, const QStringList &keys = {})
 
 QRect cellRect(frmDBC *window, int row, int col)
 {
-    return window->grid()->visualRect(window->table().modelIndex(row, col));
+    return window->grid()->visualRect(window->editors()->map().viewIndex(row, col));
 }
 
 void clickCell(frmDBC *window, int row, int col)
 {
     QTableView *grid = window->grid();
-    grid->scrollTo(window->table().modelIndex(row, col));
+    grid->scrollTo(window->editors()->map().viewIndex(row, col));
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellRect(window, row, col).center());
 }
 
@@ -192,7 +192,7 @@ void TestEditors::pickingAKeyWritesAndMarksIt()
     QVERIFY(!f.window->keyEditor()->isVisible());
     for (int row : {1, 2, 3})
         QCOMPARE(keyColour(f.window.get(), row), CellColour::DuplicateKey);
-    QCOMPARE(f.window->grid()->currentIndex(), f.window->table().modelIndex(2, Col::Key));
+    QCOMPARE(f.window->grid()->currentIndex(), f.window->editors()->map().viewIndex(2, Col::Key));
     QVERIFY(f.window->table().unsavedChanges());
     clickCell(f.window.get(), 2, Col::Key); // a click on the current cell opens its editor again
     QVERIFY(f.window->keyEditor()->isVisible());
@@ -360,7 +360,7 @@ void TestEditors::keyboardAloneEditsAndChoosesKeys()
     QTest::keyClick(grid, 'W'); // typing replaces the text
     QTest::keyClicks(editor, "heel");
     QTest::keyClick(editor, Qt::Key_Return);
-    QCOMPARE(grid->currentIndex(), f.window->table().modelIndex(3, Col::Name));
+    QCOMPARE(grid->currentIndex(), f.window->editors()->map().viewIndex(3, Col::Name));
     QTest::keyClick(grid, Qt::Key_End);
     QTest::keyClick(grid, Qt::Key_Left);
     QTest::keyClick(grid, Qt::Key_Left);
@@ -424,10 +424,10 @@ void TestEditors::nextSharedKeyGoesRound()
     QCOMPARE(next->shortcut(), QKeySequence(Qt::Key_F3));
     f.window->editors()->setCurrentCell(3, Col::Name);
     next->trigger();
-    QCOMPARE(f.window->grid()->currentIndex(), f.window->table().modelIndex(1, Col::Key));
+    QCOMPARE(f.window->grid()->currentIndex(), f.window->editors()->map().viewIndex(1, Col::Key));
     QVERIFY(f.window->keyEditor()->isVisible());
     next->trigger();
-    QCOMPARE(f.window->grid()->currentIndex(), f.window->table().modelIndex(3, Col::Key));
+    QCOMPARE(f.window->grid()->currentIndex(), f.window->editors()->map().viewIndex(3, Col::Key));
 }
 
 QTEST_MAIN(TestEditors)

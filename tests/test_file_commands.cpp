@@ -201,7 +201,7 @@ void TestFileCommands::closeAsksForAnEditTypedAfterASave()
     WindowFixture f;
     run(f, "mnImportDBC", {fixture("engine.dbc")});
     saveAs(f, f.path("out.CSV"));
-    f.window->grid()->setCurrentIndex(f.window->table().modelIndex(1, Col::Unit));
+    f.window->grid()->setCurrentIndex(f.window->editors()->map().viewIndex(1, Col::Unit));
     QLineEdit *editor = f.window->textEditor();
     QTest::mouseClick(editor, Qt::LeftButton);
     editor->selectAll();
@@ -218,13 +218,13 @@ void TestFileCommands::headingRowTakesAnEditWithoutSignals()
     writeFile(f.path("none.dbc"), "VERSION \"\"\n");
     run(f, "mnImportDBC", {f.path("none.dbc")});
     QVERIFY(!f.window->grid()->horizontalHeader()->isVisible()); // the heading is an ordinary row
-    f.window->grid()->setCurrentIndex(f.window->table().modelIndex(0, Col::Name));
+    f.window->grid()->setCurrentIndex(f.window->editors()->map().viewIndex(0, Col::Name));
     QLineEdit *editor = f.window->textEditor();
     QCOMPARE(editor->text(), "Name");
     QTest::mouseClick(editor, Qt::LeftButton);
     editor->selectAll();
     QTest::keyClicks(editor, "Signal");
-    f.window->grid()->setCurrentIndex(f.window->table().modelIndex(0, Col::Unit));
+    f.window->grid()->setCurrentIndex(f.window->editors()->map().viewIndex(0, Col::Unit));
     QCOMPARE(f.window->table().grid().text(0, Col::Name), "Signal");
 }
 
@@ -234,7 +234,7 @@ void TestFileCommands::updateKeepsKeysAndTypedCells()
     run(f, "mnLoadCSV", {fixture("channels_a.csv")});
     // The user types a scale of their own for OilPressure (row 5).
     QTableView *view = f.window->grid();
-    const QModelIndex scale = f.window->table().modelIndex(5, Col::Scale);
+    const QModelIndex scale = f.window->editors()->map().viewIndex(5, Col::Scale);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(scale).center());
     QTest::mouseClick(f.window->textEditor(), Qt::LeftButton);
     f.window->textEditor()->selectAll();

@@ -89,10 +89,11 @@ void TestFindUndo::undoAndRedoAreExact_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("step");
     const int key = Col::Key;
-    QTest::newRow("text") << QStringList{"AAAA", "AAAA"} << 2 << int(Col::Name) << "Speed" << "text in row 2, Name";
-    QTest::newRow("key joins") << QStringList{"AAAA", "", "B"} << 2 << key << "AAAA" << "key AAAA in row 2";
-    QTest::newRow("key leaves") << QStringList{"AAAA", "AAAA", "B"} << 1 << key << "B" << "key B in row 1";
-    QTest::newRow("key cleared") << QStringList{"A", "A", "A"} << 2 << key << "" << "key cleared in row 2";
+    // A step names its row by the "#" number, ten times the row here.
+    QTest::newRow("text") << QStringList{"AAAA", "AAAA"} << 2 << int(Col::Name) << "Speed" << "text in row 20, Name";
+    QTest::newRow("key joins") << QStringList{"AAAA", "", "B"} << 2 << key << "AAAA" << "key AAAA in row 20";
+    QTest::newRow("key leaves") << QStringList{"AAAA", "AAAA", "B"} << 1 << key << "B" << "key B in row 10";
+    QTest::newRow("key cleared") << QStringList{"A", "A", "A"} << 2 << key << "" << "key cleared in row 20";
 }
 
 void TestFindUndo::undoAndRedoAreExact()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/cell_editors.h"
 #include "app/frm_dbc.h"
 #include "fake_dialogs.h"
 

@@ -145,6 +145,9 @@ CellEditors::CellEditors(QTableView *grid, SignalTable &table, bool &loading, QO
     // An editor belongs to a cell of the table it was opened on; a rebuilt table
     // starts without one, and nothing typed for the old table reaches the new one.
     connect(&m_table, &QAbstractItemModel::modelAboutToBeReset, this, &CellEditors::hideEditors);
+    // So does a new choice of the rows a filtering view shows.
+    if (grd->model() != &m_table)
+        connect(grd->model(), &QAbstractItemModel::modelAboutToBeReset, this, &CellEditors::hideEditors);
     connect(grd->horizontalScrollBar(), &QScrollBar::valueChanged, this, &CellEditors::placeEditors);
     connect(grd->verticalScrollBar(), &QScrollBar::valueChanged, this, &CellEditors::placeEditors);
     connect(grd->horizontalHeader(), &QHeaderView::sectionResized, this, &CellEditors::placeEditors);

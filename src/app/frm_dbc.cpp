@@ -3,6 +3,7 @@
 #include "app/artwork.h"
 #include "app/dialog_folder.h"
 #include "app/cell_editors.h"
+#include "app/find_bar.h"
 #include "app/dialogs.h"
 #include "app/frm_about.h"
 #include "app/grid_look.h"
@@ -11,6 +12,7 @@
 #include "import/import_result.h"
 #include "keys/key_list_places.h"
 #include "recovery/recovery_keeper.h"
+#include "table/signal_filter.h"
 #include "table/table_status.h"
 
 #include <QAbstractButton>
@@ -22,6 +24,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
@@ -119,6 +122,7 @@ void frmDBC::buildEditMenu()
     edit->setObjectName(QStringLiteral("mnEdit"));
     if (QMenu *options = findChild<QMenu *>(QStringLiteral("mnOptions")))
         menuBar()->insertMenu(options->menuAction(), edit);
+    addEditCommands(edit);
     QAction *next = edit->addAction(QStringLiteral("Next &Shared Key"));
     next->setObjectName(QStringLiteral("mnNextSharedKey"));
     connect(next, &QAction::triggered, this, &frmDBC::mnNextSharedKey_Click);
@@ -173,7 +177,9 @@ void frmDBC::buildStatusBar()
 
 void frmDBC::updateStatus()
 {
-    m_statusLabel->setText(tableStatusText(m_table.grid()));
+    const QString filtered = m_filter->statusText();
+    m_statusLabel->setText(filtered.isEmpty() ? tableStatusText(m_table.grid())
+                                              : filtered + QStringLiteral(" (") + tableStatusText(m_table.grid()) + u')');
 }
 
 void frmDBC::mnNextSharedKey_Click()
@@ -185,6 +191,7 @@ void frmDBC::mnNextSharedKey_Click()
         statusBar()->showMessage(QStringLiteral("No key is shared by two signals."), 8000);
         return;
     }
+    showCell(row, Col::Key);
     m_editors->goToCell(row, Col::Key);
 }
 
@@ -201,7 +208,9 @@ void frmDBC::buildGrid()
         font.setPointSizeF(8.25);
         grd->setFont(font);
     }
-    grd->setModel(&m_table);
+    // Every row, or with a filter on the matching ones; "#" keeps the table's numbers.
+    m_filter = new SignalFilterModel(m_table, this);
+    grd->setModel(m_filter);
     grd->setItemDelegate(new CutTextDelegate(grd));
     grd->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grd->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -221,6 +230,7 @@ void frmDBC::buildGrid()
     // A load or an import keeps the widths as they are, the user's own included;
     // only the "#" column follows the row numbers.
     connect(&m_table, &QAbstractItemModel::modelReset, this, &frmDBC::fitNumberColumn);
+    buildFindBar();
 }
 
 void frmDBC::applyColumnWidths()
@@ -274,7 +284,9 @@ bool frmDBC::eventFilter(QObject *watched, QEvent *event)
         // Escape is the window's; an open list, menu or dialog is a window of its own
         // and closes itself.
         const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Escape && static_cast<QWidget *>(watched)->window() == this) {
+        // Escape in the find field closes the find bar instead.
+        if (key->key() == Qt::Key_Escape && static_cast<QWidget *>(watched)->window() == this
+            && watched != m_findBar->findField()) {
             Form_KeyDown(key->key(), key->modifiers());
             return true;
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/grid_map.h"
 #include "table/signal_table.h"
 
 #include <QMainWindow>
@@ -9,6 +10,9 @@
 #include <optional>
 
 class CellEditors;
+struct FindCriteria;
+class FindBar;
+class QAction;
 class Dialogs;
 class QAbstractButton;
 class QComboBox;
@@ -16,7 +20,9 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QTableView;
+class QToolBar;
 class RecoveryKeeper;
+class SignalFilterModel;
 struct ImportResult;
 struct RecoveryCopy;
 struct UpdateReport;
@@ -46,6 +52,9 @@ public:
     QComboBox *keyEditor() const;
     // The status bar's permanent part: the counts of signals, keys and shared keys.
     QLabel *statusLabel() const { return m_statusLabel; }
+    // What the grid shows of the table, and the bar that chooses it.
+    SignalFilterModel *filter() const { return m_filter; }
+    FindBar *findBar() const { return m_findBar; }
 
     // Opens a file as the matching menu command does after its dialog.
     void openFile(const QString &fileName);
@@ -72,6 +81,8 @@ public slots:
     void mnOpenKeyListFolder_Click();
     // Moves to the next row whose key another row holds too, going round at the end.
     void mnNextSharedKey_Click();
+    // Opens the find bar, or takes the focus back into its field.
+    void mnFind_Click();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -111,6 +122,18 @@ private:
     void UpdateFrom(const QString &fileName);
     void showUpdateReport(const UpdateReport &report);
 
+    // Edit menu: Undo, Redo and the find bar (frm_dbc_edit.cpp).
+    void addEditCommands(QMenu *edit);
+    void buildFindBar();
+    void closeFindBar();
+    void applyFind(bool textTyped);
+    GridMap::Cell applyCriteria(const FindCriteria &criteria);
+    void goToMatch(bool next);
+    void updateMatchText();
+    void showCell(int row, int col);
+    void moveHistory(bool undo);
+    void showUndoneCell(int row, int col);
+
     void writeBackEdit();
     bool confirmCsvSeparators();
     void applyColumnWidths();
@@ -127,5 +150,12 @@ private:
     CellEditors *m_editors = nullptr;
     QLabel *m_statusLabel = nullptr;
     QAbstractButton *m_corner = nullptr;
+    SignalFilterModel *m_filter = nullptr;
+    FindBar *m_findBar = nullptr;
+    QToolBar *m_findToolBar = nullptr;
+    QAction *m_undo = nullptr;
+    QAction *m_redo = nullptr;
+    QAction *m_findNext = nullptr;
+    QAction *m_findPrevious = nullptr;
     std::unique_ptr<RecoveryKeeper> m_recovery;
 };

@@ -1,11 +1,13 @@
 #include "grid_look.h"
 
 #include "app/twips.h"
+#include "table/signal_filter.h"
 
 #include <QAbstractItemView>
 #include <QFontMetricsF>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QPainter>
 #include <QStyle>
 #include <QTextDocument>
 #include <QToolTip>
@@ -40,6 +42,34 @@ int numberColumnWidth(const QHeaderView *header, int twips, const QString &wides
     const int icon = style->pixelMetric(QStyle::PM_SmallIconSize, nullptr, header);
     const int text = header->fontMetrics().horizontalAdvance(widestNumber);
     return qMax(columnWidthPixels(header, twips), 4 * margin + icon + text);
+}
+
+namespace {
+
+bool isMatch(const QModelIndex &index)
+{
+    return index.data(SignalFilterModel::MatchRole).toBool();
+}
+
+} // namespace
+
+void CutTextDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (isMatch(index))
+        option->font.setBold(true);
+}
+
+void CutTextDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    QStyledItemDelegate::paint(painter, option, index);
+    if (!isMatch(index))
+        return;
+    painter->save();
+    painter->setPen(QPen(QColor(230, 120, 0), 2));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRect(QRectF(option.rect).adjusted(1, 1, -1, -1));
+    painter->restore();
 }
 
 bool CutTextDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,

@@ -14,11 +14,17 @@ int columnWidthPixels(const QWidget *grid, int twips);
 // than `twips`.
 int numberColumnWidth(const QHeaderView *header, int twips, const QString &widestNumber);
 
-// Draws cells as usual and shows the whole text of a cut cell as its tooltip.
+// Draws cells as usual and shows the whole text of a cut cell as its tooltip. A cell
+// that holds the find text is drawn bold in a frame, which leaves the Key colours
+// as they are.
 class CutTextDelegate : public QStyledItemDelegate
 {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
                    const QModelIndex &index) override;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override;
 };

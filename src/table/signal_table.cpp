@@ -17,12 +17,15 @@ public:
         : m_table(table), m_row(row), m_col(col), m_before(table.m_grid.text(row, col)), m_after(text),
           m_handMadeBefore(table.m_grid.handMade(row)), m_isKey(isKey)
     {
+        // The row as the user finds it: by its "#" number where it has one.
+        const QStringView number = table.m_grid.cell(row, Col::Number);
+        const QString name = number.isEmpty() ? QString::number(row) : number.toString();
         if (!isKey)
-            setText(QStringLiteral("text in row %1, %2").arg(row).arg(headingLiteral.split(u';')[col].toString()));
+            setText(QStringLiteral("text in row %1, %2").arg(name).arg(headingLiteral.split(u';')[col].toString()));
         else if (text.isEmpty())
-            setText(QStringLiteral("key cleared in row %1").arg(row));
+            setText(QStringLiteral("key cleared in row %1").arg(name));
         else
-            setText(QStringLiteral("key %1 in row %2").arg(text).arg(row));
+            setText(QStringLiteral("key %1 in row %2").arg(text, name));
     }
 
     void redo() override

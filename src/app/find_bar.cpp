@@ -1,0 +1,152 @@
+#include "find_bar.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+
+// A pause this long ends a burst of typing; a single key press is found at once.
+constexpr int typingPauseMs = 12;
+
+} // namespace
+
+FindBar::FindBar(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("findBar"));
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(4, 2, 4, 2);
+
+    auto *label = new QLabel(QStringLiteral("Fi&nd:"), this);
+    txtFind = new QLineEdit(this);
+    txtFind->setObjectName(QStringLiteral("txtFind"));
+    txtFind->setClearButtonEnabled(true);
+    txtFind->setPlaceholderText(QStringLiteral("part of a name, an ID, a key..."));
+    txtFind->setMinimumWidth(fontMetrics().averageCharWidth() * 28);
+    txtFind->installEventFilter(this);
+    label->setBuddy(txtFind);
+
+    cmbColumn = new QComboBox(this);
+    cmbColumn->setObjectName(QStringLiteral("cmbFindColumn"));
+    cmbColumn->addItem(QStringLiteral("All columns"), FindCriteria::allColumns);
+    const std::pair<const char *, int> columns[] = {{"Name", Col::Name},
+                                                    {"CAN ID", Col::CanId},
+                                                    {"Unit", Col::Unit},
+                                                    {"Description", Col::Description},
+                                                    {"Key", Col::Key}};
+    for (const auto &[name, col] : columns)
+        cmbColumn->addItem(QString::fromLatin1(name), col);
+    lblMatches = new QLabel(this);
+    lblMatches->setObjectName(QStringLiteral("lblMatches"));
+    lblMatches->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00000 of 00000")));
+
+    chkCase = new QCheckBox(QStringLiteral("Match &case"), this);
+    chkCase->setObjectName(QStringLiteral("chkMatchCase"));
+    chkOnly = new QCheckBox(QStringLiteral("Show only &matching rows"), this);
+    chkOnly->setObjectName(QStringLiteral("chkOnlyMatching"));
+    chkWithoutKey = new QCheckBox(QStringLiteral("rows &without a key"), this);
+    chkWithoutKey->setObjectName(QStringLiteral("chkWithoutKey"));
+    chkShared = new QCheckBox(QStringLiteral("rows whose key is s&hared"), this);
+    chkShared->setObjectName(QStringLiteral("chkSharedKey"));
+    chkWithoutKey->setEnabled(false);
+    chkShared->setEnabled(false);
+
+    auto *close = new QToolButton(this);
+    close->setObjectName(QStringLiteral("btnCloseFind"));
+    close->setText(QStringLiteral("\u00d7"));
+    close->setToolTip(QStringLiteral("Close the find bar (Esc)"));
+    close->setAutoRaise(true);
+
+    layout->addWidget(label);
+    layout->addWidget(txtFind, 1);
+    layout->addWidget(lblMatches);
+    layout->addWidget(cmbColumn);
+    layout->addWidget(chkCase);
+    layout->addSpacing(fontMetrics().averageCharWidth() * 2);
+    layout->addWidget(chkOnly);
+    layout->addWidget(chkWithoutKey);
+    layout->addWidget(chkShared);
+    layout->addStretch();
+    layout->addWidget(close);
+
+    m_typing = new QTimer(this);
+    m_typing->setSingleShot(true);
+    m_typing->setInterval(typingPauseMs);
+    connect(m_typing, &QTimer::timeout, this, [this] { emit criteriaChanged(true); });
+    connect(txtFind, &QLineEdit::textEdited, m_typing, qOverload<>(&QTimer::start));
+    // The clear button changes the text without an edit.
+    connect(txtFind, &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (text.isEmpty())
+            m_typing->start();
+    });
+    const auto changed = [this] {
+        m_typing->stop();
+        emit criteriaChanged(false);
+    };
+    connect(cmbColumn, &QComboBox::currentIndexChanged, this, changed);
+    connect(chkCase, &QCheckBox::toggled, this, changed);
+    connect(chkOnly, &QCheckBox::toggled, this, [this, changed](bool on) {
+        chkWithoutKey->setEnabled(on);
+        chkShared->setEnabled(on);
+        changed();
+    });
+    connect(chkWithoutKey, &QCheckBox::toggled, this, changed);
+    connect(chkShared, &QCheckBox::toggled, this, changed);
+    connect(close, &QToolButton::clicked, this, &FindBar::closeWanted);
+}
+
+FindCriteria FindBar::criteria() const
+{
+    FindCriteria criteria;
+    criteria.text = txtFind->text();
+    criteria.column = cmbColumn->currentData().toInt();
+    criteria.caseSensitivity = chkCase->isChecked() ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    criteria.onlyMatching = chkOnly->isChecked();
+    criteria.withoutKey = chkWithoutKey->isChecked();
+    criteria.sharedKey = chkShared->isChecked();
+    return criteria;
+}
+
+void FindBar::setMatchText(const QString &text)
+{
+    lblMatches->setText(text);
+}
+
+void FindBar::showAllRows()
+{
+    chkOnly->setChecked(false);
+}
+
+void FindBar::focusField()
+{
+    txtFind->setFocus(Qt::ShortcutFocusReason);
+    txtFind->selectAll();
+}
+
+bool FindBar::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == txtFind && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            // Enter right after typing finds what was typed; only then it moves on.
+            if (m_typing->isActive()) {
+                m_typing->stop();
+                emit criteriaChanged(true);
+            } else if (key->modifiers() & Qt::ShiftModifier)
+                emit previousWanted();
+            else
+                emit nextWanted();
+            return true;
+        }
+        if (key->key() == Qt::Key_Escape) {
+            emit closeWanted();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "table/find_criteria.h"
+
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QTimer;
+
+// The find bar below the table: the text to find, the column to search, "match
+// case", "show only matching rows" and, with the latter, the two quick filters. It
+// only gathers the criteria and the user's wishes; the window acts on them.
+class FindBar : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit FindBar(QWidget *parent = nullptr);
+
+    FindCriteria criteria() const;
+    QLineEdit *findField() const { return txtFind; }
+    // Shows "n of m" beside the field.
+    void setMatchText(const QString &text);
+    // Shows every row again; the text and the column stay.
+    void showAllRows();
+    // Takes the focus into the field with its text selected, for typing anew.
+    void focusField();
+
+signals:
+    // The criteria changed; `textTyped` when it was the text, which waits for a pause
+    // in typing so that a large table keeps up.
+    void criteriaChanged(bool textTyped);
+    void nextWanted();
+    void previousWanted();
+    void closeWanted();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QLineEdit *txtFind = nullptr;
+    QComboBox *cmbColumn = nullptr;
+    QCheckBox *chkCase = nullptr;
+    QCheckBox *chkOnly = nullptr;
+    QCheckBox *chkWithoutKey = nullptr;
+    QCheckBox *chkShared = nullptr;
+    QLabel *lblMatches = nullptr;
+    QTimer *m_typing = nullptr;
+};
