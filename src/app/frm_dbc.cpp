@@ -452,15 +452,22 @@ bool frmDBC::rebuild(ImportResult &result)
         m_dialogs->warn(applicationTitle(), result.error);
         return false;
     }
+    showNewTable([&] { m_table.replace(std::move(result.table)); });
+    for (const QString &warning : std::as_const(result.warnings))
+        m_dialogs->warn(applicationTitle(), warning);
+    return true;
+}
+
+void frmDBC::showNewTable(const std::function<void()> &change)
+{
+    // The table is rebuilt and the current cell put on the last row's Key cell
+    // without opening an editor.
     cargando = true;
-    m_table.replace(std::move(result.table));
+    change();
     const TableData &grid = m_table.grid();
     if (grid.rows() > grid.fixedRows())
         m_editors->setCurrentCell(grid.rows() - 1, Col::Key);
     cargando = false;
-    for (const QString &warning : std::as_const(result.warnings))
-        m_dialogs->warn(applicationTitle(), warning);
-    return true;
 }
 
 void frmDBC::finishImport(const QString &fileName)

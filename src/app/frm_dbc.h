@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QRect>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -115,6 +116,7 @@ private:
     void ReadXML(const QString &fileName);
     void LoadCSV(const QString &fileName);
     bool rebuild(ImportResult &result);
+    void showNewTable(const std::function<void()> &change);
     void finishImport(const QString &fileName);
     bool recover(const RecoveryCopy &copy);
     // File > Update from DBC/XML (frm_dbc_update.cpp).

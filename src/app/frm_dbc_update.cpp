@@ -56,12 +56,7 @@ void frmDBC::UpdateFrom(const QString &fileName)
         return;
     }
     TableUpdate update = updateTable(m_table.grid(), std::move(result.table), fileName);
-    cargando = true;
-    m_table.applyUpdate(std::move(update.table), fileName);
-    const TableData &grid = m_table.grid();
-    if (grid.rows() > grid.fixedRows())
-        m_editors->setCurrentCell(grid.rows() - 1, Col::Key);
-    cargando = false;
+    showNewTable([&] { m_table.applyUpdate(std::move(update.table), fileName); });
     m_currentMessageId = messageId;
     UpdateCaption();
     for (const QString &warning : std::as_const(result.warnings))
