@@ -98,6 +98,11 @@ FindBar::FindBar(QWidget *parent) : QWidget(parent)
     connect(chkWithoutKey, &QCheckBox::toggled, this, changed);
     connect(chkShared, &QCheckBox::toggled, this, changed);
     connect(close, &QToolButton::clicked, this, &FindBar::closeWanted);
+    // Escape closes the bar from any of its controls, as from the field.
+    for (QWidget *control : {static_cast<QWidget *>(cmbColumn), static_cast<QWidget *>(chkCase),
+                             static_cast<QWidget *>(chkOnly), static_cast<QWidget *>(chkWithoutKey),
+                             static_cast<QWidget *>(chkShared), static_cast<QWidget *>(close)})
+        control->installEventFilter(this);
 }
 
 FindCriteria FindBar::criteria() const
@@ -130,6 +135,10 @@ void FindBar::focusField()
 
 bool FindBar::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::KeyPress && static_cast<const QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        emit closeWanted();
+        return true;
+    }
     if (watched == txtFind && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
@@ -141,10 +150,6 @@ bool FindBar::eventFilter(QObject *watched, QEvent *event)
                 emit previousWanted();
             else
                 emit nextWanted();
-            return true;
-        }
-        if (key->key() == Qt::Key_Escape) {
-            emit closeWanted();
             return true;
         }
     }

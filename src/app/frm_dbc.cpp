@@ -284,9 +284,9 @@ bool frmDBC::eventFilter(QObject *watched, QEvent *event)
         // Escape is the window's; an open list, menu or dialog is a window of its own
         // and closes itself.
         const auto *key = static_cast<QKeyEvent *>(event);
-        // Escape in the find field closes the find bar instead.
-        if (key->key() == Qt::Key_Escape && static_cast<QWidget *>(watched)->window() == this
-            && watched != m_findBar->findField()) {
+        // Escape in the find bar closes the bar instead.
+        const auto *widget = static_cast<QWidget *>(watched);
+        if (key->key() == Qt::Key_Escape && widget->window() == this && !m_findBar->isAncestorOf(widget)) {
             Form_KeyDown(key->key(), key->modifiers());
             return true;
         }
