@@ -37,6 +37,7 @@
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 #if defined(__GLIBC__)
@@ -523,7 +524,8 @@ private:
 };
 
 // The slowest keystroke of typing `typed` into the find field: each keystroke is timed
-// from the criteria of the keystroke before.
+// from the criteria of the keystroke before. The program's own filter has a target;
+// QSortFilterProxyModel, which it does not use, is timed for comparison only.
 template<typename Filter>
 Line timeTyping(Filter &filter, const QString &name, FindCriteria criteria, const QString &typed, int runs)
 {
@@ -536,8 +538,9 @@ Line timeTyping(Filter &filter, const QString &name, FindCriteria criteria, cons
                                             runs, [&] { filter.setCriteria(before); },
                                             [&] { filter.setCriteria(criteria); }, [] {}));
     }
+    const bool ours = std::is_same_v<Filter, SignalFilterModel>;
     return timed(name, QStringLiteral("%1 rows, \"%2\"").arg(benchSignals).arg(typed), slowest, std::nullopt,
-                 filterTarget);
+                 ours ? std::optional<double>(filterTarget) : std::nullopt);
 }
 
 void timeFilter(SignalTable &table, int runs, std::vector<Line> &lines)
@@ -559,9 +562,9 @@ void timeFilter(SignalTable &table, int runs, std::vector<Line> &lines)
     lines.push_back(timeTyping(filter, QStringLiteral("filter: rows whose key is shared, typing"), quick,
                                QStringLiteral("sig"), runs));
     SortFilterBaseline baseline(table);
-    lines.push_back(timeTyping(baseline, QStringLiteral("QSortFilterProxyModel: typing, every column"), shown,
+    lines.push_back(timeTyping(baseline, QStringLiteral("for comparison, QSortFilterProxyModel: every column"), shown,
                                QStringLiteral("sig_123"), runs));
-    lines.push_back(timeTyping(baseline, QStringLiteral("QSortFilterProxyModel: scattered rows (Description)"), [&] {
+    lines.push_back(timeTyping(baseline, QStringLiteral("for comparison, QSortFilterProxyModel: scattered rows"), [&] {
         FindCriteria c = shown;
         c.column = Col::Description;
         return c;
