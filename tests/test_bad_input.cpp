@@ -12,7 +12,6 @@
 #include "keys/key_list.h"
 #include "table/text_file.h"
 
-#include <QAction>
 #include <QDir>
 
 #include <chrono>
@@ -28,9 +27,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-const QByteArray headingLine =
-        "//CAN ID;Offset;Bytes;Signed;Name;Unit;Scale;Offset;Description;Mode;Key;LITTLE_ENDIAN;min_max;\r\n";
 
 // What a reader made of a file: for a key list its items, one a line, else the table
 // as a results CSV; or the error.
@@ -256,8 +252,7 @@ private slots:
         QFETCH(QString, kind);
         QFETCH(QString, target);
         WindowFixture f;
-        f.dialogs->files = {QStringLiteral(TESSALY_TEST_DATA "/engine.dbc")};
-        f.window->findChild<QAction *>("mnImportDBC")->trigger();
+        f.run("mnImportDBC", {fixture("engine.dbc")});
         QVERIFY(f.window->table().unsavedChanges() && f.window->table().grid().rows() == 3);
         const QByteArray before = snapshot(f.window.get());
         const QString path = f.path(target);
@@ -266,8 +261,7 @@ private slots:
         const bool save = command == "mnNew";
         f.dialogs->shown.clear();
         f.dialogs->answers = {save ? Dialogs::Answer::Yes : Dialogs::Answer::No};
-        f.dialogs->files = {path};
-        f.window->findChild<QAction *>(command)->trigger();
+        f.run(command.toLatin1(), {path});
 
         QCOMPARE(f.dialogs->kinds(), (QStringList{"ask", save ? "save" : "open", "warn"}));
         QVERIFY2(f.dialogs->shown[2].text.contains(QDir::toNativeSeparators(path)), qPrintable(f.dialogs->shown[2].text));

@@ -12,17 +12,6 @@
 
 namespace {
 
-QString fixture(const QString &name)
-{
-    return QDir(QStringLiteral(TESSALY_TEST_DATA)).filePath(name);
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 struct Run
 {
     int status = -1;
@@ -53,10 +42,8 @@ QByteArray savedByWindow(const QString &input, const QString &out)
 {
     WindowFixture f;
     f.window->openFile(input);
-    f.dialogs->files = {out};
     f.dialogs->answers = {Dialogs::Answer::Yes}; // cells that hold ";" are saved as they are
-    f.window->findChild<QAction *>("mnSaveCSV")->trigger();
-    return readAll(out);
+    return f.saveAs(out);
 }
 
 void sendDrop(QWidget *target, const QList<QUrl> &urls, bool *accepted)
@@ -186,11 +173,8 @@ private slots:
     void exportPassesWarningsOn()
     {
         QTemporaryDir dir;
-        QFile dbc(dir.filePath("bad.dbc"));
-        QVERIFY(dbc.open(QIODevice::WriteOnly));
-        dbc.write("BO_ 1 A: 8 X\n SG_ Broken 0|8\n");
-        dbc.close();
-        const Run run = runTessaly({"--export", dir.filePath("o.csv"), dbc.fileName()});
+        writeFile(dir.filePath("bad.dbc"), "BO_ 1 A: 8 X\n SG_ Broken 0|8\n");
+        const Run run = runTessaly({"--export", dir.filePath("o.csv"), dir.filePath("bad.dbc")});
         QCOMPARE(run.status, 0);
         QVERIFY2(run.err.startsWith("tessaly: warning: "), run.err.constData());
         QVERIFY(readAll(dir.filePath("o.csv")).contains(";Broken;"));

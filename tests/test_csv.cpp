@@ -16,15 +16,6 @@
 
 namespace {
 
-const QByteArray headingLine =
-        "//CAN ID;Offset;Bytes;Signed;Name;Unit;Scale;Offset;Description;Mode;Key;LITTLE_ENDIAN;min_max;\r\n";
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<cannot open>");
-}
-
 ImportResult loadBytes(QByteArray bytes)
 {
     QBuffer buffer(&bytes); // left closed: the loader opens it
@@ -38,17 +29,6 @@ QStringList rowTexts(const TableData &table)
     for (int row = 0; row < table.rows(); ++row)
         rows << rowText(table, row).remove(QRegularExpression(QStringLiteral(";+$")));
     return rows;
-}
-
-// The Key cell marks of the signal rows: "y" pale yellow, "r" red, "-" none.
-QString marksOf(const TableData &table)
-{
-    QString marks;
-    for (int row = 1; row < table.rows(); ++row) {
-        const CellColour colour = table.colour(row, Col::Key);
-        marks += colour == CellColour::KeyCell ? u'y' : colour == CellColour::DuplicateKey ? u'r' : u'-';
-    }
-    return marks;
 }
 
 QStringList entries(const QString &folder)
@@ -148,7 +128,7 @@ private slots:
 #endif
         QVERIFY2(error.contains(path), qPrintable(error));
         QCOMPARE(entries(dir.path()), (QStringList{"folder", "old.csv"}));
-        QCOMPARE(fileBytes(dir.filePath("old.csv")), resultsCsvBytes(TableData::standard()));
+        QCOMPARE(readAll(dir.filePath("old.csv")), resultsCsvBytes(TableData::standard()));
     }
 
     void loadLines_data()
@@ -235,9 +215,9 @@ private slots:
         const QTemporaryDir dir;
         const QString path = dir.filePath("large.csv");
         QCOMPARE(writeResultsCsv(table, path), QString());
-        QCOMPARE(fileBytes(path), bytes);
+        QCOMPARE(readAll(path), bytes);
         QCOMPARE(writeResultsCsv(TableData::standard(), path), QString());
-        QCOMPARE(fileBytes(path), resultsCsvBytes(TableData::standard()));
+        QCOMPARE(readAll(path), resultsCsvBytes(TableData::standard()));
         QCOMPARE(entries(dir.path()), QStringList{"large.csv"});
     }
 };

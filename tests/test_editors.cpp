@@ -111,10 +111,8 @@ private slots:
         WindowFixture f;
         fill(f.window.get(), 3);
         clickCell(f.window.get(), 1, Col::Name);
+        f.typeOver("Engine;speed x");
         QLineEdit *editor = f.window->textEditor();
-        QTest::mouseClick(editor, Qt::LeftButton);
-        editor->selectAll();
-        QTest::keyClicks(editor, "Engine;speed x");
         QVERIFY(f.window->statusBar()->currentMessage().contains("\";\""));
         clickCell(f.window.get(), 3, Col::Unit);
         QCOMPARE(cell(f.window.get(), 1, Col::Name), "Enginespeed x"); // ";" refused
@@ -138,6 +136,7 @@ private slots:
         QTest::newRow("first of two equal prefixes") << "ENSP" << 1 << 0;
         QTest::newRow("no match keeps the selection") << "ZZZZ" << 1 << 1;
         QTest::newRow("prefix only is no match") << "ENS" << 2 << 2;
+        QTest::newRow("two-character key") << "AB -" << 0 << 2;
         QTest::newRow("empty cell") << "" << 1 << -1;
     }
 
@@ -156,7 +155,9 @@ private slots:
         QVERIFY(!f.window->textEditor()->isVisible());
         QCOMPARE(combo->pos(), cellRect(f.window.get(), 2, Col::Key).topLeft());
         QCOMPARE(combo->currentIndex(), selected);
-        QCOMPARE(cell(f.window.get(), 2, Col::Key), key); // showing the list changes nothing
+        combo->setCurrentIndex(3); // neither showing the list nor a selection by program assigns a key
+        QCOMPARE(cell(f.window.get(), 2, Col::Key), key);
+        QVERIFY(combo->isVisible());
         QVERIFY(!f.window->table().unsavedChanges());
     }
 
@@ -183,44 +184,13 @@ private slots:
         QCOMPARE(keyColour(f.window.get(), 5), CellColour::KeyCell);
     }
 
-    void twoCharacterKeyIsFoundAgain()
-    {
-        WindowFixture f;
-        fill(f.window.get(), 2);
-        clickCell(f.window.get(), 1, Col::Key);
-        pickItem(f.window->keyEditor(), 2);
-        QCOMPARE(cell(f.window.get(), 1, Col::Key), "AB -");
-        f.window->keyEditor()->setCurrentIndex(0);
-        clickCell(f.window.get(), 2, Col::Name);
-        clickCell(f.window.get(), 1, Col::Key);
-        QCOMPARE(f.window->keyEditor()->currentIndex(), 2);
-    }
-
-    void programmaticSelectionAssignsNoKey()
-    {
-        WindowFixture f;
-        fill(f.window.get(), 2);
-        clickCell(f.window.get(), 1, Col::Key);
-        f.window->keyEditor()->setCurrentIndex(1);
-        QCOMPARE(cell(f.window.get(), 1, Col::Key), "");
-        QVERIFY(f.window->keyEditor()->isVisible());
-        QVERIFY(!f.window->table().unsavedChanges());
-    }
-
     void pendingEditReachesTheSavedFile()
     {
         WindowFixture f;
         fill(f.window.get(), 1);
         clickCell(f.window.get(), 1, Col::Unit);
-        QLineEdit *editor = f.window->textEditor();
-        QTest::mouseClick(editor, Qt::LeftButton);
-        QTest::keyClicks(editor, "rpm");
-        const QString out = f.path("out.CSV");
-        f.dialogs->files = {out};
-        f.window->findChild<QAction *>("mnSaveCSV")->trigger();
-        QFile file(out);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.readAll().contains(";S1;rpm;"));
+        f.typeOver("rpm");
+        QVERIFY(f.saveAs(f.path("out.CSV")).contains(";S1;rpm;"));
         QVERIFY(!f.window->table().unsavedChanges());
     }
 
@@ -229,11 +199,10 @@ private slots:
         WindowFixture f;
         fill(f.window.get(), 2);
         clickCell(f.window.get(), 1, Col::Name);
+        f.typeOver("typed");
         QLineEdit *editor = f.window->textEditor();
-        QTest::mouseClick(editor, Qt::LeftButton);
-        QTest::keyClicks(editor, "typed");
         f.dialogs->answers = {Dialogs::Answer::No};
-        f.window->findChild<QAction *>("mnNew")->trigger();
+        f.run("mnNew");
         QCOMPARE(f.dialogs->kinds(), QStringList{"ask"}); // the pending edit counted as work
         QVERIFY(f.window->keyEditor()->isHidden());
         QCOMPARE(cell(f.window.get(), 1, Col::Name), "");
@@ -354,12 +323,7 @@ private slots:
         QTest::keyClick(grid, Qt::Key_Delete);
         QCOMPARE(keyColour(f.window.get(), 3), CellColour::KeyCell);
         QCOMPARE(f.window->statusLabel()->text(), "3 signals, 1 with a key, 0 shared keys");
-        const QString out = f.path("out.CSV");
-        f.dialogs->files = {out};
-        f.window->findChild<QAction *>("mnSaveCSV")->trigger();
-        QFile file(out);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll().split('\n').mid(1, 3),
+        QCOMPARE(f.saveAs(f.path("out.CSV")).split('\n').mid(1, 3),
                  (QByteArrayList{"0 1;0|8;0;0;S1X;;;;;;;;;\r", "0 1;0|8;0;0;Wheel;;;;;;;;;\r", "0 1;0|8;0;0;S3;;;;;;VSPD;;;\r"}));
     }
 
@@ -391,7 +355,7 @@ private slots:
         f.window->openFile(QStringLiteral(TESSALY_TEST_DATA "/results_shared_keys.csv"));
         QVERIFY(f.window->table().grid().rows() > 2);
         QCOMPARE(grid->columnWidth(Col::Name - 1), 333);
-        f.window->findChild<QAction *>("mnNew")->trigger();
+        f.run("mnNew");
         QCOMPARE(grid->columnWidth(Col::Name - 1), standard);
     }
 

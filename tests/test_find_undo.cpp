@@ -1,4 +1,5 @@
 #include "keys/key_marking.h"
+#include "reader_support.h"
 #include "table/signal_filter.h"
 #include "table/signal_table.h"
 
@@ -45,18 +46,6 @@ const QList<QStringList> signalRows = {
         {"Bahnhof \u017Ftation 12345678", "", "", "x\U00010400y"}, // folded: a long s, a surrogate pair
 };
 
-// Every cell's text and colour, one line per row.
-QStringList snapshot(const TableData &table)
-{
-    QStringList rows;
-    for (int row = 0; row < table.rows(); ++row) {
-        QString &line = rows.emplace_back();
-        for (int col = 0; col < TableData::cols(); ++col)
-            line += table.text(row, col) + u'/' + QString::number(int(table.colour(row, col))) + u';';
-    }
-    return rows;
-}
-
 QList<int> shownRows(const SignalFilterModel &filter)
 {
     QList<int> rows;
@@ -98,15 +87,15 @@ private slots:
         SignalTable model;
         Tester tester(&model, Tester::FailureReportingMode::QtTest);
         model.replace(grid);
-        const QStringList before = snapshot(model.grid());
+        const QStringList before = tableDump(model.grid());
         QSignalSpy moved(&model, &SignalTable::undoneOrRedone);
         col == Col::Key ? model.chooseKey(row, text) : model.editText(row, col, text);
-        const QStringList after = snapshot(model.grid());
+        const QStringList after = tableDump(model.grid());
         QCOMPARE(model.history().undoText(), step);
 
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         model.history().undo();
-        QCOMPARE(snapshot(model.grid()), before);
+        QCOMPARE(tableDump(model.grid()), before);
         QSet<int> changedRows, differing;
         for (const QList<QVariant> &args : std::as_const(changed))
             changedRows.insert(model.gridRow(args.at(0).toModelIndex()));
@@ -118,7 +107,7 @@ private slots:
         QCOMPARE(moved.size(), 1); // an undo moves to the cell, doing the change does not
         QCOMPARE(moved.takeFirst(), (QList<QVariant>{row, col}));
         model.history().redo();
-        QCOMPARE(snapshot(model.grid()), after);
+        QCOMPARE(tableDump(model.grid()), after);
         QCOMPARE(moved.size(), 1);
     }
 
@@ -127,17 +116,17 @@ private slots:
         SignalTable model;
         model.replace(withKeys({"AAAA"}));
         model.chooseKey(1, "BBBB");
-        const QStringList before = snapshot(model.grid());
+        const QStringList before = tableDump(model.grid());
         model.replaceUndoable(withKeys({"CCCC", "CCCC"}), "update from car.dbc");
         QSignalSpy moved(&model, &SignalTable::undoneOrRedone);
         QCOMPARE(model.history().undoText(), "update from car.dbc");
         model.history().undo();
-        QCOMPARE(snapshot(model.grid()), before);
+        QCOMPARE(tableDump(model.grid()), before);
         QCOMPARE(moved.takeFirst(), (QList<QVariant>{-1, -1}));
         model.history().undo();
         model.history().redo();
         model.history().redo();
-        QCOMPARE(snapshot(model.grid()), snapshot(withKeys({"CCCC", "CCCC"})));
+        QCOMPARE(tableDump(model.grid()), tableDump(withKeys({"CCCC", "CCCC"})));
     }
 
     void unsavedFollowsTheSavedStep()

@@ -3,7 +3,6 @@
 #include "app/frm_about.h"
 #include "csv/results_csv.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QHeaderView>
@@ -16,17 +15,6 @@
 
 namespace {
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-QAction *menuAction(frmDBC *window, const char *name)
-{
-    return window->findChild<QAction *>(QLatin1String(name));
-}
-
 // A table as an import leaves it: one signal, not saved yet, from `file`.
 void fakeImport(frmDBC *window, const QString &file)
 {
@@ -37,8 +25,7 @@ void fakeImport(frmDBC *window, const QString &file)
     window->table().setUnsavedChanges(true);
 }
 
-const QByteArray resetCsv = "//CAN ID;Offset;Bytes;Signed;Name;Unit;Scale;Offset;Description;Mode;Key;LITTLE_ENDIAN;min_max;\r\n"
-                            ";;;;;;;;;;;;;\r\n";
+const QByteArray resetCsv = headingLine + ";;;;;;;;;;;;;\r\n";
 
 } // namespace
 
@@ -71,9 +58,7 @@ private slots:
     {
         WindowFixture f;
         const QString out = f.path("out.CSV");
-        f.dialogs->files = {out};
-        menuAction(f.window.get(), "mnSaveCSV")->trigger();
-        QCOMPARE(readAll(out), resetCsv);
+        QCOMPARE(f.saveAs(out), resetCsv);
         QCOMPARE(f.dialogs->kinds(), (QStringList{"save", "inform"}));
         QCOMPARE(f.dialogs->shown[0].title, "Export CSV file");
         QCOMPARE(f.dialogs->shown[0].text, "|CSV (*.CSV)"); // nothing imported: no proposal
@@ -110,11 +95,8 @@ private slots:
         f.window->setWindowTitle("Tessaly [/d/car.dbc]");
         f.window->table().setUnsavedChanges(unsaved);
         f.dialogs->answers = answers;
-        if (saveTo == "bad")
-            f.dialogs->files = {f.path("no/such/folder.CSV")};
-        else if (!saveTo.isEmpty())
-            f.dialogs->files = {f.path(saveTo)};
-        menuAction(f.window.get(), "mnNew")->trigger();
+        const QString target = f.path(saveTo == "bad" ? "no/such/folder.CSV" : saveTo);
+        f.run("mnNew", saveTo.isEmpty() ? QStringList() : QStringList{target});
         QCOMPARE(f.dialogs->kinds(), shown);
         if (shown.contains("ask"))
             QCOMPARE(f.dialogs->shown[0].text, "Do you want to save changes");
@@ -150,7 +132,7 @@ private slots:
             if (way == "close")
                 f.window->close();
             else if (way == "exit")
-                menuAction(f.window.get(), "mnExit")->trigger();
+                f.run("mnExit");
             else
                 QTest::keyClick(way == "escape" ? static_cast<QWidget *>(grid) : editor, Qt::Key_Escape);
         };
@@ -224,7 +206,7 @@ private slots:
                     about->reject();
                 }
             });
-            menuAction(f.window.get(), "mnAbout")->trigger();
+            f.run("mnAbout");
         };
         closeWith(Qt::Key_Escape, Qt::NoModifier);
         closeWith(0, Qt::NoModifier);
@@ -240,7 +222,7 @@ private slots:
         const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
         QVERIFY(QDir(folder).removeRecursively());
         WindowFixture f;
-        menuAction(f.window.get(), "mnOpenKeyListFolder")->trigger();
+        f.run("mnOpenKeyListFolder");
         QVERIFY(QDir(folder).removeRecursively()); // it was made
         QCOMPARE(f.dialogs->kinds(), (QStringList{"inform", "folder"})); // where their own list goes
         QCOMPARE(f.dialogs->shown[1].text, folder);
