@@ -122,6 +122,7 @@ private slots:
         QCOMPARE(model.history().undoText(), "update from car.dbc");
         model.history().undo();
         QCOMPARE(tableDump(model.grid()), before);
+        QCOMPARE(moved.size(), 1);
         QCOMPARE(moved.takeFirst(), (QList<QVariant>{-1, -1}));
         model.history().undo();
         model.history().redo();
