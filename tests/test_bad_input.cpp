@@ -12,7 +12,6 @@
 #include "keys/key_list.h"
 #include "table/text_file.h"
 
-#include <QAction>
 #include <QDir>
 
 #include <chrono>
@@ -28,9 +27,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-const QByteArray headingLine =
-        "//CAN ID;Offset;Bytes;Signed;Name;Unit;Scale;Offset;Description;Mode;Key;LITTLE_ENDIAN;min_max;\r\n";
 
 // What a reader made of a file: for a key list its items, one a line, else the table
 // as a results CSV; or the error.
@@ -116,171 +112,163 @@ class TestBadInput : public QObject
     Q_OBJECT
 
 private slots:
-    void readers_data();
-    void readers();
-    void saveToPipe();
-    void windowKeepsTheWork_data();
-    void windowKeepsTheWork();
-};
+    void readers_data()
+    {
+        QTest::addColumn<QString>("reader");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QByteArray>("result"); // the table or the items; for a refused file a text of the error
 
-void TestBadInput::readers_data()
-{
-    QTest::addColumn<QString>("reader");
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QByteArray>("input");
-    QTest::addColumn<QByteArray>("result"); // the table or the items; for a refused file a text of the error
-
-    const QByteArray m(1 << 20, 'r'), h = highBytes();
-    const QByteArray overlong = "first line\n" + QByteArray(LineReader::maxLineLength + 1, 'x') + "\nlast line\n";
-    for (const char *reader : {"dbc", "xml", "csv", "keys"}) {
-        const auto refused = [&](const char *name, const char *kind, const QByteArray &reason) {
-            QTest::addRow("%s, %s", reader, name) << QString::fromLatin1(reader) << kind << overlong << reason;
+        const QByteArray m(1 << 20, 'r'), h = highBytes();
+        const QByteArray overlong = "first line\n" + QByteArray(LineReader::maxLineLength + 1, 'x') + "\nlast line\n";
+        for (const char *reader : {"dbc", "xml", "csv", "keys"}) {
+            const auto refused = [&](const char *name, const char *kind, const QByteArray &reason) {
+                QTest::addRow("%s, %s", reader, name) << QString::fromLatin1(reader) << kind << overlong << reason;
+            };
+            refused("line over 16 MiB", "file", "line 2 is longer than 16 MiB");
+            refused("gone since the dialog", "gone", "No such file");
+            refused("a folder", "folder", "folder");
+#ifdef Q_OS_UNIX
+            // Opening a pipe for reading waits for a writer; a device may never end.
+            refused("a pipe", "pipe", "not a regular file");
+            refused("a device", "device", "not a regular file");
+#endif
+            const QByteArray empty = qstrcmp(reader, "dbc") == 0 || qstrcmp(reader, "xml") == 0 ? headingLine : "";
+            QTest::addRow("%s, empty", reader) << QString::fromLatin1(reader) << "file" << QByteArray() << empty;
+        }
+        // NUL bytes stay in their cells; a 1 MB line spans several read chunks, and the
+        // line after it comes out whole; every byte from 0x80 to 0xFF is kept.
+        const auto add = [](const char *name, const QByteArray &input, const QByteArray &result) {
+            QTest::newRow(name) << QString::fromLatin1(name).section(u',', 0, 0) << "file" << input << result;
         };
-        refused("line over 16 MiB", "file", "line 2 is longer than 16 MiB");
-        refused("gone since the dialog", "gone", "No such file");
-        refused("a folder", "folder", "folder");
-#ifdef Q_OS_UNIX
-        // Opening a pipe for reading waits for a writer; a device may never end.
-        refused("a pipe", "pipe", "not a regular file");
-        refused("a device", "device", "not a regular file");
-#endif
-        const QByteArray empty = qstrcmp(reader, "dbc") == 0 || qstrcmp(reader, "xml") == 0 ? headingLine : "";
-        QTest::addRow("%s, empty", reader) << QString::fromLatin1(reader) << "file" << QByteArray() << empty;
+        add("dbc, NUL", "BO_ 291 M: 8 E\n SG_ A\0B : 0|8@1+ (1,0) [0|255] \"\0\" R\0X\n"_ba,
+            headingLine + "0 123;0|8;0;0;A\0B;\0;1;0;R\0X;;;1;[0|255];\r\n"_ba);
+        add("xml, NUL", "<CAN_Data_Item>\n<label>A\0B</label>\n\0\0\0\n<CAN_Data_Item>\n<id>\0</id>\n"_ba,
+            headingLine + ";;;;A\0B;;;;A\0B;;;;;\r\n\0;;;;;;;;;;;;;\r\n"_ba);
+        add("csv, NUL", "//h\0x;y\r\n1\0;A\0B;\r\n"_ba, "//h\0x;y;;;;;;;;;;;;\r\n1\0;A\0B;;;;;;;;;;;;\r\n"_ba);
+        add("keys, NUL", "K\0EY;x;d\0e\r\nABCD;\0;z\r\n"_ba, "K\0EY - d\0e\nABCD - z"_ba);
+        add("dbc, 1 MB line", " SG_ L : 0|8@1+ (1,0) [0|1] \"u\" " + m + "\n SG_ N : 0|8@1+ (1,0) [0|1] \"u\" X\n",
+            headingLine + "0 0;0|8;0;0;L;u;1;0;" + m + ";;;1;[0|1];\r\n0 0;0|8;0;0;N;u;1;0;X;;;1;[0|1];\r\n");
+        add("xml, 1 MB line", "<CAN_Data_Item>\n<label>" + m + "</label>\n<CAN_Data_Item>\n<label>N</label>\n",
+            headingLine + ";;;;" + m + ";;;;" + m + ";;;;;\r\n;;;;N;;;;N;;;;;\r\n");
+        add("csv, 1 MB line", "//h;\r\n;;;;" + m + ";\r\n;;;;N;\r\n",
+            "//h;;;;;;;;;;;;;\r\n;;;;" + m + ";;;;;;;;;\r\n;;;;N;;;;;;;;;\r\n");
+        add("keys, 1 MB line", "LONG;x;" + m + "\r\nNEXT;y;z\r\n", "LONG - " + m + "\nNEXT - z");
+        add("dbc, 0x80-0xFF",
+            h + "\nBO_ 1 " + h + ": 8 " + h + "\n SG_ " + h + " " + h + " : " + h + "@1+ (" + h + "," + h + ") [" + h
+                    + "] \"" + h + "\" " + h + "\n",
+            headingLine + "0 1;" + h + ";0;0;" + h + ";" + h + ";" + h + ";" + h + ";" + h + ";" + h + " ;;1;[" + h + "];\r\n");
+        add("xml, 0x80-0xFF",
+            h + "\n<CAN_Data_Item>" + h + "\n<label>" + h + "</label>\n<id>" + h + "<\n<gauge_low>" + h + "\n<gauge_high>" + h,
+            headingLine + h + ";;;;" + h + ";;;;" + h + ";;;;" + h + " .. " + h + ";\r\n");
+        add("csv, 0x80-0xFF", "//" + h + ";" + h + "\r\n" + h + ";" + h + ";" + h + "\r\n",
+            "//" + h + ";" + h + ";;;;;;;;;;;;\r\n" + h + ";" + h + ";" + h + ";;;;;;;;;;;\r\n");
+        const QByteArray text = decodeCp1252(h).toUtf8();
+        add("keys, 0x80-0xFF", h + "\r\n" + h + ";" + h + ";" + h + "\r\n", text + " - \n" + text + " - " + text);
+        // A million short lines; what the DBC and key-list readers warn of then has tests of its own.
+        add("xml, 1,000,000 lines", "<CAN_Data_Item>\n"_ba.repeated(1000000), headingLine + ";;;;;;;;;;;;;\r\n"_ba.repeated(1000000));
+        add("csv, 1,000,000 lines", "x;\r\n"_ba.repeated(1000000), "//x;;;;;;;;;;;;;\r\n" + "x;;;;;;;;;;;;;\r\n"_ba.repeated(999999));
     }
-    // NUL bytes stay in their cells; a 1 MB line spans several read chunks, and the
-    // line after it comes out whole; every byte from 0x80 to 0xFF is kept.
-    const auto add = [](const char *name, const QByteArray &input, const QByteArray &result) {
-        QTest::newRow(name) << QString::fromLatin1(name).section(u',', 0, 0) << "file" << input << result;
-    };
-    add("dbc, NUL", "BO_ 291 M: 8 E\n SG_ A\0B : 0|8@1+ (1,0) [0|255] \"\0\" R\0X\n"_ba,
-        headingLine + "0 123;0|8;0;0;A\0B;\0;1;0;R\0X;;;1;[0|255];\r\n"_ba);
-    add("xml, NUL", "<CAN_Data_Item>\n<label>A\0B</label>\n\0\0\0\n<CAN_Data_Item>\n<id>\0</id>\n"_ba,
-        headingLine + ";;;;A\0B;;;;A\0B;;;;;\r\n\0;;;;;;;;;;;;;\r\n"_ba);
-    add("csv, NUL", "//h\0x;y\r\n1\0;A\0B;\r\n"_ba, "//h\0x;y;;;;;;;;;;;;\r\n1\0;A\0B;;;;;;;;;;;;\r\n"_ba);
-    add("keys, NUL", "K\0EY;x;d\0e\r\nABCD;\0;z\r\n"_ba, "K\0EY - d\0e\nABCD - z"_ba);
-    add("dbc, 1 MB line", " SG_ L : 0|8@1+ (1,0) [0|1] \"u\" " + m + "\n SG_ N : 0|8@1+ (1,0) [0|1] \"u\" X\n",
-        headingLine + "0 0;0|8;0;0;L;u;1;0;" + m + ";;;1;[0|1];\r\n0 0;0|8;0;0;N;u;1;0;X;;;1;[0|1];\r\n");
-    add("xml, 1 MB line", "<CAN_Data_Item>\n<label>" + m + "</label>\n<CAN_Data_Item>\n<label>N</label>\n",
-        headingLine + ";;;;" + m + ";;;;" + m + ";;;;;\r\n;;;;N;;;;N;;;;;\r\n");
-    add("csv, 1 MB line", "//h;\r\n;;;;" + m + ";\r\n;;;;N;\r\n",
-        "//h;;;;;;;;;;;;;\r\n;;;;" + m + ";;;;;;;;;\r\n;;;;N;;;;;;;;;\r\n");
-    add("keys, 1 MB line", "LONG;x;" + m + "\r\nNEXT;y;z\r\n", "LONG - " + m + "\nNEXT - z");
-    add("dbc, 0x80-0xFF",
-        h + "\nBO_ 1 " + h + ": 8 " + h + "\n SG_ " + h + " " + h + " : " + h + "@1+ (" + h + "," + h + ") [" + h
-                + "] \"" + h + "\" " + h + "\n",
-        headingLine + "0 1;" + h + ";0;0;" + h + ";" + h + ";" + h + ";" + h + ";" + h + ";" + h + " ;;1;[" + h + "];\r\n");
-    add("xml, 0x80-0xFF",
-        h + "\n<CAN_Data_Item>" + h + "\n<label>" + h + "</label>\n<id>" + h + "<\n<gauge_low>" + h + "\n<gauge_high>" + h,
-        headingLine + h + ";;;;" + h + ";;;;" + h + ";;;;" + h + " .. " + h + ";\r\n");
-    add("csv, 0x80-0xFF", "//" + h + ";" + h + "\r\n" + h + ";" + h + ";" + h + "\r\n",
-        "//" + h + ";" + h + ";;;;;;;;;;;;\r\n" + h + ";" + h + ";" + h + ";;;;;;;;;;;\r\n");
-    const QByteArray text = decodeCp1252(h).toUtf8();
-    add("keys, 0x80-0xFF", h + "\r\n" + h + ";" + h + ";" + h + "\r\n", text + " - \n" + text + " - " + text);
-    // A million short lines; what the DBC and key-list readers warn of then has tests of its own.
-    add("xml, 1,000,000 lines", "<CAN_Data_Item>\n"_ba.repeated(1000000), headingLine + ";;;;;;;;;;;;;\r\n"_ba.repeated(1000000));
-    add("csv, 1,000,000 lines", "x;\r\n"_ba.repeated(1000000), "//x;;;;;;;;;;;;;\r\n" + "x;;;;;;;;;;;;;\r\n"_ba.repeated(999999));
-}
 
-void TestBadInput::readers()
-{
-    QFETCH(QString, reader);
-    QFETCH(QString, kind);
-    QFETCH(QByteArray, input);
-    QFETCH(QByteArray, result);
-    const QTemporaryDir dir;
-    const QString path = dir.filePath(inputName(reader));
-    QVERIFY(make(kind, path, input));
-    const Outcome outcome = readWith(reader, path);
-    if (kind == "file" && !input.startsWith("first line")) {
-        QVERIFY2(outcome.problem.isEmpty(), qPrintable(outcome.problem));
-        QCOMPARE(outcome.warnings, QStringList());
-        QCOMPARE(outcome.result, result);
-        return;
+    void readers()
+    {
+        QFETCH(QString, reader);
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, input);
+        QFETCH(QByteArray, result);
+        const QTemporaryDir dir;
+        const QString path = dir.filePath(inputName(reader));
+        QVERIFY(make(kind, path, input));
+        const Outcome outcome = readWith(reader, path);
+        if (kind == "file" && !input.startsWith("first line")) {
+            QVERIFY2(outcome.problem.isEmpty(), qPrintable(outcome.problem));
+            QCOMPARE(outcome.warnings, QStringList());
+            QCOMPARE(outcome.result, result);
+            return;
+        }
+        QVERIFY2(outcome.problem.contains(QDir::toNativeSeparators(path)) && outcome.problem.contains(result),
+                 qPrintable(outcome.problem));
+        QCOMPARE(outcome.rows, 0); // nothing of the file is handed on
     }
-    QVERIFY2(outcome.problem.contains(QDir::toNativeSeparators(path)) && outcome.problem.contains(result),
-             qPrintable(outcome.problem));
-    QCOMPARE(outcome.rows, 0); // nothing of the file is handed on
-}
 
-void TestBadInput::saveToPipe()
-{
+    void saveToPipe()
+    {
 #ifdef Q_OS_UNIX
-    const QTemporaryDir dir;
-    const QString path = dir.filePath("pipe.CSV");
-    QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-    TableData table = TableData::standard();
+        const QTemporaryDir dir;
+        const QString path = dir.filePath("pipe.CSV");
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        TableData table = TableData::standard();
 
-    // Nothing reads: refused at once instead of waiting for a reader.
-    const QString error = writeResultsCsv(table, path);
-    QVERIFY2(error.contains(QDir::toNativeSeparators(path)) && error.contains("nothing reads"), qPrintable(error));
+        // Nothing reads: refused at once instead of waiting for a reader.
+        const QString error = writeResultsCsv(table, path);
+        QVERIFY2(error.contains(QDir::toNativeSeparators(path)) && error.contains("nothing reads"), qPrintable(error));
 
-    // A reader is there: the table goes through the pipe.
-    int reader = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
-    QVERIFY(reader >= 0);
-    QCOMPARE(writeResultsCsv(table, path), QString());
-    QByteArray received(4096, '\0');
-    const ssize_t got = ::read(reader, received.data(), size_t(received.size()));
-    QCOMPARE(received.left(qMax<ssize_t>(got, 0)), resultsCsvBytes(table));
+        // A reader is there: the table goes through the pipe.
+        int reader = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        QCOMPARE(writeResultsCsv(table, path), QString());
+        QByteArray received(4096, '\0');
+        const ssize_t got = ::read(reader, received.data(), size_t(received.size()));
+        QCOMPARE(received.left(qMax<ssize_t>(got, 0)), resultsCsvBytes(table));
 
-    // The reader goes away while more than the pipe holds is written: a failure
-    // naming the file, as a full disk gives.
-    std::signal(SIGPIPE, SIG_IGN);
-    table.addItem(u"1\t"_s + QString(1 << 20, u'x'));
-    std::thread closer([reader] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        ::close(reader);
-    });
-    const QString broken = writeResultsCsv(table, path);
-    closer.join();
-    QVERIFY2(broken.startsWith("Cannot save \"" + QDir::toNativeSeparators(path)), qPrintable(broken));
+        // The reader goes away while more than the pipe holds is written: a failure
+        // naming the file, as a full disk gives.
+        std::signal(SIGPIPE, SIG_IGN);
+        table.addItem(u"1\t"_s + QString(1 << 20, u'x'));
+        std::thread closer([reader] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            ::close(reader);
+        });
+        const QString broken = writeResultsCsv(table, path);
+        closer.join();
+        QVERIFY2(broken.startsWith("Cannot save \"" + QDir::toNativeSeparators(path)), qPrintable(broken));
 #else
-    QSKIP("pipes are Unix files");
+        QSKIP("pipes are Unix files");
 #endif
-}
-
-void TestBadInput::windowKeepsTheWork_data()
-{
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("target"); // relative to the test's folder
-    for (const char *command : {"mnImportDBC", "mnImportXML", "mnLoadCSV"}) {
-        QTest::addRow("%s, gone", command) << command << "gone" << inputName(command);
-        QTest::addRow("%s, a folder", command) << command << "folder" << inputName(command);
     }
-    QTest::newRow("Import DBC, line over 16 MiB") << "mnImportDBC" << "long" << inputName("dbc");
-    // New asks to save first; a save that fails must stop it.
-    QTest::newRow("save to a missing folder") << "mnNew" << "gone" << "no/such/out.CSV";
-    QTest::newRow("save onto a folder") << "mnNew" << "folder" << "out.CSV";
+
+    void windowKeepsTheWork_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("target"); // relative to the test's folder
+        for (const char *command : {"mnImportDBC", "mnImportXML", "mnLoadCSV"}) {
+            QTest::addRow("%s, gone", command) << command << "gone" << inputName(command);
+            QTest::addRow("%s, a folder", command) << command << "folder" << inputName(command);
+        }
+        QTest::newRow("Import DBC, line over 16 MiB") << "mnImportDBC" << "long" << inputName("dbc");
+        // New asks to save first; a save that fails must stop it.
+        QTest::newRow("save to a missing folder") << "mnNew" << "gone" << "no/such/out.CSV";
+        QTest::newRow("save onto a folder") << "mnNew" << "folder" << "out.CSV";
 #ifdef Q_OS_UNIX
-    QTest::newRow("Load CSV, a pipe") << "mnLoadCSV" << "pipe" << inputName("csv");
-    QTest::newRow("save to a pipe nothing reads") << "mnNew" << "pipe" << "out.CSV";
+        QTest::newRow("Load CSV, a pipe") << "mnLoadCSV" << "pipe" << inputName("csv");
+        QTest::newRow("save to a pipe nothing reads") << "mnNew" << "pipe" << "out.CSV";
 #endif
-}
+    }
 
-void TestBadInput::windowKeepsTheWork()
-{
-    QFETCH(QString, command);
-    QFETCH(QString, kind);
-    QFETCH(QString, target);
-    WindowFixture f;
-    f.dialogs->files = {QStringLiteral(TESSALY_TEST_DATA "/engine.dbc")};
-    f.window->findChild<QAction *>("mnImportDBC")->trigger();
-    QVERIFY(f.window->table().unsavedChanges() && f.window->table().grid().rows() == 3);
-    const QByteArray before = snapshot(f.window.get());
-    const QString path = f.path(target);
-    QVERIFY(kind == "long" ? make("file", path, QByteArray(LineReader::maxLineLength + 1, 'x')) : make(kind, path));
+    void windowKeepsTheWork()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, kind);
+        QFETCH(QString, target);
+        WindowFixture f;
+        f.run("mnImportDBC", {fixture("engine.dbc")});
+        QVERIFY(f.window->table().unsavedChanges() && f.window->table().grid().rows() == 3);
+        const QByteArray before = snapshot(f.window.get());
+        const QString path = f.path(target);
+        QVERIFY(kind == "long" ? make("file", path, QByteArray(LineReader::maxLineLength + 1, 'x')) : make(kind, path));
 
-    const bool save = command == "mnNew";
-    f.dialogs->shown.clear();
-    f.dialogs->answers = {save ? Dialogs::Answer::Yes : Dialogs::Answer::No};
-    f.dialogs->files = {path};
-    f.window->findChild<QAction *>(command)->trigger();
+        const bool save = command == "mnNew";
+        f.dialogs->shown.clear();
+        f.dialogs->answers = {save ? Dialogs::Answer::Yes : Dialogs::Answer::No};
+        f.run(command.toLatin1(), {path});
 
-    QCOMPARE(f.dialogs->kinds(), (QStringList{"ask", save ? "save" : "open", "warn"}));
-    QVERIFY2(f.dialogs->shown[2].text.contains(QDir::toNativeSeparators(path)), qPrintable(f.dialogs->shown[2].text));
-    QCOMPARE(snapshot(f.window.get()), before);
-    QVERIFY(kind != "folder" || QFileInfo(path).isDir());
-}
+        QCOMPARE(f.dialogs->kinds(), (QStringList{"ask", save ? "save" : "open", "warn"}));
+        QVERIFY2(f.dialogs->shown[2].text.contains(QDir::toNativeSeparators(path)), qPrintable(f.dialogs->shown[2].text));
+        QCOMPARE(snapshot(f.window.get()), before);
+        QVERIFY(kind != "folder" || QFileInfo(path).isDir());
+    }
+};
 
 QTEST_MAIN(TestBadInput)
 #include "test_bad_input.moc"

@@ -12,17 +12,6 @@
 
 namespace {
 
-QString fixture(const QString &name)
-{
-    return QDir(QStringLiteral(TESSALY_TEST_DATA)).filePath(name);
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 struct Run
 {
     int status = -1;
@@ -53,10 +42,8 @@ QByteArray savedByWindow(const QString &input, const QString &out)
 {
     WindowFixture f;
     f.window->openFile(input);
-    f.dialogs->files = {out};
     f.dialogs->answers = {Dialogs::Answer::Yes}; // cells that hold ";" are saved as they are
-    f.window->findChild<QAction *>("mnSaveCSV")->trigger();
-    return readAll(out);
+    return f.saveAs(out);
 }
 
 void sendDrop(QWidget *target, const QList<QUrl> &urls, bool *accepted)
@@ -95,216 +82,200 @@ class TestCommandLine : public QObject
     Q_OBJECT
 
 private slots:
-    void parse_data();
-    void parse();
-    void exportGivesTheBytesTheWindowSaves_data();
-    void exportGivesTheBytesTheWindowSaves();
-    void exportReportsFailures_data();
-    void exportReportsFailures();
-    void exportPassesWarningsOn();
-    void helpAndVersionNeedNoDisplay();
-    void droppedFileOpensAfterTheSaveQuestion();
-    void recoveryComesBeforeTheFileToOpen();
-    void killedWorkIsRecovered();
-    void updateCarriesKeysToTheNewFile();
+    void parse_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("output");
+        using M = CommandLine::Mode;
+        QTest::newRow("nothing") << QStringList{"tessaly"} << int(M::Window) << "" << "";
+        QTest::newRow("file") << QStringList{"tessaly", "a.dbc"} << int(M::Window) << "a.dbc" << "";
+        QTest::newRow("export") << QStringList{"tessaly", "--export", "o.csv", "a.dbc"} << int(M::Export) << "a.dbc" << "o.csv";
+        QTest::newRow("export after file") << QStringList{"tessaly", "a.xml", "--export=o.csv"} << int(M::Export) << "a.xml" << "o.csv";
+        QTest::newRow("export without value") << QStringList{"tessaly", "--export"} << int(M::Error) << "" << "";
+        QTest::newRow("two files") << QStringList{"tessaly", "a.dbc", "b.dbc"} << int(M::Error) << "" << "";
+        QTest::newRow("update") << QStringList{"tessaly", "--update", "o.csv", "n.dbc", "--export", "u.csv"} << int(M::Update) << "n.dbc" << "u.csv";
+        QTest::newRow("update without export") << QStringList{"tessaly", "--update", "o.csv", "n.dbc"} << int(M::Error) << "" << "";
+        QTest::newRow("report without update") << QStringList{"tessaly", "--report", "r.txt", "--export", "u.csv", "n.dbc"} << int(M::Error) << "" << "";
+        QTest::newRow("help") << QStringList{"tessaly", "--help"} << int(M::Help) << "" << "";
+        QTest::newRow("version") << QStringList{"tessaly", "--version"} << int(M::Version) << "" << "";
+    }
+
+    void parse()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, mode);
+        QFETCH(QString, input);
+        QFETCH(QString, output);
+        const CommandLine line = parseCommandLine(arguments);
+        QCOMPARE(int(line.mode), mode);
+        if (line.mode == CommandLine::Mode::Error) {
+            QVERIFY(!line.text.isEmpty());
+            return;
+        }
+        QCOMPARE(line.input, input);
+        QCOMPARE(line.output, output);
+    }
+
+    void exportGivesTheBytesTheWindowSaves_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QByteArray>("err");
+        QTest::newRow("dbc") << fixture("engine.dbc") << QByteArray();
+        // The "&amp;" of one item is a ";" that the saved row holds.
+        QTest::newRow("xml") << fixture("receiver.PlexCanRXConfig")
+                             << QByteArray("tessaly: warning: Row #6 holds a \";\" or a tab in a cell. The results CSV "
+                                           "separates its cells with \";\", so such a row loads back with its cells shifted.\n");
+        QTest::newRow("results csv") << fixture("results_shared_keys.csv") << QByteArray();
+        QTest::newRow("real dbc") << fixture("dbc/vehicle.dbc") << QByteArray();
+    }
+
+    void exportGivesTheBytesTheWindowSaves()
+    {
+        QFETCH(QString, input);
+        QFETCH(QByteArray, err);
+        QTemporaryDir dir;
+        // The child runs in the C locale; so does the window here.
+        QLocale::setDefault(QLocale::c());
+        const QByteArray expected = savedByWindow(input, dir.filePath("window.CSV"));
+        const Run run = runTessaly({"--export", dir.filePath("script.csv"), input});
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.err, err);
+        QCOMPARE(readAll(dir.filePath("script.csv")), expected);
+    }
+
+    void exportReportsFailures_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("named");
+        const QString missing = QDir::temp().filePath("tessaly-no-such-file.dbc");
+        QTest::newRow("wrong extension") << QStringList{"--export", "o.csv", fixture("receiver_expected.csv") + ".txt"} << 1 << "Wrong File Format";
+        QTest::newRow("missing input") << QStringList{"--export", "o.csv", missing} << 1 << missing;
+        QTest::newRow("folder as input") << QStringList{"--export", "o.csv", "{folder}"} << 1 << "folder";
+        QTest::newRow("unwritable output") << QStringList{"--export", "/nonexistent-folder/o.csv", fixture("engine.dbc")} << 1 << "/nonexistent-folder/o.csv";
+        QTest::newRow("empty output name") << QStringList{"--export=", fixture("engine.dbc")} << 2 << "--export needs the name";
+        QTest::newRow("no file") << QStringList{"--export", "o.csv"} << 2 << "--help";
+        QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << "frobnicate";
+    }
+
+    void exportReportsFailures()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, named);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("folder.dbc"));
+        arguments.replaceInStrings("{folder}", dir.filePath("folder.dbc"));
+        const Run run = runTessaly(arguments);
+        QCOMPARE(run.status, status);
+        QVERIFY2(run.err.contains(named.toLocal8Bit()), run.err.constData());
+        QVERIFY(run.err.startsWith("tessaly: "));
+        QVERIFY(!QFileInfo::exists("o.csv"));
+    }
+
+    void exportPassesWarningsOn()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath("bad.dbc"), "BO_ 1 A: 8 X\n SG_ Broken 0|8\n");
+        const Run run = runTessaly({"--export", dir.filePath("o.csv"), dir.filePath("bad.dbc")});
+        QCOMPARE(run.status, 0);
+        QVERIFY2(run.err.startsWith("tessaly: warning: "), run.err.constData());
+        QVERIFY(readAll(dir.filePath("o.csv")).contains(";Broken;"));
+    }
+
+    void helpAndVersionNeedNoDisplay()
+    {
+        const Run help = runTessaly({"--help"});
+        QCOMPARE(help.status, 0);
+        QVERIFY(help.out.contains("--export <out.csv>"));
+        const Run version = runTessaly({"--version"});
+        QCOMPARE(version.status, 0);
+        QCOMPARE(version.out.trimmed(), QByteArray("Tessaly " TESSALY_VERSION));
+    }
+
+    void droppedFileOpensAfterTheSaveQuestion()
+    {
+        WindowFixture f;
+        bool accepted = false;
+        sendDrop(f.window.get(), {QUrl::fromLocalFile(fixture("engine.dbc")), QUrl::fromLocalFile(fixture("x.dbc"))}, &accepted);
+        QVERIFY(!accepted); // one file at a time
+        sendDrop(f.window.get(), {QUrl("https://example.invalid/x.dbc")}, &accepted);
+        QVERIFY(!accepted);
+        sendDrop(f.window.get(), {QUrl::fromLocalFile(fixture("engine.dbc"))}, &accepted);
+        QVERIFY(accepted);
+        QCOMPARE(f.window->table().grid().rows(), 3);
+        QVERIFY(f.dialogs->shown.isEmpty());
+        // With unsaved work the question comes first, and Cancel keeps the table.
+        f.dialogs->answers = {Dialogs::Answer::Cancel};
+        sendDrop(f.window.get(), {QUrl::fromLocalFile(fixture("results_shared_keys.csv"))}, &accepted);
+        QCOMPARE(f.dialogs->kinds(), QStringList{"ask"});
+        QCOMPARE(f.window->table().grid().rows(), 3);
+    }
+
+    void recoveryComesBeforeTheFileToOpen()
+    {
+        QTemporaryDir folder;
+        RecoveryStore(folder.path()).write(TableData::standard(), "C:/data/car.dbc", QDateTime::currentDateTimeUtc());
+        WindowFixture f;
+        f.window->keepRecoveryCopies(folder.path());
+        f.dialogs->recoveryAnswers = {Dialogs::RecoveryAnswer::Recover};
+        f.window->openAtStart(fixture("results_shared_keys.csv"));
+        // The recovered work is not replaced without the question; Cancel keeps it.
+        QCOMPARE(f.dialogs->kinds(), (QStringList{"recover", "ask"}));
+        QVERIFY(f.dialogs->shown[0].text.contains("(C:/data/car.dbc, 1 signals)?"));
+        QCOMPARE(f.window->windowTitle(), "Tessaly [C:/data/car.dbc]");
+    }
+
+    void killedWorkIsRecovered()
+    {
+        QTemporaryDir home;
+        const QDir recovery(home.filePath("data/tessaly/recovery"));
+        const QString dbc = fixture("engine.dbc");
+        QCOMPARE(runTessaly({"--export", home.filePath("saved.csv"), dbc}).status, 0);
+        const auto headers = [&recovery] { return recovery.entryList({"*.json"}, QDir::Files); };
+        const auto tables = [&recovery] { return recovery.entryList({"*.csv"}, QDir::Files); };
+        const auto kill = [](QProcess &process) {
+            process.kill(); // SIGKILL: nothing of the program runs any more
+            QVERIFY(process.waitForFinished());
+        };
+
+        QProcess first; // imports, then dies before a save
+        startWindow(first, home.path(), {}, {dbc});
+        QTRY_COMPARE_WITH_TIMEOUT(headers().size(), 1, 20000);
+        kill(first);
+        const QStringList killed = headers();
+
+        QProcess second; // recovers; its own copy of the recovered table follows
+        startWindow(second, home.path(), "recover", {});
+        QTRY_VERIFY_WITH_TIMEOUT(headers().size() == 1 && headers() != killed && tables().size() == 1, 20000);
+        kill(second);
+        QCOMPARE(readAll(recovery.filePath(tables()[0])), readAll(home.filePath("saved.csv")));
+    }
+
+    void updateCarriesKeysToTheNewFile()
+    {
+        QTemporaryDir dir;
+        const QString channels = fixture("channels_a.csv");
+        const Run run = runTessaly({"--update", channels, fixture("revision_b.dbc"), "--export", dir.filePath("b.csv"),
+                                    "--report", dir.filePath("b.txt")});
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.err, QByteArray());
+        QCOMPARE(run.out, QByteArray("Kept: 5\nMoved: 1\nAdded: 2\nRemoved: 2\nChanged: 2\n"));
+        const QByteArray csv = readAll(dir.filePath("b.csv"));
+        QVERIFY(csv.contains("\r\n0 104;0|8;0;0;OilPressure;kPa;4;0;Dash;;EOPR;1;[0|1020];\r\n"));
+        QVERIFY(csv.contains("\r\n0 100;24|8;0;0;AccelPedalPos;%;0.4;0;TCM;;;1;[0|100];\r\n"));
+        QVERIFY(readAll(dir.filePath("b.txt")).contains("\r\n  98FE F5FE  OilTemp  key TOTP\r\n"));
+        // A failure writes neither file.
+        for (const QStringList &wrong : {QStringList{channels, channels, dir.filePath("c.txt")},
+                                         QStringList{channels, fixture("revision_b.dbc"), dir.filePath("no/c.txt")}}) {
+            const Run failed = runTessaly({"--update", wrong[0], wrong[1], "--export", dir.filePath("c.csv"), "--report", wrong[2]});
+            QCOMPARE(failed.status, 1);
+            QVERIFY(!QFileInfo::exists(dir.filePath("c.csv")) && !QFileInfo::exists(wrong[2]));
+        }
+    }
 };
-
-void TestCommandLine::parse_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<QString>("output");
-    using M = CommandLine::Mode;
-    QTest::newRow("nothing") << QStringList{"tessaly"} << int(M::Window) << "" << "";
-    QTest::newRow("file") << QStringList{"tessaly", "a.dbc"} << int(M::Window) << "a.dbc" << "";
-    QTest::newRow("export") << QStringList{"tessaly", "--export", "o.csv", "a.dbc"} << int(M::Export) << "a.dbc" << "o.csv";
-    QTest::newRow("export after file") << QStringList{"tessaly", "a.xml", "--export=o.csv"} << int(M::Export) << "a.xml" << "o.csv";
-    QTest::newRow("export without value") << QStringList{"tessaly", "--export"} << int(M::Error) << "" << "";
-    QTest::newRow("two files") << QStringList{"tessaly", "a.dbc", "b.dbc"} << int(M::Error) << "" << "";
-    QTest::newRow("update") << QStringList{"tessaly", "--update", "o.csv", "n.dbc", "--export", "u.csv"} << int(M::Update) << "n.dbc" << "u.csv";
-    QTest::newRow("update without export") << QStringList{"tessaly", "--update", "o.csv", "n.dbc"} << int(M::Error) << "" << "";
-    QTest::newRow("report without update") << QStringList{"tessaly", "--report", "r.txt", "--export", "u.csv", "n.dbc"} << int(M::Error) << "" << "";
-    QTest::newRow("help") << QStringList{"tessaly", "--help"} << int(M::Help) << "" << "";
-    QTest::newRow("version") << QStringList{"tessaly", "--version"} << int(M::Version) << "" << "";
-}
-
-void TestCommandLine::parse()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, mode);
-    QFETCH(QString, input);
-    QFETCH(QString, output);
-    const CommandLine line = parseCommandLine(arguments);
-    QCOMPARE(int(line.mode), mode);
-    if (line.mode == CommandLine::Mode::Error) {
-        QVERIFY(!line.text.isEmpty());
-        return;
-    }
-    QCOMPARE(line.input, input);
-    QCOMPARE(line.output, output);
-}
-
-void TestCommandLine::exportGivesTheBytesTheWindowSaves_data()
-{
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<QByteArray>("err");
-    QTest::newRow("dbc") << fixture("engine.dbc") << QByteArray();
-    // The "&amp;" of one item is a ";" that the saved row holds.
-    QTest::newRow("xml") << fixture("receiver.PlexCanRXConfig")
-                         << QByteArray("tessaly: warning: Row #6 holds a \";\" or a tab in a cell. The results CSV "
-                                       "separates its cells with \";\", so such a row loads back with its cells shifted.\n");
-    QTest::newRow("results csv") << fixture("results_shared_keys.csv") << QByteArray();
-    QTest::newRow("real dbc") << fixture("dbc/vehicle.dbc") << QByteArray();
-}
-
-void TestCommandLine::exportGivesTheBytesTheWindowSaves()
-{
-    QFETCH(QString, input);
-    QFETCH(QByteArray, err);
-    QTemporaryDir dir;
-    // The child runs in the C locale; so does the window here.
-    QLocale::setDefault(QLocale::c());
-    const QByteArray expected = savedByWindow(input, dir.filePath("window.CSV"));
-    const Run run = runTessaly({"--export", dir.filePath("script.csv"), input});
-    QCOMPARE(run.status, 0);
-    QCOMPARE(run.err, err);
-    QCOMPARE(readAll(dir.filePath("script.csv")), expected);
-}
-
-void TestCommandLine::exportReportsFailures_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("named");
-    const QString missing = QDir::temp().filePath("tessaly-no-such-file.dbc");
-    QTest::newRow("wrong extension") << QStringList{"--export", "o.csv", fixture("receiver_expected.csv") + ".txt"} << 1 << "Wrong File Format";
-    QTest::newRow("missing input") << QStringList{"--export", "o.csv", missing} << 1 << missing;
-    QTest::newRow("folder as input") << QStringList{"--export", "o.csv", "{folder}"} << 1 << "folder";
-    QTest::newRow("unwritable output") << QStringList{"--export", "/nonexistent-folder/o.csv", fixture("engine.dbc")} << 1 << "/nonexistent-folder/o.csv";
-    QTest::newRow("empty output name") << QStringList{"--export=", fixture("engine.dbc")} << 2 << "--export needs the name";
-    QTest::newRow("no file") << QStringList{"--export", "o.csv"} << 2 << "--help";
-    QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << "frobnicate";
-}
-
-void TestCommandLine::exportReportsFailures()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, status);
-    QFETCH(QString, named);
-    QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkdir("folder.dbc"));
-    arguments.replaceInStrings("{folder}", dir.filePath("folder.dbc"));
-    const Run run = runTessaly(arguments);
-    QCOMPARE(run.status, status);
-    QVERIFY2(run.err.contains(named.toLocal8Bit()), run.err.constData());
-    QVERIFY(run.err.startsWith("tessaly: "));
-    QVERIFY(!QFileInfo::exists("o.csv"));
-}
-
-void TestCommandLine::exportPassesWarningsOn()
-{
-    QTemporaryDir dir;
-    QFile dbc(dir.filePath("bad.dbc"));
-    QVERIFY(dbc.open(QIODevice::WriteOnly));
-    dbc.write("BO_ 1 A: 8 X\n SG_ Broken 0|8\n");
-    dbc.close();
-    const Run run = runTessaly({"--export", dir.filePath("o.csv"), dbc.fileName()});
-    QCOMPARE(run.status, 0);
-    QVERIFY2(run.err.startsWith("tessaly: warning: "), run.err.constData());
-    QVERIFY(readAll(dir.filePath("o.csv")).contains(";Broken;"));
-}
-
-void TestCommandLine::helpAndVersionNeedNoDisplay()
-{
-    const Run help = runTessaly({"--help"});
-    QCOMPARE(help.status, 0);
-    QVERIFY(help.out.contains("--export <out.csv>"));
-    const Run version = runTessaly({"--version"});
-    QCOMPARE(version.status, 0);
-    QCOMPARE(version.out.trimmed(), QByteArray("Tessaly " TESSALY_VERSION));
-}
-
-void TestCommandLine::droppedFileOpensAfterTheSaveQuestion()
-{
-    WindowFixture f;
-    bool accepted = false;
-    sendDrop(f.window.get(), {QUrl::fromLocalFile(fixture("engine.dbc")), QUrl::fromLocalFile(fixture("x.dbc"))}, &accepted);
-    QVERIFY(!accepted); // one file at a time
-    sendDrop(f.window.get(), {QUrl("https://example.invalid/x.dbc")}, &accepted);
-    QVERIFY(!accepted);
-    sendDrop(f.window.get(), {QUrl::fromLocalFile(fixture("engine.dbc"))}, &accepted);
-    QVERIFY(accepted);
-    QCOMPARE(f.window->table().grid().rows(), 3);
-    QVERIFY(f.dialogs->shown.isEmpty());
-    // With unsaved work the question comes first, and Cancel keeps the table.
-    f.dialogs->answers = {Dialogs::Answer::Cancel};
-    sendDrop(f.window.get(), {QUrl::fromLocalFile(fixture("results_shared_keys.csv"))}, &accepted);
-    QCOMPARE(f.dialogs->kinds(), QStringList{"ask"});
-    QCOMPARE(f.window->table().grid().rows(), 3);
-}
-
-void TestCommandLine::recoveryComesBeforeTheFileToOpen()
-{
-    QTemporaryDir folder;
-    RecoveryStore(folder.path()).write(TableData::standard(), "C:/data/car.dbc", QDateTime::currentDateTimeUtc());
-    WindowFixture f;
-    f.window->keepRecoveryCopies(folder.path());
-    f.dialogs->recoveryAnswers = {Dialogs::RecoveryAnswer::Recover};
-    f.window->openAtStart(fixture("results_shared_keys.csv"));
-    // The recovered work is not replaced without the question; Cancel keeps it.
-    QCOMPARE(f.dialogs->kinds(), (QStringList{"recover", "ask"}));
-    QVERIFY(f.dialogs->shown[0].text.contains("(C:/data/car.dbc, 1 signals)?"));
-    QCOMPARE(f.window->windowTitle(), "Tessaly [C:/data/car.dbc]");
-}
-
-void TestCommandLine::killedWorkIsRecovered()
-{
-    QTemporaryDir home;
-    const QDir recovery(home.filePath("data/tessaly/recovery"));
-    const QString dbc = fixture("engine.dbc");
-    QCOMPARE(runTessaly({"--export", home.filePath("saved.csv"), dbc}).status, 0);
-    const auto headers = [&recovery] { return recovery.entryList({"*.json"}, QDir::Files); };
-    const auto tables = [&recovery] { return recovery.entryList({"*.csv"}, QDir::Files); };
-    const auto kill = [](QProcess &process) {
-        process.kill(); // SIGKILL: nothing of the program runs any more
-        QVERIFY(process.waitForFinished());
-    };
-
-    QProcess first; // imports, then dies before a save
-    startWindow(first, home.path(), {}, {dbc});
-    QTRY_COMPARE_WITH_TIMEOUT(headers().size(), 1, 20000);
-    kill(first);
-    const QStringList killed = headers();
-
-    QProcess second; // recovers; its own copy of the recovered table follows
-    startWindow(second, home.path(), "recover", {});
-    QTRY_VERIFY_WITH_TIMEOUT(headers().size() == 1 && headers() != killed && tables().size() == 1, 20000);
-    kill(second);
-    QCOMPARE(readAll(recovery.filePath(tables()[0])), readAll(home.filePath("saved.csv")));
-}
-
-void TestCommandLine::updateCarriesKeysToTheNewFile()
-{
-    QTemporaryDir dir;
-    const QString channels = fixture("channels_a.csv");
-    const Run run = runTessaly({"--update", channels, fixture("revision_b.dbc"), "--export", dir.filePath("b.csv"),
-                                "--report", dir.filePath("b.txt")});
-    QCOMPARE(run.status, 0);
-    QCOMPARE(run.err, QByteArray());
-    QCOMPARE(run.out, QByteArray("Kept: 5\nMoved: 1\nAdded: 2\nRemoved: 2\nChanged: 2\n"));
-    const QByteArray csv = readAll(dir.filePath("b.csv"));
-    QVERIFY(csv.contains("\r\n0 104;0|8;0;0;OilPressure;kPa;4;0;Dash;;EOPR;1;[0|1020];\r\n"));
-    QVERIFY(csv.contains("\r\n0 100;24|8;0;0;AccelPedalPos;%;0.4;0;TCM;;;1;[0|100];\r\n"));
-    QVERIFY(readAll(dir.filePath("b.txt")).contains("\r\n  98FE F5FE  OilTemp  key TOTP\r\n"));
-    // A failure writes neither file.
-    for (const QStringList &wrong : {QStringList{channels, channels, dir.filePath("c.txt")},
-                                     QStringList{channels, fixture("revision_b.dbc"), dir.filePath("no/c.txt")}}) {
-        const Run failed = runTessaly({"--update", wrong[0], wrong[1], "--export", dir.filePath("c.csv"), "--report", wrong[2]});
-        QCOMPARE(failed.status, 1);
-        QVERIFY(!QFileInfo::exists(dir.filePath("c.csv")) && !QFileInfo::exists(wrong[2]));
-    }
-}
 
 QTEST_MAIN(TestCommandLine)
 #include "test_command_line.moc"

@@ -16,15 +16,6 @@
 
 namespace {
 
-const QByteArray headingLine =
-        "//CAN ID;Offset;Bytes;Signed;Name;Unit;Scale;Offset;Description;Mode;Key;LITTLE_ENDIAN;min_max;\r\n";
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<cannot open>");
-}
-
 ImportResult loadBytes(QByteArray bytes)
 {
     QBuffer buffer(&bytes); // left closed: the loader opens it
@@ -40,17 +31,6 @@ QStringList rowTexts(const TableData &table)
     return rows;
 }
 
-// The Key cell marks of the signal rows: "y" pale yellow, "r" red, "-" none.
-QString marksOf(const TableData &table)
-{
-    QString marks;
-    for (int row = 1; row < table.rows(); ++row) {
-        const CellColour colour = table.colour(row, Col::Key);
-        marks += colour == CellColour::KeyCell ? u'y' : colour == CellColour::DuplicateKey ? u'r' : u'-';
-    }
-    return marks;
-}
-
 QStringList entries(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
@@ -63,197 +43,184 @@ class TestCsv : public QObject
     Q_OBJECT
 
 private slots:
-    void writtenBytes_data();
-    void writtenBytes();
-    void proposal_data();
-    void proposal();
-    void writeFailureIsNamed_data();
-    void writeFailureIsNamed();
-    void loadLines_data();
-    void loadLines();
-    void keyMarks_data();
-    void keyMarks();
-    void unreadableInputIsNamed();
-    void largeFile();
-};
-
-void TestCsv::writtenBytes_data()
-{
-    QTest::addColumn<QStringList>("rows"); // tab-separated; none for a reset table
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("reset table") << QStringList() << headingLine + ";;;;;;;;;;;;;\r\n";
-    QTest::newRow("filled rows")
-            << QStringList{"#\tA", "1\t0 100\t0|16\t2\t0\tSpeed\trpm\t0.25\t0\tText\tm2\tSPD1\t1\t0_1",
-                           "2\ta;b\t//c\t\"d\"\t a \t\u20AC\u00B0\u4E2D"}
-            << QByteArray("//A;;;;;;;;;;;;;\r\n0 100;0|16;2;0;Speed;rpm;0.25;0;Text;m2;SPD1;1;0_1;\r\n"
-                          "a;b;//c;\"d\"; a ;\x80\xB0?;;;;;;;;;\r\n");
-}
-
-void TestCsv::writtenBytes()
-{
-    QFETCH(QStringList, rows);
-    QFETCH(QByteArray, bytes);
-    TableData table = rows.isEmpty() ? TableData::standard() : TableData();
-    for (const QString &row : rows)
-        table.addItem(row);
-    QCOMPARE(resultsCsvBytes(table), bytes);
-}
-
-void TestCsv::proposal_data()
-{
-    QTest::addColumn<QString>("currentFile");
-    QTest::addColumn<QString>("proposal");
-    QTest::addColumn<QString>("dialogName");
-    const auto add = [](const char *current, const char *proposal, const char *dialogName) {
-        QTest::newRow(current) << QString(current) << QString(proposal) << QString(dialogName);
-    };
-    add("C:\\data\\car.DBC", "C:\\data\\CAN_car.DBC", "C:\\data\\CAN_car.CSV");
-    add("C:/data\\sub/car.dbc", "C:/data\\sub/CAN_car.dbc", "C:/data\\sub/CAN_car.CSV");
-    add("C:\\data\\CAN_x.dbc", "C:\\data\\CAN_x.dbc", "C:\\data\\CAN_x.CSV");
-    add("can_x.dbc", "can_x.dbc", "can_x.CSV");
-    add("CAN.dbc", "CAN_CAN.dbc", "CAN_CAN.CSV");
-    add("x.PlexCanRXConfig", "CAN_x.PlexCanRXConfig", "CAN_x.CSV");
-    add("/u/car.Xml", "/u/CAN_car.Xml", "/u/CAN_car.CSV");
-    add("/u/my.dbc/car", "/u/my.dbc/CAN_car", "/u/my.dbc/CAN_car");
-    add("/CAN_dir/car.dbc.txt", "/CAN_dir/CAN_car.dbc.txt", "/CAN_dir/CAN_car.dbc.txt");
-    add("car.dbc", "CAN_car.dbc", "CAN_car.CSV");
-    add("", "", "");
-}
-
-void TestCsv::proposal()
-{
-    QFETCH(QString, currentFile);
-    QFETCH(QString, proposal);
-    QFETCH(QString, dialogName);
-    QCOMPARE(proposeCsvPath(currentFile), proposal);
-    QCOMPARE(csvDialogName(proposal), dialogName);
-}
-
-void TestCsv::writeFailureIsNamed_data()
-{
-    QTest::addColumn<QString>("target"); // in a folder holding "folder" and "old.csv"
-    QTest::newRow("folder does not exist") << "missing/out.csv";
-    QTest::newRow("target is a folder") << "folder";
-#ifdef Q_OS_UNIX
-    QTest::newRow("file size limit") << "old.csv";
-#endif
-}
-
-void TestCsv::writeFailureIsNamed()
-{
-    QFETCH(QString, target);
-    const QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkdir("folder"));
-    QCOMPARE(writeResultsCsv(TableData::standard(), dir.filePath("old.csv")), QString());
-    TableData large = TableData::standard();
-    large.addItem("1\t" + QString(64 * 1024, u'x'));
-    const QString path = QDir(dir.path()).filePath(target);
-#ifdef Q_OS_UNIX
-    // A file size limit makes a write fail part way, as a full disk does.
-    rlimit saved {};
-    QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
-    const rlimit limit {target == u"old.csv" ? rlim_t(16 * 1024) : saved.rlim_cur, saved.rlim_max};
-    std::signal(SIGXFSZ, SIG_IGN); // a failed write instead of the end of the program
-    QVERIFY(::setrlimit(RLIMIT_FSIZE, &limit) == 0);
-#endif
-    const QString error = writeResultsCsv(large, path);
-#ifdef Q_OS_UNIX
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-#endif
-    QVERIFY2(error.contains(path), qPrintable(error));
-    QCOMPARE(entries(dir.path()), (QStringList{"folder", "old.csv"}));
-    QCOMPARE(fileBytes(dir.filePath("old.csv")), resultsCsvBytes(TableData::standard()));
-}
-
-void TestCsv::loadLines_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QStringList>("rows"); // cells joined by ";", without empty cells at the end
-    QTest::addColumn<int>("fixedRows");
-    const auto add = [](const char *name, const QByteArray &bytes, const QStringList &rows, int fixedRows) {
-        QTest::newRow(name) << bytes << rows << fixedRows;
-    };
-    const QString heading = "0;" + headingLiteral.mid(2).toString();
-    add("heading only", headingLine, {heading}, 0);
-    add("empty file", "", {}, 0);
-    add("every // of the heading", "CAN//ID;Off//set//;\r\n", {"0;CANID;Offset"}, 0);
-    add("later // kept", "//h\r\n//x;//y\r\n", {"0;h", "1;//x;//y"}, 1);
-    add("; in a description", "h\r\n0 100;0;2;0;N;rpm;1;0;low;high;;KEY1;1;0_1;\r\n",
-        {"0;h", "1;0 100;0;2;0;N;rpm;1;0;low;high;;KEY1;1"}, 1);
-    add("tabs separate too, fewer fields", "//a\tb\r\na;b\tc;\td\r\n", {"0;a;b", "1;a;b;c;;d"}, 1);
-    add("more than 13 fields", "h\r\n1;2;3;4;5;6;7;8;9;10;11;12;13;14;15\r\n",
-        {"0;h", "1;1;2;3;4;5;6;7;8;9;10;11;12;13"}, 1);
-    add("quotes, spaces and empty lines are text", "h\r\n\"a;b\" ; c \r\n\r\n", {"0;h", "1;\"a;b\" ; c ", "2"}, 1);
-}
-
-void TestCsv::loadLines()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QStringList, rows);
-    QFETCH(int, fixedRows);
-    const ImportResult result = loadBytes(bytes);
-    QCOMPARE(result.error, QString());
-    QCOMPARE(rowTexts(result.table), rows);
-    QCOMPARE(result.table.fixedRows(), fixedRows);
-}
-
-void TestCsv::keyMarks_data()
-{
-    QTest::addColumn<QByteArrayList>("keys");
-    QTest::addColumn<QString>("marks");
-    QTest::newRow("shared") << QByteArrayList{"A1", "K", "A3", "A4", "A5", "A6", "K", "A8", "K", "A10"} << "yryyyyryry";
-    QTest::newRow("empty keys are never shared") << QByteArrayList{"", "", "ABCD", ""} << "yyyy";
-    QTest::newRow("case and spaces differ") << QByteArrayList{"abcd", "ABCD", "ABCD ", " ABCD", "Abcd"} << "yyyyy";
-    QTest::newRow("heading text is no key") << QByteArrayList{"Key"} << "y";
-}
-
-void TestCsv::keyMarks()
-{
-    QFETCH(QByteArrayList, keys);
-    QFETCH(QString, marks);
-    QByteArray bytes = headingLine;
-    for (const QByteArray &key : keys)
-        bytes += "0 100;0;1;0;S;;1;0;;;" + key + ";1;;\r\n";
-    const TableData table = loadBytes(bytes).table;
-    QCOMPARE(marksOf(table), marks);
-    // Nothing else is coloured and no row carries the row icon.
-    for (int row = 0; row < table.rows(); ++row) {
-        for (int col = 0; col < TableData::cols(); ++col)
-            QVERIFY(!table.rowIcon(row) && (table.colour(row, col) == CellColour::Default || (row && col == Col::Key)));
+    void writtenBytes_data()
+    {
+        QTest::addColumn<QStringList>("rows"); // tab-separated; none for a reset table
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("reset table") << QStringList() << headingLine + ";;;;;;;;;;;;;\r\n";
+        QTest::newRow("filled rows")
+                << QStringList{"#\tA", "1\t0 100\t0|16\t2\t0\tSpeed\trpm\t0.25\t0\tText\tm2\tSPD1\t1\t0_1",
+                               "2\ta;b\t//c\t\"d\"\t a \t\u20AC\u00B0\u4E2D"}
+                << QByteArray("//A;;;;;;;;;;;;;\r\n0 100;0|16;2;0;Speed;rpm;0.25;0;Text;m2;SPD1;1;0_1;\r\n"
+                              "a;b;//c;\"d\"; a ;\x80\xB0?;;;;;;;;;\r\n");
     }
-}
 
-void TestCsv::unreadableInputIsNamed()
-{
-    FailingDevice device; // fails after its first lines
-    device.setData(headingLine + "0 100;0;1;0;S;;1;0;;;K;1;;\r\n");
-    const ImportResult broken = LoadCSV(device, QStringLiteral("/media/stick/broken.csv"));
-    QVERIFY2(broken.error.contains(u"/media/stick/broken.csv") && broken.error.contains(u"disk went away"),
-             qPrintable(broken.error));
-    QCOMPARE(broken.table.rows(), 0);
-}
+    void writtenBytes()
+    {
+        QFETCH(QStringList, rows);
+        QFETCH(QByteArray, bytes);
+        TableData table = rows.isEmpty() ? TableData::standard() : TableData();
+        for (const QString &row : rows)
+            table.addItem(row);
+        QCOMPARE(resultsCsvBytes(table), bytes);
+    }
 
-void TestCsv::largeFile()
-{
-    // Far more rows than a 16-bit count holds; rows 40,000 and 99,999 share a key.
-    QByteArray bytes = headingLine;
-    for (int i = 1; i <= 100000; ++i)
-        bytes += "0 1;0|8;1;0;S;;1;0;;;" + (i == 40000 || i == 99999 ? "DUP" : QByteArray::number(i)) + ";1;;\r\n";
-    const TableData table = loadBytes(bytes).table;
-    QCOMPARE(table.text(100000, Col::Number), "100000");
-    const QString marks = marksOf(table);
-    QCOMPARE(marks.count(u'y'), 100000 - 2);
-    QVERIFY(marks[40000 - 1] == u'r' && marks[99999 - 1] == u'r');
+    void proposal_data()
+    {
+        QTest::addColumn<QString>("currentFile");
+        QTest::addColumn<QString>("proposal");
+        QTest::addColumn<QString>("dialogName");
+        const auto add = [](const char *current, const char *proposal, const char *dialogName) {
+            QTest::newRow(current) << QString(current) << QString(proposal) << QString(dialogName);
+        };
+        add("C:\\data\\car.DBC", "C:\\data\\CAN_car.DBC", "C:\\data\\CAN_car.CSV");
+        add("C:/data\\sub/car.dbc", "C:/data\\sub/CAN_car.dbc", "C:/data\\sub/CAN_car.CSV");
+        add("C:\\data\\CAN_x.dbc", "C:\\data\\CAN_x.dbc", "C:\\data\\CAN_x.CSV");
+        add("can_x.dbc", "can_x.dbc", "can_x.CSV");
+        add("CAN.dbc", "CAN_CAN.dbc", "CAN_CAN.CSV");
+        add("x.PlexCanRXConfig", "CAN_x.PlexCanRXConfig", "CAN_x.CSV");
+        add("/u/car.Xml", "/u/CAN_car.Xml", "/u/CAN_car.CSV");
+        add("/u/my.dbc/car", "/u/my.dbc/CAN_car", "/u/my.dbc/CAN_car");
+        add("/CAN_dir/car.dbc.txt", "/CAN_dir/CAN_car.dbc.txt", "/CAN_dir/CAN_car.dbc.txt");
+        add("car.dbc", "CAN_car.dbc", "CAN_car.CSV");
+        add("", "", "");
+    }
 
-    // Written in several pieces, then replaced by a shorter table.
-    const QTemporaryDir dir;
-    const QString path = dir.filePath("large.csv");
-    QCOMPARE(writeResultsCsv(table, path), QString());
-    QCOMPARE(fileBytes(path), bytes);
-    QCOMPARE(writeResultsCsv(TableData::standard(), path), QString());
-    QCOMPARE(fileBytes(path), resultsCsvBytes(TableData::standard()));
-    QCOMPARE(entries(dir.path()), QStringList{"large.csv"});
-}
+    void proposal()
+    {
+        QFETCH(QString, currentFile);
+        QFETCH(QString, proposal);
+        QFETCH(QString, dialogName);
+        QCOMPARE(proposeCsvPath(currentFile), proposal);
+        QCOMPARE(csvDialogName(proposal), dialogName);
+    }
+
+    void writeFailureIsNamed_data()
+    {
+        QTest::addColumn<QString>("target"); // in a folder holding "folder" and "old.csv"
+        QTest::newRow("folder does not exist") << "missing/out.csv";
+        QTest::newRow("target is a folder") << "folder";
+#ifdef Q_OS_UNIX
+        QTest::newRow("file size limit") << "old.csv";
+#endif
+    }
+
+    void writeFailureIsNamed()
+    {
+        QFETCH(QString, target);
+        const QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("folder"));
+        QCOMPARE(writeResultsCsv(TableData::standard(), dir.filePath("old.csv")), QString());
+        TableData large = TableData::standard();
+        large.addItem("1\t" + QString(64 * 1024, u'x'));
+        const QString path = QDir(dir.path()).filePath(target);
+#ifdef Q_OS_UNIX
+        // A file size limit makes a write fail part way, as a full disk does.
+        rlimit saved {};
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
+        const rlimit limit {target == u"old.csv" ? rlim_t(16 * 1024) : saved.rlim_cur, saved.rlim_max};
+        std::signal(SIGXFSZ, SIG_IGN); // a failed write instead of the end of the program
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &limit) == 0);
+#endif
+        const QString error = writeResultsCsv(large, path);
+#ifdef Q_OS_UNIX
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+#endif
+        QVERIFY2(error.contains(path), qPrintable(error));
+        QCOMPARE(entries(dir.path()), (QStringList{"folder", "old.csv"}));
+        QCOMPARE(readAll(dir.filePath("old.csv")), resultsCsvBytes(TableData::standard()));
+    }
+
+    void loadLines_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("rows"); // cells joined by ";", without empty cells at the end
+        QTest::addColumn<int>("fixedRows");
+        const auto add = [](const char *name, const QByteArray &bytes, const QStringList &rows, int fixedRows) {
+            QTest::newRow(name) << bytes << rows << fixedRows;
+        };
+        const QString heading = "0;" + headingLiteral.mid(2).toString();
+        add("heading only", headingLine, {heading}, 0);
+        add("empty file", "", {}, 0);
+        add("every // of the heading", "CAN//ID;Off//set//;\r\n", {"0;CANID;Offset"}, 0);
+        add("later // kept", "//h\r\n//x;//y\r\n", {"0;h", "1;//x;//y"}, 1);
+        add("; in a description", "h\r\n0 100;0;2;0;N;rpm;1;0;low;high;;KEY1;1;0_1;\r\n",
+            {"0;h", "1;0 100;0;2;0;N;rpm;1;0;low;high;;KEY1;1"}, 1);
+        add("tabs separate too, fewer fields", "//a\tb\r\na;b\tc;\td\r\n", {"0;a;b", "1;a;b;c;;d"}, 1);
+        add("more than 13 fields", "h\r\n1;2;3;4;5;6;7;8;9;10;11;12;13;14;15\r\n",
+            {"0;h", "1;1;2;3;4;5;6;7;8;9;10;11;12;13"}, 1);
+        add("quotes, spaces and empty lines are text", "h\r\n\"a;b\" ; c \r\n\r\n", {"0;h", "1;\"a;b\" ; c ", "2"}, 1);
+    }
+
+    void loadLines()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, rows);
+        QFETCH(int, fixedRows);
+        const ImportResult result = loadBytes(bytes);
+        QCOMPARE(result.error, QString());
+        QCOMPARE(rowTexts(result.table), rows);
+        QCOMPARE(result.table.fixedRows(), fixedRows);
+    }
+
+    void keyMarks_data()
+    {
+        QTest::addColumn<QByteArrayList>("keys");
+        QTest::addColumn<QString>("marks");
+        QTest::newRow("shared") << QByteArrayList{"A1", "K", "A3", "A4", "A5", "A6", "K", "A8", "K", "A10"} << "yryyyyryry";
+        QTest::newRow("empty keys are never shared") << QByteArrayList{"", "", "ABCD", ""} << "yyyy";
+        QTest::newRow("case and spaces differ") << QByteArrayList{"abcd", "ABCD", "ABCD ", " ABCD", "Abcd"} << "yyyyy";
+        QTest::newRow("heading text is no key") << QByteArrayList{"Key"} << "y";
+    }
+
+    void keyMarks()
+    {
+        QFETCH(QByteArrayList, keys);
+        QFETCH(QString, marks);
+        QByteArray bytes = headingLine;
+        for (const QByteArray &key : keys)
+            bytes += "0 100;0;1;0;S;;1;0;;;" + key + ";1;;\r\n";
+        const TableData table = loadBytes(bytes).table;
+        QCOMPARE(marksOf(table), marks);
+        // Nothing else is coloured and no row carries the row icon.
+        for (int row = 0; row < table.rows(); ++row) {
+            for (int col = 0; col < TableData::cols(); ++col)
+                QVERIFY(!table.rowIcon(row) && (table.colour(row, col) == CellColour::Default || (row && col == Col::Key)));
+        }
+    }
+
+    void unreadableInputIsNamed()
+    {
+        FailingDevice device; // fails after its first lines
+        device.setData(headingLine + "0 100;0;1;0;S;;1;0;;;K;1;;\r\n");
+        const ImportResult broken = LoadCSV(device, QStringLiteral("/media/stick/broken.csv"));
+        QVERIFY2(broken.error.contains(u"/media/stick/broken.csv") && broken.error.contains(u"disk went away"),
+                 qPrintable(broken.error));
+        QCOMPARE(broken.table.rows(), 0);
+    }
+
+    void largeFile()
+    {
+        // Far more rows than a 16-bit count holds; rows 40,000 and 99,999 share a key.
+        QByteArray bytes = headingLine;
+        for (int i = 1; i <= 100000; ++i)
+            bytes += "0 1;0|8;1;0;S;;1;0;;;" + (i == 40000 || i == 99999 ? "DUP" : QByteArray::number(i)) + ";1;;\r\n";
+        const TableData table = loadBytes(bytes).table;
+        QCOMPARE(table.text(100000, Col::Number), "100000");
+        const QString marks = marksOf(table);
+        QCOMPARE(marks.count(u'y'), 100000 - 2);
+        QVERIFY(marks[40000 - 1] == u'r' && marks[99999 - 1] == u'r');
+
+        // Written in several pieces, then replaced by a shorter table.
+        const QTemporaryDir dir;
+        const QString path = dir.filePath("large.csv");
+        QCOMPARE(writeResultsCsv(table, path), QString());
+        QCOMPARE(readAll(path), bytes);
+        QCOMPARE(writeResultsCsv(TableData::standard(), path), QString());
+        QCOMPARE(readAll(path), resultsCsvBytes(TableData::standard()));
+        QCOMPARE(entries(dir.path()), QStringList{"large.csv"});
+    }
+};
 
 QTEST_GUILESS_MAIN(TestCsv)
 #include "test_csv.moc"

@@ -79,356 +79,300 @@ class TestEditors : public QObject
     Q_OBJECT
 
 private slots:
-    void textEditorLiesOverTheClickedCell_data();
-    void textEditorLiesOverTheClickedCell();
-    void clickingAnotherCellWritesTheEditBack();
-    void keyComboSelectsTheCellsKey_data();
-    void keyComboSelectsTheCellsKey();
-    void pickingAKeyWritesAndMarksIt();
-    void twoCharacterKeyIsFoundAgain();
-    void programmaticSelectionAssignsNoKey();
-    void pendingEditReachesTheSavedFile();
-    void editorsHideWhenTheTableIsRebuilt();
-    void editorFollowsItsCellWhenScrolling();
-    void missingKeyListWarnsOnceTheWindowShows();
-    void wheelOverTheKeyListScrollsOnly();
-    void escapeClosesTheOpenListOnly();
-    void longCellSurvivesTheTextBox();
-    void keyboardAloneEditsAndChoosesKeys();
-    void columnsShowWhatTheyHold();
-    void userWidthSurvivesLoad();
-    void nextSharedKeyGoesRound();
-};
-
-void TestEditors::textEditorLiesOverTheClickedCell_data()
-{
-    QTest::addColumn<int>("col");
-    QTest::addColumn<int>("widthTwips");
-    QTest::newRow("name") << int(Col::Name) << 3000;
-    QTest::newRow("can id") << int(Col::CanId) << 1000;
-    QTest::newRow("min_max") << int(Col::MinMax) << 300;
-}
-
-void TestEditors::textEditorLiesOverTheClickedCell()
-{
-    QFETCH(int, col);
-    QFETCH(int, widthTwips);
-    WindowFixture f;
-    fill(f.window.get(), 3);
-    clickCell(f.window.get(), 2, col);
-    QLineEdit *editor = f.window->textEditor();
-    QVERIFY(editor->isVisible());
-    QVERIFY(!f.window->keyEditor()->isVisible());
-    QCOMPARE(editor->text(), cell(f.window.get(), 2, col));
-    QCOMPARE(editor->pos(), cellRect(f.window.get(), 2, col).topLeft());
-    QCOMPARE(editor->width(), f.window->grid()->columnWidth(col - 1));
-    QVERIFY(editor->width() >= px(editor, widthTwips));
-    QCOMPARE(editor->height(), px(editor, 310));
-    QVERIFY(!editor->hasFocus()); // the user clicks into it to type
-}
-
-void TestEditors::clickingAnotherCellWritesTheEditBack()
-{
-    WindowFixture f;
-    fill(f.window.get(), 3);
-    clickCell(f.window.get(), 1, Col::Name);
-    QLineEdit *editor = f.window->textEditor();
-    QTest::mouseClick(editor, Qt::LeftButton);
-    editor->selectAll();
-    QTest::keyClicks(editor, "Engine;speed x");
-    QVERIFY(f.window->statusBar()->currentMessage().contains("\";\""));
-    clickCell(f.window.get(), 3, Col::Unit);
-    QCOMPARE(cell(f.window.get(), 1, Col::Name), "Enginespeed x"); // ";" refused
-    QCOMPARE(editor->text(), cell(f.window.get(), 3, Col::Unit));
-    QCOMPARE(editor->pos(), cellRect(f.window.get(), 3, Col::Unit).topLeft());
-    QVERIFY(f.window->table().unsavedChanges());
-    // Leaving an unchanged cell is no change.
-    f.window->table().setUnsavedChanges(false);
-    clickCell(f.window.get(), 2, Col::Unit);
-    QVERIFY(!f.window->table().unsavedChanges());
-}
-
-void TestEditors::keyComboSelectsTheCellsKey_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<int>("before");
-    QTest::addColumn<int>("selected");
-    // Items: 0 "ENSP - Engine speed", 1 "VSPD - Vehicle speed", 2 "AB - Two characters",
-    // 3 "ENSPX - Same first four".
-    QTest::newRow("four-character match") << "VSPD" << -1 << 1;
-    QTest::newRow("first of two equal prefixes") << "ENSP" << 1 << 0;
-    QTest::newRow("no match keeps the selection") << "ZZZZ" << 1 << 1;
-    QTest::newRow("prefix only is no match") << "ENS" << 2 << 2;
-    QTest::newRow("empty cell") << "" << 1 << -1;
-}
-
-void TestEditors::keyComboSelectsTheCellsKey()
-{
-    QFETCH(QString, key);
-    QFETCH(int, before);
-    QFETCH(int, selected);
-    WindowFixture f;
-    fill(f.window.get(), 2, {"", key});
-    QComboBox *combo = f.window->keyEditor();
-    QCOMPARE(combo->count(), 4);
-    combo->setCurrentIndex(before);
-    clickCell(f.window.get(), 2, Col::Key);
-    QVERIFY(combo->isVisible());
-    QVERIFY(!f.window->textEditor()->isVisible());
-    QCOMPARE(combo->pos(), cellRect(f.window.get(), 2, Col::Key).topLeft());
-    QCOMPARE(combo->currentIndex(), selected);
-    QCOMPARE(cell(f.window.get(), 2, Col::Key), key); // showing the list changes nothing
-    QVERIFY(!f.window->table().unsavedChanges());
-}
-
-void TestEditors::pickingAKeyWritesAndMarksIt()
-{
-    WindowFixture f;
-    fill(f.window.get(), 5, {"VSPD", "", "VSPD", "ENSP", "ENSP"});
-    QCOMPARE(keyColour(f.window.get(), 4), CellColour::DuplicateKey);
-    clickCell(f.window.get(), 2, Col::Key);
-    pickItem(f.window->keyEditor(), 1); // VSPD, held by rows 1 and 3 already
-    QCOMPARE(cell(f.window.get(), 2, Col::Key), "VSPD");
-    QVERIFY(!f.window->keyEditor()->isVisible());
-    for (int row : {1, 2, 3})
-        QCOMPARE(keyColour(f.window.get(), row), CellColour::DuplicateKey);
-    QCOMPARE(f.window->grid()->currentIndex(), f.window->editors()->map().viewIndex(2, Col::Key));
-    QVERIFY(f.window->table().unsavedChanges());
-    clickCell(f.window.get(), 2, Col::Key); // a click on the current cell opens its editor again
-    QVERIFY(f.window->keyEditor()->isVisible());
-    // Row 4 takes a key nobody else holds: it and row 5 are no longer shared.
-    clickCell(f.window.get(), 4, Col::Key);
-    pickItem(f.window->keyEditor(), 2);
-    QCOMPARE(cell(f.window.get(), 4, Col::Key), "AB -");
-    QCOMPARE(keyColour(f.window.get(), 4), CellColour::KeyCell);
-    QCOMPARE(keyColour(f.window.get(), 5), CellColour::KeyCell);
-}
-
-void TestEditors::twoCharacterKeyIsFoundAgain()
-{
-    WindowFixture f;
-    fill(f.window.get(), 2);
-    clickCell(f.window.get(), 1, Col::Key);
-    pickItem(f.window->keyEditor(), 2);
-    QCOMPARE(cell(f.window.get(), 1, Col::Key), "AB -");
-    f.window->keyEditor()->setCurrentIndex(0);
-    clickCell(f.window.get(), 2, Col::Name);
-    clickCell(f.window.get(), 1, Col::Key);
-    QCOMPARE(f.window->keyEditor()->currentIndex(), 2);
-}
-
-void TestEditors::programmaticSelectionAssignsNoKey()
-{
-    WindowFixture f;
-    fill(f.window.get(), 2);
-    clickCell(f.window.get(), 1, Col::Key);
-    f.window->keyEditor()->setCurrentIndex(1);
-    QCOMPARE(cell(f.window.get(), 1, Col::Key), "");
-    QVERIFY(f.window->keyEditor()->isVisible());
-    QVERIFY(!f.window->table().unsavedChanges());
-}
-
-void TestEditors::pendingEditReachesTheSavedFile()
-{
-    WindowFixture f;
-    fill(f.window.get(), 1);
-    clickCell(f.window.get(), 1, Col::Unit);
-    QLineEdit *editor = f.window->textEditor();
-    QTest::mouseClick(editor, Qt::LeftButton);
-    QTest::keyClicks(editor, "rpm");
-    const QString out = f.path("out.CSV");
-    f.dialogs->files = {out};
-    f.window->findChild<QAction *>("mnSaveCSV")->trigger();
-    QFile file(out);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readAll().contains(";S1;rpm;"));
-    QVERIFY(!f.window->table().unsavedChanges());
-}
-
-void TestEditors::editorsHideWhenTheTableIsRebuilt()
-{
-    WindowFixture f;
-    fill(f.window.get(), 2);
-    clickCell(f.window.get(), 1, Col::Name);
-    QLineEdit *editor = f.window->textEditor();
-    QTest::mouseClick(editor, Qt::LeftButton);
-    QTest::keyClicks(editor, "typed");
-    f.dialogs->answers = {Dialogs::Answer::No};
-    f.window->findChild<QAction *>("mnNew")->trigger();
-    QCOMPARE(f.dialogs->kinds(), QStringList{"ask"}); // the pending edit counted as work
-    QVERIFY(f.window->keyEditor()->isHidden());
-    QCOMPARE(cell(f.window.get(), 1, Col::Name), "");
-    // The grid may make a cell of the new table current; an editor then shows that
-    // cell's text, never the old edit.
-    const QModelIndex current = f.window->grid()->currentIndex();
-    if (!editor->isHidden()) {
-        QVERIFY(current.isValid());
-        QCOMPARE(editor->text(), current.data().toString());
-        QCOMPARE(editor->pos(), f.window->grid()->visualRect(current).topLeft());
+    void textEditorLiesOverTheClickedCell_data()
+    {
+        QTest::addColumn<int>("col");
+        QTest::addColumn<int>("widthTwips");
+        QTest::newRow("name") << int(Col::Name) << 3000;
+        QTest::newRow("can id") << int(Col::CanId) << 1000;
+        QTest::newRow("min_max") << int(Col::MinMax) << 300;
     }
-    // Nothing of the old edit reaches the new table when the focus moves on.
-    f.window->grid()->setFocus();
-    QCOMPARE(cell(f.window.get(), 1, Col::Name), "");
-}
 
-void TestEditors::editorFollowsItsCellWhenScrolling()
-{
-    WindowFixture f;
-    fill(f.window.get(), 300);
-    clickCell(f.window.get(), 3, Col::Name);
-    QLineEdit *editor = f.window->textEditor();
-    QScrollBar *bar = f.window->grid()->verticalScrollBar();
-    bar->setValue(bar->value() + 5);
-    QCOMPARE(editor->pos(), cellRect(f.window.get(), 3, Col::Name).topLeft());
-    QVERIFY(editor->y() < 0); // out of view, clipped away with its cell
-    bar->setValue(0);
-    QCOMPARE(editor->pos(), cellRect(f.window.get(), 3, Col::Name).topLeft());
-    f.window->resize(f.window->width() - 50, f.window->height());
-    QTRY_COMPARE(editor->pos(), cellRect(f.window.get(), 3, Col::Name).topLeft());
-}
+    void textEditorLiesOverTheClickedCell()
+    {
+        QFETCH(int, col);
+        QFETCH(int, widthTwips);
+        WindowFixture f;
+        fill(f.window.get(), 3);
+        clickCell(f.window.get(), 2, col);
+        QLineEdit *editor = f.window->textEditor();
+        QVERIFY(editor->isVisible());
+        QVERIFY(!f.window->keyEditor()->isVisible());
+        QCOMPARE(editor->text(), cell(f.window.get(), 2, col));
+        QCOMPARE(editor->pos(), cellRect(f.window.get(), 2, col).topLeft());
+        QCOMPARE(editor->width(), f.window->grid()->columnWidth(col - 1));
+        QVERIFY(editor->width() >= px(editor, widthTwips));
+        QCOMPARE(editor->height(), px(editor, 310));
+        QVERIFY(!editor->hasFocus()); // the user clicks into it to type
+    }
 
-void TestEditors::missingKeyListWarnsOnceTheWindowShows()
-{
-    WindowFixture f({}, false);
-    QTRY_COMPARE(f.dialogs->kinds(), QStringList{"warn"});
-    QVERIFY(f.dialogs->shown[0].text.contains(f.keyListPath()));
-    QCOMPARE(f.window->keyEditor()->count(), 0);
-}
+    void clickingAnotherCellWritesTheEditBack()
+    {
+        WindowFixture f;
+        fill(f.window.get(), 3);
+        clickCell(f.window.get(), 1, Col::Name);
+        f.typeOver("Engine;speed x");
+        QLineEdit *editor = f.window->textEditor();
+        QVERIFY(f.window->statusBar()->currentMessage().contains("\";\""));
+        clickCell(f.window.get(), 3, Col::Unit);
+        QCOMPARE(cell(f.window.get(), 1, Col::Name), "Enginespeed x"); // ";" refused
+        QCOMPARE(editor->text(), cell(f.window.get(), 3, Col::Unit));
+        QCOMPARE(editor->pos(), cellRect(f.window.get(), 3, Col::Unit).topLeft());
+        QVERIFY(f.window->table().unsavedChanges());
+        // Leaving an unchanged cell is no change.
+        f.window->table().setUnsavedChanges(false);
+        clickCell(f.window.get(), 2, Col::Unit);
+        QVERIFY(!f.window->table().unsavedChanges());
+    }
 
-void TestEditors::wheelOverTheKeyListScrollsOnly()
-{
-    WindowFixture f;
-    fill(f.window.get(), 300, {"", "ENSP"});
-    clickCell(f.window.get(), 2, Col::Key);
-    QComboBox *combo = f.window->keyEditor();
-    QScrollBar *bar = f.window->grid()->verticalScrollBar();
-    const QPoint at = combo->rect().center();
-    QWheelEvent wheel(at, combo->mapToGlobal(at), {}, QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
-                      Qt::NoScrollPhase, false);
-    QApplication::sendEvent(combo, &wheel);
-    QCOMPARE(cell(f.window.get(), 2, Col::Key), "ENSP");
-    QCOMPARE(combo->currentIndex(), 0);
-    QVERIFY(bar->value() > 0);
-}
+    void keyComboSelectsTheCellsKey_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("selected");
+        // Items: 0 "ENSP - Engine speed", 1 "VSPD - Vehicle speed", 2 "AB - Two characters",
+        // 3 "ENSPX - Same first four".
+        QTest::newRow("four-character match") << "VSPD" << -1 << 1;
+        QTest::newRow("first of two equal prefixes") << "ENSP" << 1 << 0;
+        QTest::newRow("no match keeps the selection") << "ZZZZ" << 1 << 1;
+        QTest::newRow("prefix only is no match") << "ENS" << 2 << 2;
+        QTest::newRow("two-character key") << "AB -" << 0 << 2;
+        QTest::newRow("empty cell") << "" << 1 << -1;
+    }
 
-void TestEditors::escapeClosesTheOpenListOnly()
-{
-    WindowFixture f;
-    fill(f.window.get(), 2);
-    f.window->table().setUnsavedChanges(true);
-    clickCell(f.window.get(), 1, Col::Key);
-    QTest::keyClick(f.window->grid(), Qt::Key_F4);
-    QAbstractItemView *list = f.window->keyEditor()->view();
-    QTRY_VERIFY(list->isVisible());
-    QTest::keyClick(list, Qt::Key_Escape);
-    QTRY_VERIFY(!list->isVisible());
-    QVERIFY(f.dialogs->shown.isEmpty());
-    // Escape with any shift state runs the close sequence (answered Cancel here).
-    for (const auto mods : {Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier})
-        QTest::keyClick(f.window->grid(), Qt::Key_Escape, mods);
-    QCOMPARE(f.dialogs->kinds(), QStringList(3, "ask"));
-    QVERIFY(f.window->isVisible());
-}
+    void keyComboSelectsTheCellsKey()
+    {
+        QFETCH(QString, key);
+        QFETCH(int, before);
+        QFETCH(int, selected);
+        WindowFixture f;
+        fill(f.window.get(), 2, {"", key});
+        QComboBox *combo = f.window->keyEditor();
+        QCOMPARE(combo->count(), 4);
+        combo->setCurrentIndex(before);
+        clickCell(f.window.get(), 2, Col::Key);
+        QVERIFY(combo->isVisible());
+        QVERIFY(!f.window->textEditor()->isVisible());
+        QCOMPARE(combo->pos(), cellRect(f.window.get(), 2, Col::Key).topLeft());
+        QCOMPARE(combo->currentIndex(), selected);
+        combo->setCurrentIndex(3); // neither showing the list nor a selection by program assigns a key
+        QCOMPARE(cell(f.window.get(), 2, Col::Key), key);
+        QVERIFY(combo->isVisible());
+        QVERIFY(!f.window->table().unsavedChanges());
+    }
 
-void TestEditors::longCellSurvivesTheTextBox()
-{
-    WindowFixture f;
-    fill(f.window.get(), 1);
-    const QString text(40000, u'x');
-    f.window->table().editText(1, Col::Description, text);
-    f.window->table().setUnsavedChanges(false);
-    clickCell(f.window.get(), 1, Col::Description);
-    QTest::mouseClick(f.window->textEditor(), Qt::LeftButton);
-    clickCell(f.window.get(), 1, Col::Name);
-    QCOMPARE(cell(f.window.get(), 1, Col::Description), text);
-    QVERIFY(!f.window->table().unsavedChanges());
-}
+    void pickingAKeyWritesAndMarksIt()
+    {
+        WindowFixture f;
+        fill(f.window.get(), 5, {"VSPD", "", "VSPD", "ENSP", "ENSP"});
+        QCOMPARE(keyColour(f.window.get(), 4), CellColour::DuplicateKey);
+        clickCell(f.window.get(), 2, Col::Key);
+        pickItem(f.window->keyEditor(), 1); // VSPD, held by rows 1 and 3 already
+        QCOMPARE(cell(f.window.get(), 2, Col::Key), "VSPD");
+        QVERIFY(!f.window->keyEditor()->isVisible());
+        for (int row : {1, 2, 3})
+            QCOMPARE(keyColour(f.window.get(), row), CellColour::DuplicateKey);
+        QCOMPARE(f.window->grid()->currentIndex(), f.window->editors()->map().viewIndex(2, Col::Key));
+        QVERIFY(f.window->table().unsavedChanges());
+        clickCell(f.window.get(), 2, Col::Key); // a click on the current cell opens its editor again
+        QVERIFY(f.window->keyEditor()->isVisible());
+        // Row 4 takes a key nobody else holds: it and row 5 are no longer shared.
+        clickCell(f.window.get(), 4, Col::Key);
+        pickItem(f.window->keyEditor(), 2);
+        QCOMPARE(cell(f.window.get(), 4, Col::Key), "AB -");
+        QCOMPARE(keyColour(f.window.get(), 4), CellColour::KeyCell);
+        QCOMPARE(keyColour(f.window.get(), 5), CellColour::KeyCell);
+    }
 
-void TestEditors::keyboardAloneEditsAndChoosesKeys()
-{
-    WindowFixture f;
-    fill(f.window.get(), 3, {"", "VSPD"});
-    QTableView *grid = f.window->grid();
-    QLineEdit *editor = f.window->textEditor();
-    grid->setFocus();
-    f.window->editors()->setCurrentCell(1, Col::CanId);
-    for (int i = 0; i < 4; ++i)
-        QTest::keyClick(grid, Qt::Key_Right);
-    QTest::keyClick(grid, Qt::Key_F2); // keeps the text, caret at its end
-    QTest::keyClicks(editor, "X");
-    QTest::keyClick(editor, Qt::Key_Return);
-    QTest::keyClick(grid, 'W'); // typing replaces the text
-    QTest::keyClicks(editor, "heel");
-    QTest::keyClick(editor, Qt::Key_Return);
-    QCOMPARE(grid->currentIndex(), f.window->editors()->map().viewIndex(3, Col::Name));
-    QTest::keyClick(grid, Qt::Key_End);
-    QTest::keyClick(grid, Qt::Key_Left);
-    QTest::keyClick(grid, Qt::Key_Left);
-    QTest::keyClick(grid, Qt::Key_F4);
-    QAbstractItemView *list = f.window->keyEditor()->view();
-    QTRY_VERIFY(list->isVisible());
-    QTest::keyClicks(list, "VS");
-    QTest::keyClick(list, Qt::Key_Return);
-    QCOMPARE(keyColour(f.window.get(), 3), CellColour::DuplicateKey);
-    QCOMPARE(f.window->statusLabel()->text(), "3 signals, 2 with a key, 1 shared key");
-    QTest::keyClick(grid, Qt::Key_Up);
-    QTest::keyClick(grid, Qt::Key_Delete);
-    QCOMPARE(keyColour(f.window.get(), 3), CellColour::KeyCell);
-    QCOMPARE(f.window->statusLabel()->text(), "3 signals, 1 with a key, 0 shared keys");
-    const QString out = f.path("out.CSV");
-    f.dialogs->files = {out};
-    f.window->findChild<QAction *>("mnSaveCSV")->trigger();
-    QFile file(out);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll().split('\n').mid(1, 3),
-             (QByteArrayList{"0 1;0|8;0;0;S1X;;;;;;;;;\r", "0 1;0|8;0;0;Wheel;;;;;;;;;\r", "0 1;0|8;0;0;S3;;;;;;VSPD;;;\r"}));
-}
+    void pendingEditReachesTheSavedFile()
+    {
+        WindowFixture f;
+        fill(f.window.get(), 1);
+        clickCell(f.window.get(), 1, Col::Unit);
+        f.typeOver("rpm");
+        QVERIFY(f.saveAs(f.path("out.CSV")).contains(";S1;rpm;"));
+        QVERIFY(!f.window->table().unsavedChanges());
+    }
 
-void TestEditors::columnsShowWhatTheyHold()
-{
-    WindowFixture f;
-    fill(f.window.get(), 1000);
-    QTableView *grid = f.window->grid();
-    const QFontMetrics metrics = grid->fontMetrics();
-    const int margins = 2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1);
-    const QList<QPair<int, QString>> cells = {
-        {Col::CanId, "8CF004FE 4FE"}, {Col::Key, "GEAR"}, {Col::Scale, "100000"}, {Col::Offset, "100000"}};
-    for (const auto &[col, text] : cells)
-        QVERIFY2(metrics.horizontalAdvance(text) + margins <= grid->columnWidth(col - 1), qPrintable(text));
-    const int icon = grid->style()->pixelMetric(QStyle::PM_SmallIconSize);
-    QVERIFY(grid->verticalHeader()->width() >= icon + grid->verticalHeader()->fontMetrics().horizontalAdvance("1000"));
-    // The About banner lies whole in its place.
-    frmAbout about;
-    const QLabel *banner = about.findChild<QLabel *>("Picture1");
-    QVERIFY(banner->pixmap().width() <= banner->width());
-}
+    void editorsHideWhenTheTableIsRebuilt()
+    {
+        WindowFixture f;
+        fill(f.window.get(), 2);
+        clickCell(f.window.get(), 1, Col::Name);
+        f.typeOver("typed");
+        QLineEdit *editor = f.window->textEditor();
+        f.dialogs->answers = {Dialogs::Answer::No};
+        f.run("mnNew");
+        QCOMPARE(f.dialogs->kinds(), QStringList{"ask"}); // the pending edit counted as work
+        QVERIFY(f.window->keyEditor()->isHidden());
+        QCOMPARE(cell(f.window.get(), 1, Col::Name), "");
+        // The grid may make a cell of the new table current; an editor then shows that
+        // cell's text, never the old edit.
+        const QModelIndex current = f.window->grid()->currentIndex();
+        if (!editor->isHidden()) {
+            QVERIFY(current.isValid());
+            QCOMPARE(editor->text(), current.data().toString());
+            QCOMPARE(editor->pos(), f.window->grid()->visualRect(current).topLeft());
+        }
+        // Nothing of the old edit reaches the new table when the focus moves on.
+        f.window->grid()->setFocus();
+        QCOMPARE(cell(f.window.get(), 1, Col::Name), "");
+    }
 
-void TestEditors::userWidthSurvivesLoad()
-{
-    WindowFixture f;
-    QTableView *grid = f.window->grid();
-    const int standard = grid->columnWidth(Col::Name - 1);
-    grid->horizontalHeader()->resizeSection(Col::Name - 1, 333);
-    f.window->openFile(QStringLiteral(TESSALY_TEST_DATA "/results_shared_keys.csv"));
-    QVERIFY(f.window->table().grid().rows() > 2);
-    QCOMPARE(grid->columnWidth(Col::Name - 1), 333);
-    f.window->findChild<QAction *>("mnNew")->trigger();
-    QCOMPARE(grid->columnWidth(Col::Name - 1), standard);
-}
+    void editorFollowsItsCellWhenScrolling()
+    {
+        WindowFixture f;
+        fill(f.window.get(), 300);
+        clickCell(f.window.get(), 3, Col::Name);
+        QLineEdit *editor = f.window->textEditor();
+        QScrollBar *bar = f.window->grid()->verticalScrollBar();
+        bar->setValue(bar->value() + 5);
+        QCOMPARE(editor->pos(), cellRect(f.window.get(), 3, Col::Name).topLeft());
+        QVERIFY(editor->y() < 0); // out of view, clipped away with its cell
+        bar->setValue(0);
+        QCOMPARE(editor->pos(), cellRect(f.window.get(), 3, Col::Name).topLeft());
+        f.window->resize(f.window->width() - 50, f.window->height());
+        QTRY_COMPARE(editor->pos(), cellRect(f.window.get(), 3, Col::Name).topLeft());
+    }
 
-void TestEditors::nextSharedKeyGoesRound()
-{
-    WindowFixture f;
-    fill(f.window.get(), 4, {"ENSP", "VSPD", "ENSP", "AB -"});
-    QAction *next = f.window->findChild<QAction *>("mnNextSharedKey");
-    QCOMPARE(next->shortcut(), QKeySequence(Qt::Key_F3));
-    f.window->editors()->setCurrentCell(3, Col::Name);
-    next->trigger();
-    QCOMPARE(f.window->grid()->currentIndex(), f.window->editors()->map().viewIndex(1, Col::Key));
-    QVERIFY(f.window->keyEditor()->isVisible());
-    next->trigger();
-    QCOMPARE(f.window->grid()->currentIndex(), f.window->editors()->map().viewIndex(3, Col::Key));
-}
+    void missingKeyListWarnsOnceTheWindowShows()
+    {
+        WindowFixture f({}, false);
+        QTRY_COMPARE(f.dialogs->kinds(), QStringList{"warn"});
+        QVERIFY(f.dialogs->shown[0].text.contains(f.keyListPath()));
+        QCOMPARE(f.window->keyEditor()->count(), 0);
+    }
+
+    void wheelOverTheKeyListScrollsOnly()
+    {
+        WindowFixture f;
+        fill(f.window.get(), 300, {"", "ENSP"});
+        clickCell(f.window.get(), 2, Col::Key);
+        QComboBox *combo = f.window->keyEditor();
+        QScrollBar *bar = f.window->grid()->verticalScrollBar();
+        const QPoint at = combo->rect().center();
+        QWheelEvent wheel(at, combo->mapToGlobal(at), {}, QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(combo, &wheel);
+        QCOMPARE(cell(f.window.get(), 2, Col::Key), "ENSP");
+        QCOMPARE(combo->currentIndex(), 0);
+        QVERIFY(bar->value() > 0);
+    }
+
+    void escapeClosesTheOpenListOnly()
+    {
+        WindowFixture f;
+        fill(f.window.get(), 2);
+        f.window->table().setUnsavedChanges(true);
+        clickCell(f.window.get(), 1, Col::Key);
+        QTest::keyClick(f.window->grid(), Qt::Key_F4);
+        QAbstractItemView *list = f.window->keyEditor()->view();
+        QTRY_VERIFY(list->isVisible());
+        QTest::keyClick(list, Qt::Key_Escape);
+        QTRY_VERIFY(!list->isVisible());
+        QVERIFY(f.dialogs->shown.isEmpty());
+        // Escape with any shift state runs the close sequence (answered Cancel here).
+        for (const auto mods : {Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier})
+            QTest::keyClick(f.window->grid(), Qt::Key_Escape, mods);
+        QCOMPARE(f.dialogs->kinds(), QStringList(3, "ask"));
+        QVERIFY(f.window->isVisible());
+    }
+
+    void longCellSurvivesTheTextBox()
+    {
+        WindowFixture f;
+        fill(f.window.get(), 1);
+        const QString text(40000, u'x');
+        f.window->table().editText(1, Col::Description, text);
+        f.window->table().setUnsavedChanges(false);
+        clickCell(f.window.get(), 1, Col::Description);
+        QTest::mouseClick(f.window->textEditor(), Qt::LeftButton);
+        clickCell(f.window.get(), 1, Col::Name);
+        QCOMPARE(cell(f.window.get(), 1, Col::Description), text);
+        QVERIFY(!f.window->table().unsavedChanges());
+    }
+
+    void keyboardAloneEditsAndChoosesKeys()
+    {
+        WindowFixture f;
+        fill(f.window.get(), 3, {"", "VSPD"});
+        QTableView *grid = f.window->grid();
+        QLineEdit *editor = f.window->textEditor();
+        grid->setFocus();
+        f.window->editors()->setCurrentCell(1, Col::CanId);
+        for (int i = 0; i < 4; ++i)
+            QTest::keyClick(grid, Qt::Key_Right);
+        QTest::keyClick(grid, Qt::Key_F2); // keeps the text, caret at its end
+        QTest::keyClicks(editor, "X");
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTest::keyClick(grid, 'W'); // typing replaces the text
+        QTest::keyClicks(editor, "heel");
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCOMPARE(grid->currentIndex(), f.window->editors()->map().viewIndex(3, Col::Name));
+        QTest::keyClick(grid, Qt::Key_End);
+        QTest::keyClick(grid, Qt::Key_Left);
+        QTest::keyClick(grid, Qt::Key_Left);
+        QTest::keyClick(grid, Qt::Key_F4);
+        QAbstractItemView *list = f.window->keyEditor()->view();
+        QTRY_VERIFY(list->isVisible());
+        QTest::keyClicks(list, "VS");
+        QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(keyColour(f.window.get(), 3), CellColour::DuplicateKey);
+        QCOMPARE(f.window->statusLabel()->text(), "3 signals, 2 with a key, 1 shared key");
+        QTest::keyClick(grid, Qt::Key_Up);
+        QTest::keyClick(grid, Qt::Key_Delete);
+        QCOMPARE(keyColour(f.window.get(), 3), CellColour::KeyCell);
+        QCOMPARE(f.window->statusLabel()->text(), "3 signals, 1 with a key, 0 shared keys");
+        QCOMPARE(f.saveAs(f.path("out.CSV")).split('\n').mid(1, 3),
+                 (QByteArrayList{"0 1;0|8;0;0;S1X;;;;;;;;;\r", "0 1;0|8;0;0;Wheel;;;;;;;;;\r", "0 1;0|8;0;0;S3;;;;;;VSPD;;;\r"}));
+    }
+
+    void columnsShowWhatTheyHold()
+    {
+        WindowFixture f;
+        fill(f.window.get(), 1000);
+        QTableView *grid = f.window->grid();
+        const QFontMetrics metrics = grid->fontMetrics();
+        const int margins = 2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1);
+        const QList<QPair<int, QString>> cells = {
+            {Col::CanId, "8CF004FE 4FE"}, {Col::Key, "GEAR"}, {Col::Scale, "100000"}, {Col::Offset, "100000"}};
+        for (const auto &[col, text] : cells)
+            QVERIFY2(metrics.horizontalAdvance(text) + margins <= grid->columnWidth(col - 1), qPrintable(text));
+        const int icon = grid->style()->pixelMetric(QStyle::PM_SmallIconSize);
+        QVERIFY(grid->verticalHeader()->width() >= icon + grid->verticalHeader()->fontMetrics().horizontalAdvance("1000"));
+        // The About banner lies whole in its place.
+        frmAbout about;
+        const QLabel *banner = about.findChild<QLabel *>("Picture1");
+        QVERIFY(banner->pixmap().width() <= banner->width());
+    }
+
+    void userWidthSurvivesLoad()
+    {
+        WindowFixture f;
+        QTableView *grid = f.window->grid();
+        const int standard = grid->columnWidth(Col::Name - 1);
+        grid->horizontalHeader()->resizeSection(Col::Name - 1, 333);
+        f.window->openFile(QStringLiteral(TESSALY_TEST_DATA "/results_shared_keys.csv"));
+        QVERIFY(f.window->table().grid().rows() > 2);
+        QCOMPARE(grid->columnWidth(Col::Name - 1), 333);
+        f.run("mnNew");
+        QCOMPARE(grid->columnWidth(Col::Name - 1), standard);
+    }
+
+    void nextSharedKeyGoesRound()
+    {
+        WindowFixture f;
+        fill(f.window.get(), 4, {"ENSP", "VSPD", "ENSP", "AB -"});
+        QAction *next = f.window->findChild<QAction *>("mnNextSharedKey");
+        QCOMPARE(next->shortcut(), QKeySequence(Qt::Key_F3));
+        f.window->editors()->setCurrentCell(3, Col::Name);
+        next->trigger();
+        QCOMPARE(f.window->grid()->currentIndex(), f.window->editors()->map().viewIndex(1, Col::Key));
+        QVERIFY(f.window->keyEditor()->isVisible());
+        next->trigger();
+        QCOMPARE(f.window->grid()->currentIndex(), f.window->editors()->map().viewIndex(3, Col::Key));
+    }
+};
 
 QTEST_MAIN(TestEditors)
 #include "test_editors.moc"

@@ -2,7 +2,6 @@
 
 #include "csv/results_csv.h"
 
-#include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QHeaderView>
@@ -10,37 +9,6 @@
 #include <QTableView>
 
 namespace {
-
-QString fixture(const QString &name)
-{
-    return QDir(QStringLiteral(TESSALY_TEST_DATA)).filePath(name);
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-void run(WindowFixture &f, const char *menu, const QStringList &files)
-{
-    f.dialogs->files = files;
-    f.window->findChild<QAction *>(QLatin1String(menu))->trigger();
-}
-
-// Saves through the menu into `path` and returns the bytes written.
-QByteArray saveAs(WindowFixture &f, const QString &path)
-{
-    run(f, "mnSaveCSV", {path});
-    return readAll(path);
-}
 
 // What a user sees of the table, to tell whether a command changed it.
 QStringList snapshot(WindowFixture &f)
@@ -62,220 +30,194 @@ class TestFileCommands : public QObject
     Q_OBJECT
 
 private slots:
-    void importDbcFillsTheTable();
-    void dbcMessageIdCarriesOverToTheNextImport();
-    void wrongExtensionsChangeNothing_data();
-    void wrongExtensionsChangeNothing();
-    void cancelStopsBeforeTheDialogOrAfterIt();
-    void malformedDbcLinesAreReportedAndImported();
-    void xmlImportSavesTheExpectedCsv();
-    void loadedCsvKeepsCaptionAndMarksSharedKeys();
-    void updateKeepsKeysAndTypedCells();
-    void closeAsksForAnEditTypedAfterASave();
-    void headingRowTakesAnEditWithoutSignals();
-};
+    void importDbcFillsTheTable()
+    {
+        WindowFixture f;
+        const QString dbc = fixture("engine.dbc");
+        f.run("mnImportDBC", {dbc});
+        QCOMPARE(f.dialogs->shown[0].title, "Select one DBC file");
+        QVERIFY(f.dialogs->shown[0].text.startsWith("DBC Files (*.dbc)"));
+        QCOMPARE(f.window->table().grid().rows(), 3);
+        QCOMPARE(f.window->windowTitle(), "Tessaly [" + dbc + "]");
+        QVERIFY(f.window->table().unsavedChanges());
+        QVERIFY(f.window->textEditor()->isHidden() && f.window->keyEditor()->isHidden()); // nothing to type into yet
+        // Closing now asks; a save proposes the CAN_ name beside the DBC file.
+        f.dialogs->answers = {Dialogs::Answer::Yes};
+        const QString out = f.path("CAN_engine.CSV");
+        f.dialogs->files = {out};
+        QVERIFY(f.window->close());
+        QCOMPARE(f.dialogs->shown[2].text, QFileInfo(dbc).path() + "/CAN_engine.CSV|CSV (*.CSV)");
+        QVERIFY(readAll(out).contains("\r\n0 123;24|16;0;0;EngineSpeed;rpm;0.125;0;Gateway;;;1;[0|8031.875];\r\n"));
+    }
 
-void TestFileCommands::importDbcFillsTheTable()
-{
-    WindowFixture f;
-    const QString dbc = fixture("engine.dbc");
-    run(f, "mnImportDBC", {dbc});
-    QCOMPARE(f.dialogs->shown[0].title, "Select one DBC file");
-    QVERIFY(f.dialogs->shown[0].text.startsWith("DBC Files (*.dbc)"));
-    QCOMPARE(f.window->table().grid().rows(), 3);
-    QCOMPARE(f.window->windowTitle(), "Tessaly [" + dbc + "]");
-    QVERIFY(f.window->table().unsavedChanges());
-    QVERIFY(f.window->textEditor()->isHidden() && f.window->keyEditor()->isHidden()); // nothing to type into yet
-    // Closing now asks; a save proposes the CAN_ name beside the DBC file.
-    f.dialogs->answers = {Dialogs::Answer::Yes};
-    const QString out = f.path("CAN_engine.CSV");
-    f.dialogs->files = {out};
-    QVERIFY(f.window->close());
-    QCOMPARE(f.dialogs->shown[2].text, QFileInfo(dbc).path() + "/CAN_engine.CSV|CSV (*.CSV)");
-    QVERIFY(readAll(out).contains("\r\n0 123;24|16;0;0;EngineSpeed;rpm;0.125;0;Gateway;;;1;[0|8031.875];\r\n"));
-}
-
-void TestFileCommands::dbcMessageIdCarriesOverToTheNextImport()
-{
-    WindowFixture f;
-    writeFile(f.path("first.dbc"), "BO_ 1000 A: 8 X\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" X\n");
-    writeFile(f.path("second.dbc"), " SG_ Early : 0|8@1+ (1,0) [0|255] \"\" X\nBO_ 16 B: 8 X\n");
-    run(f, "mnImportDBC", {f.path("second.dbc")});
-    QCOMPARE(f.window->table().grid().text(1, Col::CanId), "0 0");
-    f.dialogs->answers = {Dialogs::Answer::No};
-    run(f, "mnImportDBC", {f.path("first.dbc")});
-    f.dialogs->answers = {Dialogs::Answer::No};
-    run(f, "mnImportDBC", {f.path("second.dbc")});
-    QCOMPARE(f.window->table().grid().text(1, Col::CanId), "0 3E8");
-}
-
-void TestFileCommands::wrongExtensionsChangeNothing_data()
-{
-    QTest::addColumn<QString>("menu");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("dbc.txt") << "mnImportDBC" << "x.dbc.txt";
-    QTest::newRow("xml.bak") << "mnImportXML" << "d.xml.bak";
-}
-
-void TestFileCommands::wrongExtensionsChangeNothing()
-{
-    QFETCH(QString, menu);
-    QFETCH(QString, name);
-    WindowFixture f;
-    run(f, "mnImportDBC", {fixture("engine.dbc")});
-    f.window->table().setUnsavedChanges(false);
-    const QStringList before = snapshot(f);
-    writeFile(f.path(name), "BO_ 1 A: 8 X\n");
-    run(f, menu.toLatin1(), {f.path(name)});
-    QCOMPARE(f.dialogs->kinds().last(), "warn");
-    QCOMPARE(f.dialogs->shown.last().text, "Wrong File Format");
-    QCOMPARE(snapshot(f), before);
-}
-
-void TestFileCommands::cancelStopsBeforeTheDialogOrAfterIt()
-{
-    WindowFixture f;
-    run(f, "mnImportDBC", {fixture("engine.dbc")});
-    const QStringList before = snapshot(f);
-    for (const char *menu : {"mnImportDBC", "mnImportXML", "mnLoadCSV"}) {
-        f.dialogs->shown.clear();
-        f.dialogs->answers = {Dialogs::Answer::Cancel};
-        run(f, menu, {fixture("engine.dbc")});
-        QCOMPARE(f.dialogs->kinds(), QStringList{"ask"});
-        f.dialogs->shown.clear();
+    void dbcMessageIdCarriesOverToTheNextImport()
+    {
+        WindowFixture f;
+        writeFile(f.path("first.dbc"), "BO_ 1000 A: 8 X\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" X\n");
+        writeFile(f.path("second.dbc"), " SG_ Early : 0|8@1+ (1,0) [0|255] \"\" X\nBO_ 16 B: 8 X\n");
+        f.run("mnImportDBC", {f.path("second.dbc")});
+        QCOMPARE(f.window->table().grid().text(1, Col::CanId), "0 0");
         f.dialogs->answers = {Dialogs::Answer::No};
-        run(f, menu, {}); // the open dialog is cancelled
-        QCOMPARE(f.dialogs->kinds(), (QStringList{"ask", "open"}));
+        f.run("mnImportDBC", {f.path("first.dbc")});
+        f.dialogs->answers = {Dialogs::Answer::No};
+        f.run("mnImportDBC", {f.path("second.dbc")});
+        QCOMPARE(f.window->table().grid().text(1, Col::CanId), "0 3E8");
+    }
+
+    void wrongExtensionsChangeNothing_data()
+    {
+        QTest::addColumn<QString>("menu");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("dbc.txt") << "mnImportDBC" << "x.dbc.txt";
+        QTest::newRow("xml.bak") << "mnImportXML" << "d.xml.bak";
+    }
+
+    void wrongExtensionsChangeNothing()
+    {
+        QFETCH(QString, menu);
+        QFETCH(QString, name);
+        WindowFixture f;
+        f.run("mnImportDBC", {fixture("engine.dbc")});
+        f.window->table().setUnsavedChanges(false);
+        const QStringList before = snapshot(f);
+        writeFile(f.path(name), "BO_ 1 A: 8 X\n");
+        f.run(menu.toLatin1(), {f.path(name)});
+        QCOMPARE(f.dialogs->kinds().last(), "warn");
+        QCOMPARE(f.dialogs->shown.last().text, "Wrong File Format");
         QCOMPARE(snapshot(f), before);
     }
-}
 
-void TestFileCommands::malformedDbcLinesAreReportedAndImported()
-{
-    WindowFixture f;
-    writeFile(f.path("bad.dbc"), "BO_ 1 A: 8 X\r\n SG_ Good : 0|8@1+ (1,0) [0|255] \"\" X\r\n SG_ NoColon 0|8@1+\r\n");
-    run(f, "mnImportDBC", {f.path("bad.dbc")});
-    QCOMPARE(f.window->table().grid().rows(), 3);
-    QCOMPARE(f.dialogs->kinds().last(), "warn");
-    QCOMPARE(f.dialogs->shown.last().text,
-             "\"" + f.path("bad.dbc") + "\": line 3 could not be read completely and was imported as far as it goes.");
-}
-
-void TestFileCommands::xmlImportSavesTheExpectedCsv()
-{
-    WindowFixture f;
-    const QString xml = fixture("receiver.PlexCanRXConfig");
-    QLocale::setDefault(QLocale::c());
-    run(f, "mnImportXML", {xml});
-    QVERIFY(f.dialogs->shown[0].text.contains("*.PlexCanRXConfig"));
-    QCOMPARE(f.window->windowTitle(), "Tessaly [" + xml + "]");
-    QVERIFY(f.window->table().unsavedChanges());
-    // "&amp;" holds a ";": the save names the row and asks first.
-    f.dialogs->answers = {Dialogs::Answer::Yes};
-    QCOMPARE(saveAs(f, f.path("x.CSV")), readAll(fixture("receiver_expected.csv")));
-    QCOMPARE(f.dialogs->kinds(), (QStringList{"open", "ask", "save", "inform"}));
-    QVERIFY2(f.dialogs->shown[1].text.startsWith("Row #6 holds a \";\""), qPrintable(f.dialogs->shown[1].text));
-    QCOMPARE(f.dialogs->shown[2].text.section('|', 0, 0), QFileInfo(xml).path() + "/CAN_receiver.CSV");
-}
-
-void TestFileCommands::loadedCsvKeepsCaptionAndMarksSharedKeys()
-{
-    WindowFixture f;
-    run(f, "mnImportDBC", {fixture("engine.dbc")});
-    const QString caption = f.window->windowTitle();
-    f.dialogs->answers = {Dialogs::Answer::No};
-    run(f, "mnLoadCSV", {fixture("results_shared_keys.csv")});
-    QCOMPARE(f.dialogs->shown.last().title, "Select one CSV file");
-    QCOMPARE(f.window->windowTitle(), caption);
-    QCOMPARE(f.window->table().currentFile(), fixture("engine.dbc"));
-    QVERIFY(!f.window->table().unsavedChanges());
-    QCOMPARE(f.window->table().grid().text(1, 0), "1");
-    QCOMPARE(f.window->table().grid().colour(2, Col::Key), CellColour::DuplicateKey);
-    f.dialogs->shown.clear();
-    QVERIFY(f.window->close()); // nothing to save after a load
-    QVERIFY(f.dialogs->shown.isEmpty());
-}
-
-void TestFileCommands::closeAsksForAnEditTypedAfterASave()
-{
-    WindowFixture f;
-    run(f, "mnImportDBC", {fixture("engine.dbc")});
-    saveAs(f, f.path("out.CSV"));
-    f.window->grid()->setCurrentIndex(f.window->editors()->map().viewIndex(1, Col::Unit));
-    QLineEdit *editor = f.window->textEditor();
-    QTest::mouseClick(editor, Qt::LeftButton);
-    editor->selectAll();
-    QTest::keyClicks(editor, "km/h");
-    f.dialogs->shown.clear();
-    QVERIFY(!f.window->close()); // the question is cancelled
-    QCOMPARE(f.dialogs->kinds(), QStringList{"ask"});
-    QCOMPARE(f.window->table().grid().text(1, Col::Unit), "km/h");
-}
-
-void TestFileCommands::headingRowTakesAnEditWithoutSignals()
-{
-    WindowFixture f;
-    writeFile(f.path("none.dbc"), "VERSION \"\"\n");
-    run(f, "mnImportDBC", {f.path("none.dbc")});
-    QVERIFY(!f.window->grid()->horizontalHeader()->isVisible()); // the heading is an ordinary row
-    f.window->grid()->setCurrentIndex(f.window->editors()->map().viewIndex(0, Col::Name));
-    QLineEdit *editor = f.window->textEditor();
-    QCOMPARE(editor->text(), "Name");
-    QTest::mouseClick(editor, Qt::LeftButton);
-    editor->selectAll();
-    QTest::keyClicks(editor, "Signal");
-    f.window->grid()->setCurrentIndex(f.window->editors()->map().viewIndex(0, Col::Unit));
-    QCOMPARE(f.window->table().grid().text(0, Col::Name), "Signal");
-}
-
-void TestFileCommands::updateKeepsKeysAndTypedCells()
-{
-    WindowFixture f;
-    run(f, "mnLoadCSV", {fixture("channels_a.csv")});
-    // The user types a scale of their own for OilPressure (row 5).
-    QTableView *view = f.window->grid();
-    const QModelIndex scale = f.window->editors()->map().viewIndex(5, Col::Scale);
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(scale).center());
-    QTest::mouseClick(f.window->textEditor(), Qt::LeftButton);
-    f.window->textEditor()->selectAll();
-    QTest::keyClicks(f.window->textEditor(), "0.04");
-    QTest::keyClick(f.window->textEditor(), Qt::Key_Return);
-    f.window->table().setUnsavedChanges(false);
-    // Cancel, and a file that cannot be read, change nothing.
-    const QStringList before = snapshot(f);
-    run(f, "mnUpdate", {});
-    run(f, "mnUpdate", {f.path("missing.dbc")});
-    QCOMPARE(snapshot(f), before);
-
-    f.dialogs->shown.clear();
-    f.dialogs->files = {fixture("revision_b.dbc"), f.path("report.txt")};
-    f.dialogs->reportSaves = 1;
-    QTest::keyClick(f.window.get(), Qt::Key_U, Qt::ControlModifier);
-    QCOMPARE(f.dialogs->kinds(), (QStringList{"open", "report", "save"}));
-    QCOMPARE(f.window->windowTitle(), "Tessaly [" + fixture("revision_b.dbc") + "]");
-    QVERIFY(f.window->table().unsavedChanges());
-    const TableData &grid = f.window->table().grid();
-    QStringList keys, names, marks;
-    for (int row = 1; row < grid.rows(); ++row) {
-        keys.append(grid.text(row, Col::Key));
-        names.append(grid.text(row, Col::Name));
-        marks.append(QString::number(int(grid.rowMark(row))));
+    void cancelStopsBeforeTheDialogOrAfterIt()
+    {
+        WindowFixture f;
+        f.run("mnImportDBC", {fixture("engine.dbc")});
+        const QStringList before = snapshot(f);
+        for (const char *menu : {"mnImportDBC", "mnImportXML", "mnLoadCSV"}) {
+            f.dialogs->shown.clear();
+            f.dialogs->answers = {Dialogs::Answer::Cancel};
+            f.run(menu, {fixture("engine.dbc")});
+            QCOMPARE(f.dialogs->kinds(), QStringList{"ask"});
+            f.dialogs->shown.clear();
+            f.dialogs->answers = {Dialogs::Answer::No};
+            f.run(menu, {}); // the open dialog is cancelled
+            QCOMPARE(f.dialogs->kinds(), (QStringList{"ask", "open"}));
+            QCOMPARE(snapshot(f), before);
+        }
     }
-    QCOMPARE(keys.join(u' '), "ENSP ECTP  ENTQ EOPR GEAR  VSPD");
-    QCOMPARE(marks.join(u' '), "2 0 1 2 2 0 1 0");
-    QCOMPARE(grid.text(5, Col::Scale), "0.04");
-    const QVariant tooltip = f.window->table().headerData(4, Qt::Vertical, Qt::ToolTipRole);
-    QCOMPARE(tooltip.toString(), "Moved from CAN ID 0 101\nposition: 16|8 -> 0|8\nscale: 0.04 -> 4 (your 0.04 kept)");
-    const QString report = f.dialogs->shown[1].text;
-    QVERIFY2(report.contains("Removed (their keys are free now):\n  0 100  ThrottlePos  key THRP\n"
-                             "  98FE F5FE  OilTemp  key TOTP\n"), qPrintable(report));
-    QCOMPARE(f.dialogs->shown[2].text, QFileInfo(fixture("revision_b_update.txt")).filePath() + "|Text Files (*.txt);;All Files (*)");
-    QCOMPARE(QString::fromLatin1(readAll(f.path("report.txt"))), QString(report).replace("\n", "\r\n"));
-    // A new import takes the marks away.
-    f.dialogs->answers = {Dialogs::Answer::No};
-    run(f, "mnImportDBC", {fixture("revision_b.dbc")});
-    QCOMPARE(f.window->table().grid().rowMark(3), RowMark::None);
-}
+
+    void malformedDbcLinesAreReportedAndImported()
+    {
+        WindowFixture f;
+        writeFile(f.path("bad.dbc"), "BO_ 1 A: 8 X\r\n SG_ Good : 0|8@1+ (1,0) [0|255] \"\" X\r\n SG_ NoColon 0|8@1+\r\n");
+        f.run("mnImportDBC", {f.path("bad.dbc")});
+        QCOMPARE(f.window->table().grid().rows(), 3);
+        QCOMPARE(f.dialogs->kinds().last(), "warn");
+        QCOMPARE(f.dialogs->shown.last().text,
+                 "\"" + f.path("bad.dbc") + "\": line 3 could not be read completely and was imported as far as it goes.");
+    }
+
+    void xmlImportSavesTheExpectedCsv()
+    {
+        WindowFixture f;
+        const QString xml = fixture("receiver.PlexCanRXConfig");
+        QLocale::setDefault(QLocale::c());
+        f.run("mnImportXML", {xml});
+        QVERIFY(f.dialogs->shown[0].text.contains("*.PlexCanRXConfig"));
+        QCOMPARE(f.window->windowTitle(), "Tessaly [" + xml + "]");
+        QVERIFY(f.window->table().unsavedChanges());
+        // "&amp;" holds a ";": the save names the row and asks first.
+        f.dialogs->answers = {Dialogs::Answer::Yes};
+        QCOMPARE(f.saveAs(f.path("x.CSV")), readAll(fixture("receiver_expected.csv")));
+        QCOMPARE(f.dialogs->kinds(), (QStringList{"open", "ask", "save", "inform"}));
+        QVERIFY2(f.dialogs->shown[1].text.startsWith("Row #6 holds a \";\""), qPrintable(f.dialogs->shown[1].text));
+        QCOMPARE(f.dialogs->shown[2].text.section('|', 0, 0), QFileInfo(xml).path() + "/CAN_receiver.CSV");
+    }
+
+    void loadedCsvKeepsCaptionAndMarksSharedKeys()
+    {
+        WindowFixture f;
+        f.run("mnImportDBC", {fixture("engine.dbc")});
+        const QString caption = f.window->windowTitle();
+        f.dialogs->answers = {Dialogs::Answer::No};
+        f.run("mnLoadCSV", {fixture("results_shared_keys.csv")});
+        QCOMPARE(f.dialogs->shown.last().title, "Select one CSV file");
+        QCOMPARE(f.window->windowTitle(), caption);
+        QCOMPARE(f.window->table().currentFile(), fixture("engine.dbc"));
+        QVERIFY(!f.window->table().unsavedChanges());
+        QCOMPARE(f.window->table().grid().text(1, 0), "1");
+        QCOMPARE(f.window->table().grid().colour(2, Col::Key), CellColour::DuplicateKey);
+        f.dialogs->shown.clear();
+        QVERIFY(f.window->close()); // nothing to save after a load
+        QVERIFY(f.dialogs->shown.isEmpty());
+    }
+
+    void closeAsksForAnEditTypedAfterASave()
+    {
+        WindowFixture f;
+        f.run("mnImportDBC", {fixture("engine.dbc")});
+        f.saveAs(f.path("out.CSV"));
+        f.window->grid()->setCurrentIndex(f.window->editors()->map().viewIndex(1, Col::Unit));
+        f.typeOver("km/h");
+        f.dialogs->shown.clear();
+        QVERIFY(!f.window->close()); // the question is cancelled
+        QCOMPARE(f.dialogs->kinds(), QStringList{"ask"});
+        QCOMPARE(f.window->table().grid().text(1, Col::Unit), "km/h");
+    }
+
+    void headingRowTakesAnEditWithoutSignals()
+    {
+        WindowFixture f;
+        writeFile(f.path("none.dbc"), "VERSION \"\"\n");
+        f.run("mnImportDBC", {f.path("none.dbc")});
+        QVERIFY(!f.window->grid()->horizontalHeader()->isVisible()); // the heading is an ordinary row
+        f.window->grid()->setCurrentIndex(f.window->editors()->map().viewIndex(0, Col::Name));
+        QCOMPARE(f.window->textEditor()->text(), "Name");
+        f.typeOver("Signal");
+        f.window->grid()->setCurrentIndex(f.window->editors()->map().viewIndex(0, Col::Unit));
+        QCOMPARE(f.window->table().grid().text(0, Col::Name), "Signal");
+    }
+
+    void updateKeepsKeysAndTypedCells()
+    {
+        WindowFixture f;
+        f.run("mnLoadCSV", {fixture("channels_a.csv")});
+        // The user types a scale of their own for OilPressure (row 5).
+        QTableView *view = f.window->grid();
+        const QModelIndex scale = f.window->editors()->map().viewIndex(5, Col::Scale);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(scale).center());
+        f.typeOver("0.04");
+        QTest::keyClick(f.window->textEditor(), Qt::Key_Return);
+        f.window->table().setUnsavedChanges(false);
+        // Cancel, and a file that cannot be read, change nothing.
+        const QStringList before = snapshot(f);
+        f.run("mnUpdate", {});
+        f.run("mnUpdate", {f.path("missing.dbc")});
+        QCOMPARE(snapshot(f), before);
+
+        f.dialogs->shown.clear();
+        f.dialogs->files = {fixture("revision_b.dbc"), f.path("report.txt")};
+        f.dialogs->reportSaves = 1;
+        QTest::keyClick(f.window.get(), Qt::Key_U, Qt::ControlModifier);
+        QCOMPARE(f.dialogs->kinds(), (QStringList{"open", "report", "save"}));
+        QCOMPARE(f.window->windowTitle(), "Tessaly [" + fixture("revision_b.dbc") + "]");
+        QVERIFY(f.window->table().unsavedChanges());
+        // The key and the typed scale of OilPressure, now in row 5 and moved.
+        const TableData &grid = f.window->table().grid();
+        QCOMPARE(grid.text(5, Col::Key) + ' ' + grid.text(5, Col::Scale), "EOPR 0.04");
+        QCOMPARE(grid.rowMark(5), RowMark::Changed);
+        const QVariant tooltip = f.window->table().headerData(4, Qt::Vertical, Qt::ToolTipRole);
+        QCOMPARE(tooltip.toString(), "Moved from CAN ID 0 101\nposition: 16|8 -> 0|8\nscale: 0.04 -> 4 (your 0.04 kept)");
+        const QString report = f.dialogs->shown[1].text;
+        QVERIFY2(report.contains("Removed (their keys are free now):\n  0 100  ThrottlePos  key THRP\n"
+                                 "  98FE F5FE  OilTemp  key TOTP\n"), qPrintable(report));
+        QCOMPARE(f.dialogs->shown[2].text, QFileInfo(fixture("revision_b_update.txt")).filePath() + "|Text Files (*.txt);;All Files (*)");
+        QCOMPARE(QString::fromLatin1(readAll(f.path("report.txt"))), QString(report).replace("\n", "\r\n"));
+        // A new import takes the marks away.
+        f.dialogs->answers = {Dialogs::Answer::No};
+        f.run("mnImportDBC", {fixture("revision_b.dbc")});
+        QCOMPARE(f.window->table().grid().rowMark(3), RowMark::None);
+    }
+};
 
 QTEST_MAIN(TestFileCommands)
 #include "test_file_commands.moc"

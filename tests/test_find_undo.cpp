@@ -1,4 +1,5 @@
 #include "keys/key_marking.h"
+#include "reader_support.h"
 #include "table/signal_filter.h"
 #include "table/signal_table.h"
 
@@ -45,18 +46,6 @@ const QList<QStringList> signalRows = {
         {"Bahnhof \u017Ftation 12345678", "", "", "x\U00010400y"}, // folded: a long s, a surrogate pair
 };
 
-// Every cell's text and colour, one line per row.
-QStringList snapshot(const TableData &table)
-{
-    QStringList rows;
-    for (int row = 0; row < table.rows(); ++row) {
-        QString &line = rows.emplace_back();
-        for (int col = 0; col < TableData::cols(); ++col)
-            line += table.text(row, col) + u'/' + QString::number(int(table.colour(row, col))) + u';';
-    }
-    return rows;
-}
-
 QList<int> shownRows(const SignalFilterModel &filter)
 {
     QList<int> rows;
@@ -72,198 +61,191 @@ class TestFindUndo : public QObject
     Q_OBJECT
 
 private slots:
-    void undoAndRedoAreExact_data();
-    void undoAndRedoAreExact();
-    void wholeTableStep();
-    void unsavedFollowsTheSavedStep();
-    void filterChoosesRows_data();
-    void filterChoosesRows();
-    void mappingAndFindOrder();
-};
-
-void TestFindUndo::undoAndRedoAreExact_data()
-{
-    QTest::addColumn<QStringList>("keys");
-    QTest::addColumn<int>("row");
-    QTest::addColumn<int>("col");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("step");
-    const int key = Col::Key;
-    // A step names its row by the "#" number, ten times the row here.
-    QTest::newRow("text") << QStringList{"AAAA", "AAAA"} << 2 << int(Col::Name) << "Speed" << "text in row 20, Name";
-    QTest::newRow("key joins") << QStringList{"AAAA", "", "B"} << 2 << key << "AAAA" << "key AAAA in row 20";
-    QTest::newRow("key leaves") << QStringList{"AAAA", "AAAA", "B"} << 1 << key << "B" << "key B in row 10";
-    QTest::newRow("key cleared") << QStringList{"A", "A", "A"} << 2 << key << "" << "key cleared in row 20";
-}
-
-void TestFindUndo::undoAndRedoAreExact()
-{
-    QFETCH(QStringList, keys);
-    QFETCH(int, row);
-    QFETCH(int, col);
-    QFETCH(QString, text);
-    QFETCH(QString, step);
-    TableData grid = withKeys(keys);
-    grid.setColour(row, Col::Key, CellColour::Default); // undo must bring back even this
-    SignalTable model;
-    Tester tester(&model, Tester::FailureReportingMode::QtTest);
-    model.replace(grid);
-    const QStringList before = snapshot(model.grid());
-    QSignalSpy moved(&model, &SignalTable::undoneOrRedone);
-    col == Col::Key ? model.chooseKey(row, text) : model.editText(row, col, text);
-    const QStringList after = snapshot(model.grid());
-    QCOMPARE(model.history().undoText(), step);
-
-    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-    model.history().undo();
-    QCOMPARE(snapshot(model.grid()), before);
-    QSet<int> changedRows, differing;
-    for (const QList<QVariant> &args : std::as_const(changed))
-        changedRows.insert(model.gridRow(args.at(0).toModelIndex()));
-    for (int r = 0; r < before.size(); ++r) {
-        if (before[r] != after[r])
-            differing.insert(r);
+    void undoAndRedoAreExact_data()
+    {
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("col");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("step");
+        const int key = Col::Key;
+        // A step names its row by the "#" number, ten times the row here.
+        QTest::newRow("text") << QStringList{"AAAA", "AAAA"} << 2 << int(Col::Name) << "Speed" << "text in row 20, Name";
+        QTest::newRow("key joins") << QStringList{"AAAA", "", "B"} << 2 << key << "AAAA" << "key AAAA in row 20";
+        QTest::newRow("key leaves") << QStringList{"AAAA", "AAAA", "B"} << 1 << key << "B" << "key B in row 10";
+        QTest::newRow("key cleared") << QStringList{"A", "A", "A"} << 2 << key << "" << "key cleared in row 20";
     }
-    QCOMPARE(changedRows, differing);
-    QCOMPARE(moved.size(), 1); // an undo moves to the cell, doing the change does not
-    QCOMPARE(moved.takeFirst(), (QList<QVariant>{row, col}));
-    model.history().redo();
-    QCOMPARE(snapshot(model.grid()), after);
-    QCOMPARE(moved.size(), 1);
-}
 
-void TestFindUndo::wholeTableStep()
-{
-    SignalTable model;
-    model.replace(withKeys({"AAAA"}));
-    model.chooseKey(1, "BBBB");
-    const QStringList before = snapshot(model.grid());
-    model.replaceUndoable(withKeys({"CCCC", "CCCC"}), "update from car.dbc");
-    QSignalSpy moved(&model, &SignalTable::undoneOrRedone);
-    QCOMPARE(model.history().undoText(), "update from car.dbc");
-    model.history().undo();
-    QCOMPARE(snapshot(model.grid()), before);
-    QCOMPARE(moved.takeFirst(), (QList<QVariant>{-1, -1}));
-    model.history().undo();
-    model.history().redo();
-    model.history().redo();
-    QCOMPARE(snapshot(model.grid()), snapshot(withKeys({"CCCC", "CCCC"})));
-}
+    void undoAndRedoAreExact()
+    {
+        QFETCH(QStringList, keys);
+        QFETCH(int, row);
+        QFETCH(int, col);
+        QFETCH(QString, text);
+        QFETCH(QString, step);
+        TableData grid = withKeys(keys);
+        grid.setColour(row, Col::Key, CellColour::Default); // undo must bring back even this
+        SignalTable model;
+        Tester tester(&model, Tester::FailureReportingMode::QtTest);
+        model.replace(grid);
+        const QStringList before = tableDump(model.grid());
+        QSignalSpy moved(&model, &SignalTable::undoneOrRedone);
+        col == Col::Key ? model.chooseKey(row, text) : model.editText(row, col, text);
+        const QStringList after = tableDump(model.grid());
+        QCOMPARE(model.history().undoText(), step);
 
-void TestFindUndo::unsavedFollowsTheSavedStep()
-{
-    SignalTable model;
-    QList<bool> said;
-    connect(&model, &SignalTable::unsavedChangesChanged, this, [&said](bool unsaved) { said.append(unsaved); });
-    const auto states = [&said] { return std::exchange(said, {}); };
-    QUndoStack &history = model.history();
-    model.editText(1, Col::Name, "a");
-    model.editText(1, Col::Name, "b"); // a step of its own
-    QCOMPARE(history.count(), 2);
-    model.setUnsavedChanges(false); // saved at "b"
-    QCOMPARE(states(), (QList<bool>{true, false}));
-    history.undo();
-    history.undo();
-    history.redo();
-    history.redo();
-    QCOMPARE(states(), (QList<bool>{true, false}));
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        model.history().undo();
+        QCOMPARE(tableDump(model.grid()), before);
+        QSet<int> changedRows, differing;
+        for (const QList<QVariant> &args : std::as_const(changed))
+            changedRows.insert(model.gridRow(args.at(0).toModelIndex()));
+        for (int r = 0; r < before.size(); ++r) {
+            if (before[r] != after[r])
+                differing.insert(r);
+        }
+        QCOMPARE(changedRows, differing);
+        QCOMPARE(moved.size(), 1); // an undo moves to the cell, doing the change does not
+        QCOMPARE(moved.takeFirst(), (QList<QVariant>{row, col}));
+        model.history().redo();
+        QCOMPARE(tableDump(model.grid()), after);
+        QCOMPARE(moved.size(), 1);
+    }
 
-    // An import starts a fresh history that holds no saved state.
-    model.replace(withKeys({"AAAA"}));
-    QVERIFY(!history.canUndo());
-    model.setUnsavedChanges(true);
-    model.chooseKey(1, "BBBB");
-    history.undo();
-    model.replace(withKeys({"AAAA"})); // stays unsaved, without a word in between
-    QCOMPARE(states(), (QList<bool>{true}));
-    model.reset();
-    QVERIFY(!history.canUndo());
-    QCOMPARE(states(), (QList<bool>{false}));
-}
+    void wholeTableStep()
+    {
+        SignalTable model;
+        model.replace(withKeys({"AAAA"}));
+        model.chooseKey(1, "BBBB");
+        const QStringList before = tableDump(model.grid());
+        model.replaceUndoable(withKeys({"CCCC", "CCCC"}), "update from car.dbc");
+        QSignalSpy moved(&model, &SignalTable::undoneOrRedone);
+        QCOMPARE(model.history().undoText(), "update from car.dbc");
+        model.history().undo();
+        QCOMPARE(tableDump(model.grid()), before);
+        QCOMPARE(moved.size(), 1);
+        QCOMPARE(moved.takeFirst(), (QList<QVariant>{-1, -1}));
+        model.history().undo();
+        model.history().redo();
+        model.history().redo();
+        QCOMPARE(tableDump(model.grid()), tableDump(withKeys({"CCCC", "CCCC"})));
+    }
 
-void TestFindUndo::filterChoosesRows_data()
-{
-    QTest::addColumn<FindCriteria>("find");
-    QTest::addColumn<QList<int>>("rows");
-    QTest::addColumn<int>("matches");
-    QTest::newRow("every column, any case") << FindCriteria{.text = "engine", .onlyMatching = true}
-                                            << QList<int>{1, 3} << 3;
-    QTest::newRow("match case") << FindCriteria{.text = "Engine", .caseSensitivity = Qt::CaseSensitive,
-                                                .onlyMatching = true} << QList<int>{1} << 2;
-    QTest::newRow("Description") << FindCriteria{"engine", Col::Description, {}, true} << QList<int>{1, 3} << 2;
-    QTest::newRow("CAN ID") << FindCriteria{"4fe", Col::CanId, {}, true} << QList<int>{4, 6} << 2;
-    QTest::newRow("Key") << FindCriteria{"GEAR", Col::Key, {}, true} << QList<int>{4, 6} << 2;
-    QTest::newRow("Unit") << FindCriteria{"k", Col::Unit, {}, true} << QList<int>{2, 5} << 2;
-    QTest::newRow("last column") << FindCriteria{.text = "|8", .onlyMatching = true} << QList<int>{1} << 1;
-    QTest::newRow("not across cells") << FindCriteria{.text = "GatewayGEAR", .onlyMatching = true} << QList<int>{}
-                                      << 0;
-    QTest::newRow("no match") << FindCriteria{.text = "xyz", .onlyMatching = true} << QList<int>{} << 0;
-    QTest::newRow("long s") << FindCriteria{.text = "STATION", .onlyMatching = true} << QList<int>{7} << 1;
-    QTest::newRow("Deseret") << FindCriteria{.text = "\U00010428Y", .onlyMatching = true} << QList<int>{7} << 1;
-    QTest::newRow("without a key") << FindCriteria{.text = "", .onlyMatching = true, .withoutKey = true}
-                                   << QList<int>{3, 7} << 0;
-    QTest::newRow("shared key") << FindCriteria{.text = "", .onlyMatching = true, .sharedKey = true} << QList<int>{4, 6} << 0;
-    QTest::newRow("shared key and text") << FindCriteria{.text = "target", .onlyMatching = true, .sharedKey = true}
-                                         << QList<int>{6} << 1;
-    QTest::newRow("not filtering") << FindCriteria{.text = "gear"} << QList<int>{1, 2, 3, 4, 5, 6, 7} << 4;
-}
+    void unsavedFollowsTheSavedStep()
+    {
+        SignalTable model;
+        QList<bool> said;
+        connect(&model, &SignalTable::unsavedChangesChanged, this, [&said](bool unsaved) { said.append(unsaved); });
+        const auto states = [&said] { return std::exchange(said, {}); };
+        QUndoStack &history = model.history();
+        model.editText(1, Col::Name, "a");
+        model.editText(1, Col::Name, "b"); // a step of its own
+        QCOMPARE(history.count(), 2);
+        model.setUnsavedChanges(false); // saved at "b"
+        QCOMPARE(states(), (QList<bool>{true, false}));
+        history.undo();
+        history.undo();
+        history.redo();
+        history.redo();
+        QCOMPARE(states(), (QList<bool>{true, false}));
 
-void TestFindUndo::filterChoosesRows()
-{
-    QFETCH(FindCriteria, find);
-    QFETCH(QList<int>, rows);
-    QFETCH(int, matches);
-    SignalTable table;
-    table.replace(signalTable(signalRows));
-    SignalFilterModel filter(table);
-    Tester tester(&filter, Tester::FailureReportingMode::QtTest);
-    filter.setCriteria(find);
-    QCOMPARE(shownRows(filter), rows);
-    QCOMPARE(int(filter.matches().size()), matches);
-    for (const GridCell &cell : filter.matches())
-        QVERIFY(filter.data(filter.viewIndex(cell.row, cell.col), SignalFilterModel::MatchRole).toBool());
-    QCOMPARE(filter.statusText(),
-             find.onlyMatching ? QStringLiteral("showing %1 of 7 signals").arg(rows.size()) : QString());
-}
+        // An import starts a fresh history that holds no saved state.
+        model.replace(withKeys({"AAAA"}));
+        QVERIFY(!history.canUndo());
+        model.setUnsavedChanges(true);
+        model.chooseKey(1, "BBBB");
+        history.undo();
+        model.replace(withKeys({"AAAA"})); // stays unsaved, without a word in between
+        QCOMPARE(states(), (QList<bool>{true}));
+        model.reset();
+        QVERIFY(!history.canUndo());
+        QCOMPARE(states(), (QList<bool>{false}));
+    }
 
-void TestFindUndo::mappingAndFindOrder()
-{
-    SignalTable table;
-    table.replace(signalTable(signalRows));
-    SignalFilterModel filter(table);
-    Tester tester(&filter, Tester::FailureReportingMode::QtTest);
-    filter.setCriteria({.text = "gear", .onlyMatching = true});
-    QCOMPARE(filter.headerData(1, Qt::Vertical).toString(), "60");
-    QCOMPARE(filter.viewIndex(6, Col::Key), filter.index(1, Col::Key - 1));
-    QVERIFY(!filter.viewIndex(5, Col::Key).isValid());
+    void filterChoosesRows_data()
+    {
+        QTest::addColumn<FindCriteria>("find");
+        QTest::addColumn<QList<int>>("rows");
+        QTest::addColumn<int>("matches");
+        QTest::newRow("every column, any case") << FindCriteria{.text = "engine", .onlyMatching = true}
+                                                << QList<int>{1, 3} << 3;
+        QTest::newRow("match case") << FindCriteria{.text = "Engine", .caseSensitivity = Qt::CaseSensitive,
+                                                    .onlyMatching = true} << QList<int>{1} << 2;
+        QTest::newRow("Description") << FindCriteria{"engine", Col::Description, {}, true} << QList<int>{1, 3} << 2;
+        QTest::newRow("CAN ID") << FindCriteria{"4fe", Col::CanId, {}, true} << QList<int>{4, 6} << 2;
+        QTest::newRow("Key") << FindCriteria{"GEAR", Col::Key, {}, true} << QList<int>{4, 6} << 2;
+        QTest::newRow("Unit") << FindCriteria{"k", Col::Unit, {}, true} << QList<int>{2, 5} << 2;
+        QTest::newRow("last column") << FindCriteria{.text = "|8", .onlyMatching = true} << QList<int>{1} << 1;
+        QTest::newRow("not across cells") << FindCriteria{.text = "GatewayGEAR", .onlyMatching = true} << QList<int>{}
+                                          << 0;
+        QTest::newRow("no match") << FindCriteria{.text = "xyz", .onlyMatching = true} << QList<int>{} << 0;
+        QTest::newRow("long s") << FindCriteria{.text = "STATION", .onlyMatching = true} << QList<int>{7} << 1;
+        QTest::newRow("Deseret") << FindCriteria{.text = "\U00010428Y", .onlyMatching = true} << QList<int>{7} << 1;
+        QTest::newRow("without a key") << FindCriteria{.text = "", .onlyMatching = true, .withoutKey = true}
+                                       << QList<int>{3, 7} << 0;
+        QTest::newRow("shared key") << FindCriteria{.text = "", .onlyMatching = true, .sharedKey = true} << QList<int>{4, 6} << 0;
+        QTest::newRow("shared key and text") << FindCriteria{.text = "target", .onlyMatching = true, .sharedKey = true}
+                                             << QList<int>{6} << 1;
+        QTest::newRow("not filtering") << FindCriteria{.text = "gear"} << QList<int>{1, 2, 3, 4, 5, 6, 7} << 4;
+    }
 
-    // An edit keeps its row where it is and brings the matches up to date.
-    table.editText(4, Col::Name, "Clutch");
-    QCOMPARE(shownRows(filter), (QList<int>{4, 6}));
-    QCOMPARE(filter.matches().front(), (GridCell{4, Col::Key}));
-    table.editText(1, Col::Name, "Gearbox"); // hidden rows stay hidden and unmatched
-    QCOMPARE(filter.matches().size(), std::size_t(3));
-    filter.refilter();
-    QCOMPARE(shownRows(filter), (QList<int>{1, 4, 6}));
-    table.replaceUndoable(signalTable(signalRows), "update"); // a new table: its rows are chosen again
-    QCOMPARE(shownRows(filter), (QList<int>{4, 6}));
-    filter.setCriteria({.text = "speed", .onlyMatching = true});
-    QCOMPARE(shownRows(filter), (QList<int>{1, 2}));
-    filter.setCriteria({.text = "ea"}); // (4, Name), (4, Key), (6, Name), (6, Key)
-    QCOMPARE(filter.firstMatchFrom({4, Col::Key}), (GridCell{4, Col::Key}));
-    QCOMPARE(filter.firstMatchFrom({5, Col::Name}), (GridCell{6, Col::Name}));
-    QCOMPARE(filter.nextMatch({4, Col::Key}), (GridCell{6, Col::Name}));
-    QCOMPARE(filter.nextMatch({6, Col::Key}), (GridCell{4, Col::Name}));
-    QCOMPARE(filter.previousMatch({4, Col::Name}), (GridCell{6, Col::Key}));
-    QCOMPARE(filter.previousMatch({6, Col::Name}), (GridCell{4, Col::Key}));
-    QCOMPARE(filter.matchText({6, Col::Name}), "3 of 4");
-    QCOMPARE(filter.matchText({2, Col::Name}), "0 of 4");
-    filter.setCriteria({.text = "none"});
-    QVERIFY(!filter.nextMatch({1, 1}) && !filter.previousMatch({1, 1}) && !filter.firstMatchFrom({1, 1}));
-    QCOMPARE(filter.matchText({1, 1}), "0 of 0");
-    filter.setCriteria({.text = "none", .onlyMatching = true});
-    QCOMPARE(filter.headerData(Col::Key - 1, Qt::Horizontal).toString(), "Key");
-}
+    void filterChoosesRows()
+    {
+        QFETCH(FindCriteria, find);
+        QFETCH(QList<int>, rows);
+        QFETCH(int, matches);
+        SignalTable table;
+        table.replace(signalTable(signalRows));
+        SignalFilterModel filter(table);
+        Tester tester(&filter, Tester::FailureReportingMode::QtTest);
+        filter.setCriteria(find);
+        QCOMPARE(shownRows(filter), rows);
+        QCOMPARE(int(filter.matches().size()), matches);
+        for (const GridCell &cell : filter.matches())
+            QVERIFY(filter.data(filter.viewIndex(cell.row, cell.col), SignalFilterModel::MatchRole).toBool());
+        QCOMPARE(filter.statusText(),
+                 find.onlyMatching ? QStringLiteral("showing %1 of 7 signals").arg(rows.size()) : QString());
+    }
+
+    void mappingAndFindOrder()
+    {
+        SignalTable table;
+        table.replace(signalTable(signalRows));
+        SignalFilterModel filter(table);
+        Tester tester(&filter, Tester::FailureReportingMode::QtTest);
+        filter.setCriteria({.text = "gear", .onlyMatching = true});
+        QCOMPARE(filter.headerData(1, Qt::Vertical).toString(), "60");
+        QCOMPARE(filter.viewIndex(6, Col::Key), filter.index(1, Col::Key - 1));
+        QVERIFY(!filter.viewIndex(5, Col::Key).isValid());
+
+        // An edit keeps its row where it is and brings the matches up to date.
+        table.editText(4, Col::Name, "Clutch");
+        QCOMPARE(shownRows(filter), (QList<int>{4, 6}));
+        QCOMPARE(filter.matches().front(), (GridCell{4, Col::Key}));
+        table.editText(1, Col::Name, "Gearbox"); // hidden rows stay hidden and unmatched
+        QCOMPARE(filter.matches().size(), std::size_t(3));
+        filter.refilter();
+        QCOMPARE(shownRows(filter), (QList<int>{1, 4, 6}));
+        table.replaceUndoable(signalTable(signalRows), "update"); // a new table: its rows are chosen again
+        QCOMPARE(shownRows(filter), (QList<int>{4, 6}));
+        filter.setCriteria({.text = "speed", .onlyMatching = true});
+        QCOMPARE(shownRows(filter), (QList<int>{1, 2}));
+        filter.setCriteria({.text = "ea"}); // (4, Name), (4, Key), (6, Name), (6, Key)
+        QCOMPARE(filter.firstMatchFrom({4, Col::Key}), (GridCell{4, Col::Key}));
+        QCOMPARE(filter.firstMatchFrom({5, Col::Name}), (GridCell{6, Col::Name}));
+        QCOMPARE(filter.nextMatch({4, Col::Key}), (GridCell{6, Col::Name}));
+        QCOMPARE(filter.nextMatch({6, Col::Key}), (GridCell{4, Col::Name}));
+        QCOMPARE(filter.previousMatch({4, Col::Name}), (GridCell{6, Col::Key}));
+        QCOMPARE(filter.previousMatch({6, Col::Name}), (GridCell{4, Col::Key}));
+        QCOMPARE(filter.matchText({6, Col::Name}), "3 of 4");
+        QCOMPARE(filter.matchText({2, Col::Name}), "0 of 4");
+        filter.setCriteria({.text = "none"});
+        QVERIFY(!filter.nextMatch({1, 1}) && !filter.previousMatch({1, 1}) && !filter.firstMatchFrom({1, 1}));
+        QCOMPARE(filter.matchText({1, 1}), "0 of 0");
+        filter.setCriteria({.text = "none", .onlyMatching = true});
+        QCOMPARE(filter.headerData(Col::Key - 1, Qt::Horizontal).toString(), "Key");
+    }
+};
 
 QTEST_GUILESS_MAIN(TestFindUndo)
 #include "test_find_undo.moc"

@@ -20,54 +20,50 @@ class TestKeys : public QObject
     Q_OBJECT
 
 private slots:
-    void entriesBecomeItems_data();
-    void entriesBecomeItems();
-    void capacityIsFortyNineEntries();
+    void entriesBecomeItems_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("items");
+        QTest::newRow("entry") << QByteArray("A001;x;Engine speed\r\n") << QStringList{"A001 - Engine speed"};
+        QTest::newRow("comments only") << QByteArray("// a\r\n//b\r\n") << QStringList{};
+        QTest::newRow("space before slashes is an entry") << QByteArray(" //x;y;z\r\n") << QStringList{" //x - z"};
+        QTest::newRow("empty line") << QByteArray("A001;x;a\r\n\r\nA002;x;b\r\n")
+                                    << QStringList{"A001 - a", " - ", "A002 - b"};
+        QTest::newRow("no semicolon") << QByteArray("ABCD\r\n") << QStringList{"ABCD - "};
+        QTest::newRow("one semicolon") << QByteArray("ABCD;hidden\r\n") << QStringList{"ABCD - "};
+        QTest::newRow("further semicolons stay") << QByteArray("ABCD;x;a;b;c\r\n") << QStringList{"ABCD - a;b;c"};
+        QTest::newRow("two-character key") << QByteArray("AB;x;Short\r\n") << QStringList{"AB - Short"};
+        QTest::newRow("spaces kept") << QByteArray(" AB ;x; d \r\n") << QStringList{" AB  -  d "};
+        QTest::newRow("file order, LF ends") << QByteArray("ZZZZ;;z\nAAAA;;a\n") << QStringList{"ZZZZ - z", "AAAA - a"};
+        QTest::newRow("Windows-1252") << QByteArray("TEMP;x;Temperatur \xB0" "C\r\n") << QStringList{"TEMP - Temperatur \u00B0C"};
+    }
+
+    void entriesBecomeItems()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, items);
+        const KeyList list = read(file);
+        QCOMPARE(list.items, items);
+        QCOMPARE(list.warning, QString());
+    }
+
+    void capacityIsFortyNineEntries()
+    {
+        QByteArray file;
+        for (int i = 0; i < 49; ++i)
+            file += "// comment " + QByteArray::number(i) + "\r\nK" + QByteArray::number(100 + i) + ";x;d\r\n";
+        KeyList list = read(file);
+        QCOMPARE(list.items.size(), 49);
+        QCOMPARE(list.items.last(), "K148 - d");
+        QVERIFY(list.warning.isEmpty());
+
+        file += "K149;x;d\r\nK150;x;d\r\n// not counted\r\n";
+        list = read(file);
+        QCOMPARE(list.items.size(), 49);
+        QCOMPARE(list.items.last(), "K148 - d");
+        QCOMPARE(list.warning, "The key list \"Preassigned_keys.CSV\" holds more than 49 keys; the last 2 were not loaded.");
+    }
 };
-
-void TestKeys::entriesBecomeItems_data()
-{
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<QStringList>("items");
-    QTest::newRow("entry") << QByteArray("A001;x;Engine speed\r\n") << QStringList{"A001 - Engine speed"};
-    QTest::newRow("comments only") << QByteArray("// a\r\n//b\r\n") << QStringList{};
-    QTest::newRow("space before slashes is an entry") << QByteArray(" //x;y;z\r\n") << QStringList{" //x - z"};
-    QTest::newRow("empty line") << QByteArray("A001;x;a\r\n\r\nA002;x;b\r\n")
-                                << QStringList{"A001 - a", " - ", "A002 - b"};
-    QTest::newRow("no semicolon") << QByteArray("ABCD\r\n") << QStringList{"ABCD - "};
-    QTest::newRow("one semicolon") << QByteArray("ABCD;hidden\r\n") << QStringList{"ABCD - "};
-    QTest::newRow("further semicolons stay") << QByteArray("ABCD;x;a;b;c\r\n") << QStringList{"ABCD - a;b;c"};
-    QTest::newRow("two-character key") << QByteArray("AB;x;Short\r\n") << QStringList{"AB - Short"};
-    QTest::newRow("spaces kept") << QByteArray(" AB ;x; d \r\n") << QStringList{" AB  -  d "};
-    QTest::newRow("file order, LF ends") << QByteArray("ZZZZ;;z\nAAAA;;a\n") << QStringList{"ZZZZ - z", "AAAA - a"};
-    QTest::newRow("Windows-1252") << QByteArray("TEMP;x;Temperatur \xB0" "C\r\n") << QStringList{"TEMP - Temperatur \u00B0C"};
-}
-
-void TestKeys::entriesBecomeItems()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(QStringList, items);
-    const KeyList list = read(file);
-    QCOMPARE(list.items, items);
-    QCOMPARE(list.warning, QString());
-}
-
-void TestKeys::capacityIsFortyNineEntries()
-{
-    QByteArray file;
-    for (int i = 0; i < 49; ++i)
-        file += "// comment " + QByteArray::number(i) + "\r\nK" + QByteArray::number(100 + i) + ";x;d\r\n";
-    KeyList list = read(file);
-    QCOMPARE(list.items.size(), 49);
-    QCOMPARE(list.items.last(), "K148 - d");
-    QVERIFY(list.warning.isEmpty());
-
-    file += "K149;x;d\r\nK150;x;d\r\n// not counted\r\n";
-    list = read(file);
-    QCOMPARE(list.items.size(), 49);
-    QCOMPARE(list.items.last(), "K148 - d");
-    QCOMPARE(list.warning, "The key list \"Preassigned_keys.CSV\" holds more than 49 keys; the last 2 were not loaded.");
-}
 
 QTEST_GUILESS_MAIN(TestKeys)
 #include "test_keys.moc"

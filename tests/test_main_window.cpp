@@ -3,7 +3,6 @@
 #include "app/frm_about.h"
 #include "csv/results_csv.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QHeaderView>
@@ -16,17 +15,6 @@
 
 namespace {
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-QAction *menuAction(frmDBC *window, const char *name)
-{
-    return window->findChild<QAction *>(QLatin1String(name));
-}
-
 // A table as an import leaves it: one signal, not saved yet, from `file`.
 void fakeImport(frmDBC *window, const QString &file)
 {
@@ -37,8 +25,7 @@ void fakeImport(frmDBC *window, const QString &file)
     window->table().setUnsavedChanges(true);
 }
 
-const QByteArray resetCsv = "//CAN ID;Offset;Bytes;Signed;Name;Unit;Scale;Offset;Description;Mode;Key;LITTLE_ENDIAN;min_max;\r\n"
-                            ";;;;;;;;;;;;;\r\n";
+const QByteArray resetCsv = headingLine + ";;;;;;;;;;;;;\r\n";
 
 } // namespace
 
@@ -47,217 +34,200 @@ class TestMainWindow : public QObject
     Q_OBJECT
 
 private slots:
-    void startsWithAResetTable();
-    void saveWritesTheTableAndConfirms();
-    void newAsksOnlyWithUnsavedWork_data();
-    void newAsksOnlyWithUnsavedWork();
-    void everyWayOfClosingAsks_data();
-    void everyWayOfClosingAsks();
-    void gridFollowsTheWindowSize_data();
-    void gridFollowsTheWindowSize();
-    void resizedWindowMovesTheGrid();
-    void aboutIsModalAndClosesOnEscapeAndOk();
-    void openKeyListFolderMakesTheUsersFolder();
-};
-
-void TestMainWindow::startsWithAResetTable()
-{
-    WindowFixture f;
-    QCOMPARE(f.window->windowTitle(), "Tessaly []");
-    QTableView *grid = f.window->grid();
-    QCOMPARE(grid->model()->rowCount(), 1);
-    QCOMPARE(grid->model()->columnCount(), 13);
-    QVERIFY(grid->horizontalHeader()->isVisible());
-    QCOMPARE(grid->model()->headerData(11, Qt::Horizontal).toString(), "LITTLE_ENDIAN");
-    QCOMPARE(f.window->table().grid().text(0, 0), "#");
-    // Column widths come from twips at the screen's DPI, grown for the font and the heading.
-    const int narrow = grid->columnWidth(Col::Unit - 1);
-    QVERIFY(narrow >= qRound(600 * f.window->logicalDpiX() / 1440.0));
-    QVERIFY(grid->columnWidth(Col::MinMax - 1) >= qRound(300 * f.window->logicalDpiX() / 1440.0));
-    QVERIFY(qAbs(grid->columnWidth(Col::Name - 1) - narrow * 5) <= 5);
-    QCOMPARE(f.dialogs->initialDirectory, QCoreApplication::applicationDirPath());
-    QVERIFY(f.window->close());
-    QVERIFY(f.dialogs->shown.isEmpty());
-}
-
-void TestMainWindow::saveWritesTheTableAndConfirms()
-{
-    WindowFixture f;
-    const QString out = f.path("out.CSV");
-    f.dialogs->files = {out};
-    menuAction(f.window.get(), "mnSaveCSV")->trigger();
-    QCOMPARE(readAll(out), resetCsv);
-    QCOMPARE(f.dialogs->kinds(), (QStringList{"save", "inform"}));
-    QCOMPARE(f.dialogs->shown[0].title, "Export CSV file");
-    QCOMPARE(f.dialogs->shown[0].text, "|CSV (*.CSV)"); // nothing imported: no proposal
-    QCOMPARE(f.dialogs->lastSuffix, "CSV");
-    QCOMPARE(f.dialogs->shown[1].title, "Tessaly");
-    QCOMPARE(f.dialogs->shown[1].text, "File: \"" + out + "\"\r\n\r\nwas correctly exported");
-}
-
-void TestMainWindow::newAsksOnlyWithUnsavedWork_data()
-{
-    QTest::addColumn<bool>("unsaved");
-    QTest::addColumn<QList<Dialogs::Answer>>("answers");
-    QTest::addColumn<QString>("saveTo"); // "" cancels the save dialog, "bad" fails to write
-    QTest::addColumn<QStringList>("shown");
-    QTest::addColumn<bool>("cleared");
-    using A = Dialogs::Answer;
-    QTest::newRow("nothing unsaved") << false << QList<A>{} << "" << QStringList{} << true;
-    QTest::newRow("cancel") << true << QList<A>{A::Cancel} << "" << QStringList{"ask"} << false;
-    QTest::newRow("no") << true << QList<A>{A::No} << "" << QStringList{"ask"} << true;
-    QTest::newRow("yes, saved") << true << QList<A>{A::Yes} << "ok.CSV" << QStringList{"ask", "save", "inform"} << true;
-    QTest::newRow("yes, dialog cancelled") << true << QList<A>{A::Yes} << "" << QStringList{"ask", "save"} << false;
-    QTest::newRow("yes, write failed") << true << QList<A>{A::Yes} << "bad" << QStringList{"ask", "save", "warn"} << false;
-}
-
-void TestMainWindow::newAsksOnlyWithUnsavedWork()
-{
-    QFETCH(bool, unsaved);
-    QFETCH(QList<Dialogs::Answer>, answers);
-    QFETCH(QString, saveTo);
-    QFETCH(QStringList, shown);
-    QFETCH(bool, cleared);
-    WindowFixture f;
-    fakeImport(f.window.get(), "/d/car.dbc");
-    f.window->setWindowTitle("Tessaly [/d/car.dbc]");
-    f.window->table().setUnsavedChanges(unsaved);
-    f.dialogs->answers = answers;
-    if (saveTo == "bad")
-        f.dialogs->files = {f.path("no/such/folder.CSV")};
-    else if (!saveTo.isEmpty())
-        f.dialogs->files = {f.path(saveTo)};
-    menuAction(f.window.get(), "mnNew")->trigger();
-    QCOMPARE(f.dialogs->kinds(), shown);
-    if (shown.contains("ask"))
-        QCOMPARE(f.dialogs->shown[0].text, "Do you want to save changes");
-    QCOMPARE(f.window->table().grid().text(1, Col::Name), cleared ? "" : "EngineSpeed");
-    QCOMPARE(f.window->windowTitle(), cleared ? "Tessaly []" : "Tessaly [/d/car.dbc]");
-    QCOMPARE(f.window->table().unsavedChanges(), !cleared);
-    if (saveTo == "ok.CSV")
-        QVERIFY(readAll(f.path(saveTo)).contains("EngineSpeed"));
-}
-
-void TestMainWindow::everyWayOfClosingAsks_data()
-{
-    QTest::addColumn<QString>("way");
-    QTest::newRow("close box") << "close";
-    QTest::newRow("File > Exit") << "exit";
-    QTest::newRow("Escape in the grid") << "escape";
-    QTest::newRow("Escape in the text editor") << "escape in editor";
-}
-
-void TestMainWindow::everyWayOfClosingAsks()
-{
-    QFETCH(QString, way);
-    WindowFixture f;
-    fakeImport(f.window.get(), "/d/car.dbc");
-    QTableView *grid = f.window->grid();
-    QLineEdit *editor = f.window->textEditor();
-    grid->setCurrentIndex(grid->model()->index(0, Col::Name - 1));
-    if (way == "escape in editor") {
-        QTest::mouseClick(editor, Qt::LeftButton);
-        QTRY_VERIFY(editor->hasFocus());
+    void startsWithAResetTable()
+    {
+        WindowFixture f;
+        QCOMPARE(f.window->windowTitle(), "Tessaly []");
+        QTableView *grid = f.window->grid();
+        QCOMPARE(grid->model()->rowCount(), 1);
+        QCOMPARE(grid->model()->columnCount(), 13);
+        QVERIFY(grid->horizontalHeader()->isVisible());
+        QCOMPARE(grid->model()->headerData(11, Qt::Horizontal).toString(), "LITTLE_ENDIAN");
+        QCOMPARE(f.window->table().grid().text(0, 0), "#");
+        // Column widths come from twips at the screen's DPI, grown for the font and the heading.
+        const int narrow = grid->columnWidth(Col::Unit - 1);
+        QVERIFY(narrow >= qRound(600 * f.window->logicalDpiX() / 1440.0));
+        QVERIFY(grid->columnWidth(Col::MinMax - 1) >= qRound(300 * f.window->logicalDpiX() / 1440.0));
+        QVERIFY(qAbs(grid->columnWidth(Col::Name - 1) - narrow * 5) <= 5);
+        QCOMPARE(f.dialogs->initialDirectory, QCoreApplication::applicationDirPath());
+        QVERIFY(f.window->close());
+        QVERIFY(f.dialogs->shown.isEmpty());
     }
-    const auto closeOnce = [&] {
-        if (way == "close")
-            f.window->close();
-        else if (way == "exit")
-            menuAction(f.window.get(), "mnExit")->trigger();
-        else
-            QTest::keyClick(way == "escape" ? static_cast<QWidget *>(grid) : editor, Qt::Key_Escape);
-    };
-    f.dialogs->answers = {Dialogs::Answer::Cancel, Dialogs::Answer::No};
-    closeOnce();
-    QCOMPARE(f.dialogs->kinds(), QStringList{"ask"});
-    QVERIFY(f.window->isVisible());
-    QCOMPARE(f.window->table().grid().text(1, Col::Name), "EngineSpeed");
-    closeOnce();
-    QCOMPARE(f.dialogs->kinds(), (QStringList{"ask", "ask"}));
-    QVERIFY(!f.window->isVisible());
-}
 
-void TestMainWindow::gridFollowsTheWindowSize_data()
-{
-    QTest::addColumn<int>("w");
-    QTest::addColumn<int>("h");
-    QTest::addColumn<QRect>("rect");
-    QTest::newRow("too narrow") << 999 << 5000 << QRect();
-    QTest::newRow("too low") << 5000 << 999 << QRect();
-    QTest::newRow("smallest") << 1000 << 1000 << QRect(30, 30, 950, 950);
-}
+    void saveWritesTheTableAndConfirms()
+    {
+        WindowFixture f;
+        const QString out = f.path("out.CSV");
+        QCOMPARE(f.saveAs(out), resetCsv);
+        QCOMPARE(f.dialogs->kinds(), (QStringList{"save", "inform"}));
+        QCOMPARE(f.dialogs->shown[0].title, "Export CSV file");
+        QCOMPARE(f.dialogs->shown[0].text, "|CSV (*.CSV)"); // nothing imported: no proposal
+        QCOMPARE(f.dialogs->lastSuffix, "CSV");
+        QCOMPARE(f.dialogs->shown[1].title, "Tessaly");
+        QCOMPARE(f.dialogs->shown[1].text, "File: \"" + out + "\"\r\n\r\nwas correctly exported");
+    }
 
-void TestMainWindow::gridFollowsTheWindowSize()
-{
-    QFETCH(int, w);
-    QFETCH(int, h);
-    QFETCH(QRect, rect);
-    QCOMPARE(frmDBC::gridRectTwips(w, h).value_or(QRect()), rect);
-}
+    void newAsksOnlyWithUnsavedWork_data()
+    {
+        QTest::addColumn<bool>("unsaved");
+        QTest::addColumn<QList<Dialogs::Answer>>("answers");
+        QTest::addColumn<QString>("saveTo"); // "" cancels the save dialog, "bad" fails to write
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<bool>("cleared");
+        using A = Dialogs::Answer;
+        QTest::newRow("nothing unsaved") << false << QList<A>{} << "" << QStringList{} << true;
+        QTest::newRow("cancel") << true << QList<A>{A::Cancel} << "" << QStringList{"ask"} << false;
+        QTest::newRow("no") << true << QList<A>{A::No} << "" << QStringList{"ask"} << true;
+        QTest::newRow("yes, saved") << true << QList<A>{A::Yes} << "ok.CSV" << QStringList{"ask", "save", "inform"} << true;
+        QTest::newRow("yes, dialog cancelled") << true << QList<A>{A::Yes} << "" << QStringList{"ask", "save"} << false;
+        QTest::newRow("yes, write failed") << true << QList<A>{A::Yes} << "bad" << QStringList{"ask", "save", "warn"} << false;
+    }
 
-void TestMainWindow::resizedWindowMovesTheGrid()
-{
-    WindowFixture f;
-    QWidget *client = f.window->centralWidget();
-    const int dpi = f.window->logicalDpiX();
-    const auto px = [dpi](int twips) { return qRound(twips * dpi / 1440.0); };
-    QTRY_COMPARE(f.window->grid()->geometry().topLeft(), QPoint(px(30), px(30)));
-    f.window->resize(800, 500);
-    QTRY_COMPARE(client->width(), 800);
-    const QRect grid = f.window->grid()->geometry();
-    QVERIFY(qAbs(grid.right() + 1 + px(20) - client->width()) <= 1);
-    QVERIFY(qAbs(grid.bottom() + 1 + px(20) - client->height()) <= 1);
-    // A window smaller than 1000 twips leaves the grid where it was.
-    f.window->resize(40, 40);
-    QTest::qWait(20);
-    QCOMPARE(f.window->grid()->geometry(), grid);
-}
+    void newAsksOnlyWithUnsavedWork()
+    {
+        QFETCH(bool, unsaved);
+        QFETCH(QList<Dialogs::Answer>, answers);
+        QFETCH(QString, saveTo);
+        QFETCH(QStringList, shown);
+        QFETCH(bool, cleared);
+        WindowFixture f;
+        fakeImport(f.window.get(), "/d/car.dbc");
+        f.window->setWindowTitle("Tessaly [/d/car.dbc]");
+        f.window->table().setUnsavedChanges(unsaved);
+        f.dialogs->answers = answers;
+        const QString target = f.path(saveTo == "bad" ? "no/such/folder.CSV" : saveTo);
+        f.run("mnNew", saveTo.isEmpty() ? QStringList() : QStringList{target});
+        QCOMPARE(f.dialogs->kinds(), shown);
+        if (shown.contains("ask"))
+            QCOMPARE(f.dialogs->shown[0].text, "Do you want to save changes");
+        QCOMPARE(f.window->table().grid().text(1, Col::Name), cleared ? "" : "EngineSpeed");
+        QCOMPARE(f.window->windowTitle(), cleared ? "Tessaly []" : "Tessaly [/d/car.dbc]");
+        QCOMPARE(f.window->table().unsavedChanges(), !cleared);
+        if (saveTo == "ok.CSV")
+            QVERIFY(readAll(f.path(saveTo)).contains("EngineSpeed"));
+    }
 
-void TestMainWindow::aboutIsModalAndClosesOnEscapeAndOk()
-{
-    WindowFixture f;
-    QStringList seen;
-    // Escape, or a click on OK (key 0); OK also has the access key Alt+O.
-    const auto closeWith = [&](int key, Qt::KeyboardModifiers mods) {
-        QTimer::singleShot(0, [&seen, key, mods] {
-            auto *about = qobject_cast<frmAbout *>(QApplication::activeModalWidget());
-            if (!about) {
-                seen.append("no modal window");
-                return;
-            }
-            seen.append(about->windowTitle());
-            if (about->okButton()->shortcut() != QKeySequence(Qt::ALT | Qt::Key_O))
-                seen.append("no access key");
-            if (key == 0)
-                QTest::mouseClick(about->okButton(), Qt::LeftButton);
+    void everyWayOfClosingAsks_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::newRow("close box") << "close";
+        QTest::newRow("File > Exit") << "exit";
+        QTest::newRow("Escape in the grid") << "escape";
+        QTest::newRow("Escape in the text editor") << "escape in editor";
+    }
+
+    void everyWayOfClosingAsks()
+    {
+        QFETCH(QString, way);
+        WindowFixture f;
+        fakeImport(f.window.get(), "/d/car.dbc");
+        QTableView *grid = f.window->grid();
+        QLineEdit *editor = f.window->textEditor();
+        grid->setCurrentIndex(grid->model()->index(0, Col::Name - 1));
+        if (way == "escape in editor") {
+            QTest::mouseClick(editor, Qt::LeftButton);
+            QTRY_VERIFY(editor->hasFocus());
+        }
+        const auto closeOnce = [&] {
+            if (way == "close")
+                f.window->close();
+            else if (way == "exit")
+                f.run("mnExit");
             else
-                QTest::keyClick(about, Qt::Key(key), mods);
-            if (about->isVisible()) {
-                seen.append("still open");
-                about->reject();
-            }
-        });
-        menuAction(f.window.get(), "mnAbout")->trigger();
-    };
-    closeWith(Qt::Key_Escape, Qt::NoModifier);
-    closeWith(0, Qt::NoModifier);
-    closeWith(Qt::Key_Escape, Qt::ShiftModifier);
-    QCOMPARE(seen, QStringList(3, "About Tessaly 0.1"));
-    QVERIFY(f.window->isVisible()); // the About window's Escape is its own
-    QVERIFY(f.dialogs->shown.isEmpty());
-}
+                QTest::keyClick(way == "escape" ? static_cast<QWidget *>(grid) : editor, Qt::Key_Escape);
+        };
+        f.dialogs->answers = {Dialogs::Answer::Cancel, Dialogs::Answer::No};
+        closeOnce();
+        QCOMPARE(f.dialogs->kinds(), QStringList{"ask"});
+        QVERIFY(f.window->isVisible());
+        QCOMPARE(f.window->table().grid().text(1, Col::Name), "EngineSpeed");
+        closeOnce();
+        QCOMPARE(f.dialogs->kinds(), (QStringList{"ask", "ask"}));
+        QVERIFY(!f.window->isVisible());
+    }
 
-void TestMainWindow::openKeyListFolderMakesTheUsersFolder()
-{
-    QStandardPaths::setTestModeEnabled(true);
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    QVERIFY(QDir(folder).removeRecursively());
-    WindowFixture f;
-    menuAction(f.window.get(), "mnOpenKeyListFolder")->trigger();
-    QVERIFY(QDir(folder).removeRecursively()); // it was made
-    QCOMPARE(f.dialogs->kinds(), (QStringList{"inform", "folder"})); // where their own list goes
-    QCOMPARE(f.dialogs->shown[1].text, folder);
-}
+    void gridFollowsTheWindowSize_data()
+    {
+        QTest::addColumn<int>("w");
+        QTest::addColumn<int>("h");
+        QTest::addColumn<QRect>("rect");
+        QTest::newRow("too narrow") << 999 << 5000 << QRect();
+        QTest::newRow("too low") << 5000 << 999 << QRect();
+        QTest::newRow("smallest") << 1000 << 1000 << QRect(30, 30, 950, 950);
+    }
+
+    void gridFollowsTheWindowSize()
+    {
+        QFETCH(int, w);
+        QFETCH(int, h);
+        QFETCH(QRect, rect);
+        QCOMPARE(frmDBC::gridRectTwips(w, h).value_or(QRect()), rect);
+    }
+
+    void resizedWindowMovesTheGrid()
+    {
+        WindowFixture f;
+        QWidget *client = f.window->centralWidget();
+        const int dpi = f.window->logicalDpiX();
+        const auto px = [dpi](int twips) { return qRound(twips * dpi / 1440.0); };
+        QTRY_COMPARE(f.window->grid()->geometry().topLeft(), QPoint(px(30), px(30)));
+        f.window->resize(800, 500);
+        QTRY_COMPARE(client->width(), 800);
+        const QRect grid = f.window->grid()->geometry();
+        QVERIFY(qAbs(grid.right() + 1 + px(20) - client->width()) <= 1);
+        QVERIFY(qAbs(grid.bottom() + 1 + px(20) - client->height()) <= 1);
+        // A window smaller than 1000 twips leaves the grid where it was.
+        f.window->resize(40, 40);
+        QTest::qWait(20);
+        QCOMPARE(f.window->grid()->geometry(), grid);
+    }
+
+    void aboutIsModalAndClosesOnEscapeAndOk()
+    {
+        WindowFixture f;
+        QStringList seen;
+        // Escape, or a click on OK (key 0); OK also has the access key Alt+O.
+        const auto closeWith = [&](int key, Qt::KeyboardModifiers mods) {
+            QTimer::singleShot(0, [&seen, key, mods] {
+                auto *about = qobject_cast<frmAbout *>(QApplication::activeModalWidget());
+                if (!about) {
+                    seen.append("no modal window");
+                    return;
+                }
+                seen.append(about->windowTitle());
+                if (about->okButton()->shortcut() != QKeySequence(Qt::ALT | Qt::Key_O))
+                    seen.append("no access key");
+                if (key == 0)
+                    QTest::mouseClick(about->okButton(), Qt::LeftButton);
+                else
+                    QTest::keyClick(about, Qt::Key(key), mods);
+                if (about->isVisible()) {
+                    seen.append("still open");
+                    about->reject();
+                }
+            });
+            f.run("mnAbout");
+        };
+        closeWith(Qt::Key_Escape, Qt::NoModifier);
+        closeWith(0, Qt::NoModifier);
+        closeWith(Qt::Key_Escape, Qt::ShiftModifier);
+        QCOMPARE(seen, QStringList(3, "About Tessaly 0.1"));
+        QVERIFY(f.window->isVisible()); // the About window's Escape is its own
+        QVERIFY(f.dialogs->shown.isEmpty());
+    }
+
+    void openKeyListFolderMakesTheUsersFolder()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+        QVERIFY(QDir(folder).removeRecursively());
+        WindowFixture f;
+        f.run("mnOpenKeyListFolder");
+        QVERIFY(QDir(folder).removeRecursively()); // it was made
+        QCOMPARE(f.dialogs->kinds(), (QStringList{"inform", "folder"})); // where their own list goes
+        QCOMPARE(f.dialogs->shown[1].text, folder);
+    }
+};
 
 QTEST_MAIN(TestMainWindow)
 #include "test_main_window.moc"

@@ -1,5 +1,5 @@
-#include "csv/results_csv.h"
 #include "keys/key_marking.h"
+#include "reader_support.h"
 #include "recovery/recovery_keeper.h"
 #include "table/signal_table.h"
 
@@ -13,18 +13,6 @@
 #include <tuple>
 
 namespace {
-
-// Everything of a table: fixed rows, row icons, texts and colours.
-QString dump(const TableData &table)
-{
-    QString text = QString::number(table.fixedRows());
-    for (int row = 0; row < table.rows(); ++row) {
-        text += u'\n' + QString::number(table.rowIcon(row));
-        for (int col = 0; col < TableData::cols(); ++col)
-            text += u'|' + table.text(row, col) + QString::number(int(table.colour(row, col)));
-    }
-    return text;
-}
 
 // Imported rows with icons, keys shared and not, and texts a results CSV cannot
 // carry: separators (one in a shared key), a character outside the code page, "//"
@@ -107,8 +95,8 @@ private slots:
         QCOMPARE((std::tuple(copies[0].file, copies[0].time, copies[0].rows)),
                  std::tuple(QStringLiteral("C:\\data\\car.dbc"), time, table.rows()));
         const ImportResult recovered = next.load(copies[0]);
-        QCOMPARE(dump(recovered.table), dump(table));
-        QCOMPARE(resultsCsvBytes(recovered.table), resultsCsvBytes(table));
+        QCOMPARE(tableDump(recovered.table), tableDump(table));
+        QCOMPARE(recovered.table.fixedRows(), table.fixedRows());
     }
 
     void locks()

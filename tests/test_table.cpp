@@ -24,18 +24,6 @@ TableData tableWithKeys(const QStringList &keys)
     return table;
 }
 
-QList<CellColour> keyColours(const TableData &table)
-{
-    QList<CellColour> colours;
-    for (int row = 1; row < table.rows(); ++row)
-        colours.append(table.colour(row, Col::Key));
-    return colours;
-}
-
-constexpr CellColour Y = CellColour::KeyCell;
-constexpr CellColour R = CellColour::DuplicateKey;
-constexpr CellColour D = CellColour::Default;
-
 } // namespace
 
 class TestTable : public QObject
@@ -43,200 +31,185 @@ class TestTable : public QObject
     Q_OBJECT
 
 private slots:
-    void addItemSplitsAtTabs();
-    void cutRowsLeaveTheKeyIndex();
-    void modelPresentsGridWithoutFixedParts();
-    void userEditsMakeTheTableUnsaved();
-    void chooseKeyMarks_data();
-    void chooseKeyMarks();
-    void chooseKeyEmitsChangesForEveryRecolouredRow();
-    void markAllKeysMatchesPairwiseMarking();
-    void statusAndNextSharedKey_data();
-    void statusAndNextSharedKey();
-    void rowsBreakingCsvAreFound();
-};
-
-void TestTable::addItemSplitsAtTabs()
-{
-    TableData table;
-    table.addItem(u"a\tb\t\td");
-    QCOMPARE(rowText(table, 0), "a;b;;d;;;;;;;;;;");
-    QString many;
-    for (int i = 0; i < 20; ++i)
-        many += QString::number(i) + u'\t';
-    table.addItem(many); // pieces beyond the last column are dropped
-    QCOMPARE(rowText(table, 1), "0;1;2;3;4;5;6;7;8;9;10;11;12;13");
-}
-
-void TestTable::cutRowsLeaveTheKeyIndex()
-{
-    TableData table = tableWithKeys({"AAAA", "AAAA", "BBBB"});
-    QCOMPARE(table.keyIndex().count("AAAA"), 2);
-    table.setRows(2);
-    QCOMPARE(table.keyIndex().count("AAAA"), 1);
-    QCOMPARE(table.keyIndex().count("BBBB"), 0);
-    table.setText(1, Col::Key, "BBBB");
-    QCOMPARE(table.keyIndex().count("AAAA"), 0);
-    QCOMPARE(table.keyIndex().rows("BBBB"), QList<int>{1});
-    table.setRows(1);
-    QCOMPARE(table.fixedRows(), 0); // a fixed row must stay below the row count
-}
-
-void TestTable::modelPresentsGridWithoutFixedParts()
-{
-    SignalTable model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    TableData grid = TableData::standard();
-    grid.setRows(1);
-    const int row = grid.appendRow({u"0", u"0 123", u"24|16"});
-    grid.setRowIcon(row, true);
-    grid.setColour(row, Col::Key, CellColour::KeyCell);
-    grid.setFixedRows(1);
-    model.replace(grid);
-    model.setRowIconDecoration(QStringLiteral("icon"));
-
-    QCOMPARE(model.rowCount(), 1);
-    QCOMPARE(model.columnCount(), 13);
-    QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), "CAN ID");
-    QCOMPARE(model.headerData(12, Qt::Horizontal).toString(), "min_max");
-    QCOMPARE(model.headerData(0, Qt::Vertical).toString(), "0");
-    QCOMPARE(model.headerData(0, Qt::Vertical, Qt::DecorationRole).toString(), "icon");
-    QCOMPARE(model.index(0, 0).data().toString(), "0 123");
-    QCOMPARE(model.index(0, Col::Key - 1).data(Qt::BackgroundRole).value<QColor>(), QColor(255, 255, 160));
-    QVERIFY(!model.index(0, 0).data(Qt::BackgroundRole).isValid());
-    QCOMPARE(model.gridRow(model.index(0, 4)), 1);
-    QCOMPARE(SignalTable::gridCol(model.index(0, 4)), 5);
-    QCOMPARE(model.modelIndex(1, 5), model.index(0, 4));
-}
-
-void TestTable::userEditsMakeTheTableUnsaved()
-{
-    SignalTable model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-    model.editText(1, Col::Name, QString());
-    QVERIFY(!model.unsavedChanges()); // an unchanged text is no change
-    QCOMPARE(changed.size(), 0);
-    QVERIFY(model.setData(model.index(0, Col::Name - 1), "Speed"));
-    QVERIFY(model.unsavedChanges());
-    QCOMPARE(model.grid().text(1, Col::Name), "Speed");
-    QCOMPARE(changed.size(), 1);
-    model.reset();
-    QVERIFY(!model.unsavedChanges());
-    QCOMPARE(model.grid().text(1, Col::Name), "");
-    model.chooseKey(1, "ENSP");
-    QVERIFY(model.unsavedChanges());
-}
-
-void TestTable::chooseKeyMarks_data()
-{
-    QTest::addColumn<QStringList>("keys");
-    QTest::addColumn<int>("row");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QList<CellColour>>("colours");
-    QTest::newRow("unique key") << QStringList{"AAAA", "", "BBBB"} << 2 << "CCCC" << QList<CellColour>{Y, Y, Y};
-    QTest::newRow("two others hold it") << QStringList{"AAAA", "", "AAAA", "BBBB"} << 2 << "AAAA"
-                                       << QList<CellColour>{R, R, R, Y};
-    QTest::newRow("stale mark cleared") << QStringList{"AAAA", "AAAA", "BBBB"} << 1 << "CCCC"
-                                        << QList<CellColour>{Y, Y, Y};
-    QTest::newRow("still shared by two") << QStringList{"AAAA", "AAAA", "AAAA"} << 1 << "CCCC"
-                                         << QList<CellColour>{Y, R, R};
-    QTest::newRow("case differs") << QStringList{"abcd", ""} << 2 << "ABCD" << QList<CellColour>{Y, Y};
-    QTest::newRow("trailing space differs") << QStringList{"AB -", ""} << 2 << "AB  " << QList<CellColour>{Y, Y};
-    QTest::newRow("empty keys never marked") << QStringList{"", "", ""} << 1 << "" << QList<CellColour>{Y, Y, Y};
-    QTest::newRow("same key again") << QStringList{"AAAA", "AAAA"} << 1 << "AAAA" << QList<CellColour>{R, R};
-    QTest::newRow("key emptied") << QStringList{"AAAA", "AAAA"} << 1 << "" << QList<CellColour>{Y, Y};
-}
-
-void TestTable::chooseKeyMarks()
-{
-    QFETCH(QStringList, keys);
-    QFETCH(int, row);
-    QFETCH(QString, key);
-    QFETCH(QList<CellColour>, colours);
-    TableData grid = tableWithKeys(keys);
-    markAllKeys(grid);
-    SignalTable model;
-    model.replace(grid);
-    model.chooseKey(row, key);
-    QCOMPARE(model.grid().text(row, Col::Key), key);
-    QCOMPARE(keyColours(model.grid()), colours);
-}
-
-void TestTable::chooseKeyEmitsChangesForEveryRecolouredRow()
-{
-    TableData grid = tableWithKeys({"AAAA", "", "", "AAAA", "BBBB"});
-    markAllKeys(grid);
-    SignalTable model;
-    model.replace(grid);
-    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-    model.chooseKey(1, "BBBB"); // row 4 loses its partner, row 5 gains one
-    QSet<int> rows;
-    for (const QList<QVariant> &args : std::as_const(changed))
-        rows.insert(model.gridRow(args.at(0).toModelIndex()));
-    QCOMPARE(rows, (QSet<int>{1, 4, 5}));
-    QCOMPARE(keyColours(model.grid()), (QList<CellColour>{R, Y, Y, Y, R}));
-}
-
-void TestTable::markAllKeysMatchesPairwiseMarking()
-{
-    const QStringList keys = {"K1", "K2", "", "K1", "k1", "K3", "K2", "", "K1", "K4 "};
-    TableData grid = tableWithKeys(keys);
-    // Rows that were never given a colour get one too.
-    grid.setColour(3, Col::Key, CellColour::Default);
-    markAllKeys(grid);
-    for (int i = 0; i < keys.size(); ++i) {
-        const bool shared = !keys[i].isEmpty() && keys.count(keys[i]) > 1;
-        QCOMPARE(grid.colour(i + 1, Col::Key), shared ? R : Y);
+    void addItemSplitsAtTabs()
+    {
+        TableData table;
+        table.addItem(u"a\tb\t\td");
+        QCOMPARE(rowText(table, 0), "a;b;;d;;;;;;;;;;");
+        QString many;
+        for (int i = 0; i < 20; ++i)
+            many += QString::number(i) + u'\t';
+        table.addItem(many); // pieces beyond the last column are dropped
+        QCOMPARE(rowText(table, 1), "0;1;2;3;4;5;6;7;8;9;10;11;12;13");
     }
-}
 
-void TestTable::statusAndNextSharedKey_data()
-{
-    QTest::addColumn<QStringList>("keys");
-    QTest::addColumn<int>("clearRow"); // a key taken away again, 0 for none
-    QTest::addColumn<QString>("status");
-    QTest::addColumn<QList<int>>("visits"); // rows the next shared key reaches from row 0 on
-    QTest::newRow("reset table") << QStringList{""} << 0 << "0 signals, 0 with a key, 0 shared keys" << QList<int>{-1};
-    QTest::newRow("one signal") << QStringList{"A"} << 0 << "1 signal, 1 with a key, 0 shared keys" << QList<int>{-1};
-    QTest::newRow("shared, going round") << QStringList{"A", "", "A", "B", "B", "C"} << 0
-                                         << "6 signals, 5 with a key, 2 shared keys" << QList<int>{1, 3, 4, 5, 1};
-    QTest::newRow("three holders, one cleared") << QStringList{"A", "A", "A", "B", "B"} << 5
-                                                << "5 signals, 4 with a key, 1 shared key" << QList<int>{1, 2, 3, 1};
-    QTest::newRow("pair, one cleared") << QStringList{"A", "B", "B"} << 2 << "3 signals, 2 with a key, 0 shared keys"
-                                       << QList<int>{-1};
-}
+    void cutRowsLeaveTheKeyIndex()
+    {
+        TableData table = tableWithKeys({"AAAA", "AAAA", "BBBB"});
+        QCOMPARE(table.keyIndex().count("AAAA"), 2);
+        table.setRows(2);
+        QCOMPARE(table.keyIndex().count("AAAA"), 1);
+        QCOMPARE(table.keyIndex().count("BBBB"), 0);
+        table.setText(1, Col::Key, "BBBB");
+        QCOMPARE(table.keyIndex().count("AAAA"), 0);
+        QCOMPARE(table.keyIndex().rows("BBBB"), QList<int>{1});
+        table.setRows(1);
+        QCOMPARE(table.fixedRows(), 0); // a fixed row must stay below the row count
+    }
 
-void TestTable::statusAndNextSharedKey()
-{
-    QFETCH(QStringList, keys);
-    QFETCH(int, clearRow);
-    QFETCH(QString, status);
-    QFETCH(QList<int>, visits);
-    TableData table = tableWithKeys(keys);
-    if (clearRow > 0)
-        table.setText(clearRow, Col::Key, QString());
-    QCOMPARE(tableStatusText(table), status);
-    QList<int> seen;
-    for (int row = 0; seen.size() < visits.size(); row = seen.last())
-        seen.append(nextSharedKeyRow(table, row));
-    QCOMPARE(seen, visits);
-}
+    void modelPresentsGridWithoutFixedParts()
+    {
+        SignalTable model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        TableData grid = TableData::standard();
+        grid.setRows(1);
+        const int row = grid.appendRow({u"0", u"0 123", u"24|16"});
+        grid.setRowIcon(row, true);
+        grid.setColour(row, Col::Key, CellColour::KeyCell);
+        grid.setFixedRows(1);
+        model.replace(grid);
+        model.setRowIconDecoration(QStringLiteral("icon"));
 
-void TestTable::rowsBreakingCsvAreFound()
-{
-    TableData table = tableWithKeys({"", "", "", "", ""});
-    table.setText(2, Col::Description, "a;b");
-    table.setText(3, Col::Number, "3;"); // the "#" column is not saved
-    table.setText(4, Col::MinMax, "0\t1");
-    table.setText(5, Col::CanId, ";");
-    QCOMPARE(rowsBreakingCsv(table, 10), (QList<int>{2, 4, 5}));
-    QCOMPARE(rowsBreakingCsv(table, 2), (QList<int>{2, 4}));
-    QVERIFY(csvSeparatorWarning(TableData::standard()).isEmpty());
-    table.setText(4, Col::Number, "17");
-    QCOMPARE(csvSeparatorWarning(table), "Rows 2, #17, 5 hold a \";\" or a tab in a cell. The results CSV separates its "
-                                         "cells with \";\", so such a row loads back with its cells shifted.");
-}
+        QCOMPARE(model.rowCount(), 1);
+        QCOMPARE(model.columnCount(), 13);
+        QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), "CAN ID");
+        QCOMPARE(model.headerData(12, Qt::Horizontal).toString(), "min_max");
+        QCOMPARE(model.headerData(0, Qt::Vertical).toString(), "0");
+        QCOMPARE(model.headerData(0, Qt::Vertical, Qt::DecorationRole).toString(), "icon");
+        QCOMPARE(model.index(0, 0).data().toString(), "0 123");
+        QCOMPARE(model.index(0, Col::Key - 1).data(Qt::BackgroundRole).value<QColor>(), QColor(255, 255, 160));
+        QVERIFY(!model.index(0, 0).data(Qt::BackgroundRole).isValid());
+        QCOMPARE(model.gridRow(model.index(0, 4)), 1);
+        QCOMPARE(SignalTable::gridCol(model.index(0, 4)), 5);
+        QCOMPARE(model.modelIndex(1, 5), model.index(0, 4));
+    }
+
+    void userEditsMakeTheTableUnsaved()
+    {
+        SignalTable model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        model.editText(1, Col::Name, QString());
+        QVERIFY(!model.unsavedChanges()); // an unchanged text is no change
+        QCOMPARE(changed.size(), 0);
+        QVERIFY(model.setData(model.index(0, Col::Name - 1), "Speed"));
+        QVERIFY(model.unsavedChanges());
+        QCOMPARE(model.grid().text(1, Col::Name), "Speed");
+        QCOMPARE(changed.size(), 1);
+        model.reset();
+        QVERIFY(!model.unsavedChanges());
+        QCOMPARE(model.grid().text(1, Col::Name), "");
+        model.chooseKey(1, "ENSP");
+        QVERIFY(model.unsavedChanges());
+    }
+
+    void chooseKeyMarks_data()
+    {
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("marks"); // of the Key cells, as marksOf() writes them
+        QTest::newRow("unique key") << QStringList{"AAAA", "", "BBBB"} << 2 << "CCCC" << "yyy";
+        QTest::newRow("two others hold it") << QStringList{"AAAA", "", "AAAA", "BBBB"} << 2 << "AAAA" << "rrry";
+        QTest::newRow("stale mark cleared") << QStringList{"AAAA", "AAAA", "BBBB"} << 1 << "CCCC" << "yyy";
+        QTest::newRow("still shared by two") << QStringList{"AAAA", "AAAA", "AAAA"} << 1 << "CCCC" << "yrr";
+        QTest::newRow("case differs") << QStringList{"abcd", ""} << 2 << "ABCD" << "yy";
+        QTest::newRow("trailing space differs") << QStringList{"AB -", ""} << 2 << "AB  " << "yy";
+        QTest::newRow("empty keys never marked") << QStringList{"", "", ""} << 1 << "" << "yyy";
+        QTest::newRow("same key again") << QStringList{"AAAA", "AAAA"} << 1 << "AAAA" << "rr";
+        QTest::newRow("key emptied") << QStringList{"AAAA", "AAAA"} << 1 << "" << "yy";
+    }
+
+    void chooseKeyMarks()
+    {
+        QFETCH(QStringList, keys);
+        QFETCH(int, row);
+        QFETCH(QString, key);
+        QFETCH(QString, marks);
+        TableData grid = tableWithKeys(keys);
+        markAllKeys(grid);
+        SignalTable model;
+        model.replace(grid);
+        model.chooseKey(row, key);
+        QCOMPARE(model.grid().text(row, Col::Key), key);
+        QCOMPARE(marksOf(model.grid()), marks);
+    }
+
+    void chooseKeyEmitsChangesForEveryRecolouredRow()
+    {
+        TableData grid = tableWithKeys({"AAAA", "", "", "AAAA", "BBBB"});
+        markAllKeys(grid);
+        SignalTable model;
+        model.replace(grid);
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        model.chooseKey(1, "BBBB"); // row 4 loses its partner, row 5 gains one
+        QSet<int> rows;
+        for (const QList<QVariant> &args : std::as_const(changed))
+            rows.insert(model.gridRow(args.at(0).toModelIndex()));
+        QCOMPARE(rows, (QSet<int>{1, 4, 5}));
+        QCOMPARE(marksOf(model.grid()), "ryyyr");
+    }
+
+    void markAllKeysMatchesPairwiseMarking()
+    {
+        const QStringList keys = {"K1", "K2", "", "K1", "k1", "K3", "K2", "", "K1", "K4 "};
+        TableData grid = tableWithKeys(keys);
+        // Rows that were never given a colour get one too.
+        grid.setColour(3, Col::Key, CellColour::Default);
+        markAllKeys(grid);
+        for (int i = 0; i < keys.size(); ++i) {
+            const bool shared = !keys[i].isEmpty() && keys.count(keys[i]) > 1;
+            QCOMPARE(grid.colour(i + 1, Col::Key), shared ? CellColour::DuplicateKey : CellColour::KeyCell);
+        }
+    }
+
+    void statusAndNextSharedKey_data()
+    {
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<int>("clearRow"); // a key taken away again, 0 for none
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QList<int>>("visits"); // rows the next shared key reaches from row 0 on
+        QTest::newRow("reset table") << QStringList{""} << 0 << "0 signals, 0 with a key, 0 shared keys" << QList<int>{-1};
+        QTest::newRow("one signal") << QStringList{"A"} << 0 << "1 signal, 1 with a key, 0 shared keys" << QList<int>{-1};
+        QTest::newRow("shared, going round") << QStringList{"A", "", "A", "B", "B", "C"} << 0
+                                             << "6 signals, 5 with a key, 2 shared keys" << QList<int>{1, 3, 4, 5, 1};
+        QTest::newRow("three holders, one cleared") << QStringList{"A", "A", "A", "B", "B"} << 5
+                                                    << "5 signals, 4 with a key, 1 shared key" << QList<int>{1, 2, 3, 1};
+        QTest::newRow("pair, one cleared") << QStringList{"A", "B", "B"} << 2 << "3 signals, 2 with a key, 0 shared keys"
+                                           << QList<int>{-1};
+    }
+
+    void statusAndNextSharedKey()
+    {
+        QFETCH(QStringList, keys);
+        QFETCH(int, clearRow);
+        QFETCH(QString, status);
+        QFETCH(QList<int>, visits);
+        TableData table = tableWithKeys(keys);
+        if (clearRow > 0)
+            table.setText(clearRow, Col::Key, QString());
+        QCOMPARE(tableStatusText(table), status);
+        QList<int> seen;
+        for (int row = 0; seen.size() < visits.size(); row = seen.last())
+            seen.append(nextSharedKeyRow(table, row));
+        QCOMPARE(seen, visits);
+    }
+
+    void rowsBreakingCsvAreFound()
+    {
+        TableData table = tableWithKeys({"", "", "", "", ""});
+        table.setText(2, Col::Description, "a;b");
+        table.setText(3, Col::Number, "3;"); // the "#" column is not saved
+        table.setText(4, Col::MinMax, "0\t1");
+        table.setText(5, Col::CanId, ";");
+        QCOMPARE(rowsBreakingCsv(table, 10), (QList<int>{2, 4, 5}));
+        QCOMPARE(rowsBreakingCsv(table, 2), (QList<int>{2, 4}));
+        QVERIFY(csvSeparatorWarning(TableData::standard()).isEmpty());
+        table.setText(4, Col::Number, "17");
+        QCOMPARE(csvSeparatorWarning(table), "Rows 2, #17, 5 hold a \";\" or a tab in a cell. The results CSV separates "
+                                             "its cells with \";\", so such a row loads back with its cells shifted.");
+    }
+};
 
 QTEST_GUILESS_MAIN(TestTable)
 #include "test_table.moc"

@@ -3,12 +3,22 @@
 #include "app/cell_editors.h"
 #include "app/frm_dbc.h"
 #include "fake_dialogs.h"
+#include "reader_support.h"
 
+#include <QAction>
+#include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
+
+// One of the project's fixtures in tests/data.
+inline QString fixture(const QString &name)
+{
+    return QDir(QStringLiteral(TESSALY_TEST_DATA)).filePath(name);
+}
 
 // A main window on a scripted FakeDialogs, shown, with a key list written into a
 // temporary folder.
@@ -36,6 +46,29 @@ struct WindowFixture
     }
     QString keyListPath() const { return dir.filePath("Preassigned_keys.CSV"); }
     QString path(const QString &name) const { return dir.filePath(name); }
+
+    // Runs a menu command; its file dialogs answer `files` in turn.
+    void run(const char *menu, const QStringList &files = {})
+    {
+        dialogs->files = files;
+        window->findChild<QAction *>(QLatin1String(menu))->trigger();
+    }
+
+    // Clicks into the open text editor and types `text` over what it holds.
+    void typeOver(const QString &text)
+    {
+        QLineEdit *editor = window->textEditor();
+        QTest::mouseClick(editor, Qt::LeftButton);
+        editor->selectAll();
+        QTest::keyClicks(editor, text);
+    }
+
+    // Saves through the menu into `file` and returns the bytes written.
+    QByteArray saveAs(const QString &file)
+    {
+        run("mnSaveCSV", {file});
+        return readAll(file);
+    }
 
     QTemporaryDir dir;
     FakeDialogs *dialogs = nullptr;
