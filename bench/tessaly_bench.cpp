@@ -548,13 +548,12 @@ void timeFilter(SignalTable &table, int runs, std::vector<Line> &lines)
     SignalFilterModel filter(table);
     FindCriteria shown;
     shown.onlyMatching = true;
+    FindCriteria description = shown;
+    description.column = Col::Description;
     lines.push_back(timeTyping(filter, QStringLiteral("filter: typing, every column, any case"), shown,
                                QStringLiteral("sig_123"), runs));
-    lines.push_back(timeTyping(filter, QStringLiteral("filter: typing, scattered rows (Description)"), [&] {
-        FindCriteria c = shown;
-        c.column = Col::Description;
-        return c;
-    }(), QStringLiteral("ecu3"), runs));
+    lines.push_back(timeTyping(filter, QStringLiteral("filter: typing, scattered rows (Description)"), description,
+                               QStringLiteral("ecu3"), runs));
     lines.push_back(timeTyping(filter, QStringLiteral("find without filter: typing, every column"), FindCriteria{},
                                QStringLiteral("ecu3"), runs));
     FindCriteria quick = shown;
@@ -564,11 +563,8 @@ void timeFilter(SignalTable &table, int runs, std::vector<Line> &lines)
     SortFilterBaseline baseline(table);
     lines.push_back(timeTyping(baseline, QStringLiteral("for comparison, QSortFilterProxyModel: every column"), shown,
                                QStringLiteral("sig_123"), runs));
-    lines.push_back(timeTyping(baseline, QStringLiteral("for comparison, QSortFilterProxyModel: scattered rows"), [&] {
-        FindCriteria c = shown;
-        c.column = Col::Description;
-        return c;
-    }(), QStringLiteral("ecu3"), runs));
+    lines.push_back(timeTyping(baseline, QStringLiteral("for comparison, QSortFilterProxyModel: scattered rows"),
+                               description, QStringLiteral("ecu3"), runs));
 }
 
 Line memoryLine(const QString &csv)

@@ -21,15 +21,23 @@ void drawTick(QPainter &painter, qreal size)
     painter.drawPath(tick);
 }
 
-} // namespace
-
-QPixmap tickPixmap(int size)
+// A transparent square of `size` pixels with what `draw` paints on it.
+template<typename Draw>
+QPixmap squarePixmap(int size, Draw draw)
 {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
-    drawTick(painter, size);
+    painter.setRenderHint(QPainter::Antialiasing);
+    draw(painter);
     return pixmap;
+}
+
+} // namespace
+
+QPixmap tickPixmap(int size)
+{
+    return squarePixmap(size, [size](QPainter &painter) { drawTick(painter, size); });
 }
 
 QImage programIconImage(int size)
@@ -54,34 +62,28 @@ QImage programIconImage(int size)
 
 QPixmap addedRowPixmap(int size)
 {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0x20, 0x6C, 0xD8));
-    painter.drawEllipse(QRectF(size * 0.08, size * 0.08, size * 0.84, size * 0.84));
-    painter.setPen(QPen(Qt::white, size * 0.14, Qt::SolidLine, Qt::RoundCap));
-    painter.drawLine(QPointF(size * 0.5, size * 0.28), QPointF(size * 0.5, size * 0.72));
-    painter.drawLine(QPointF(size * 0.28, size * 0.5), QPointF(size * 0.72, size * 0.5));
-    return pixmap;
+    return squarePixmap(size, [size](QPainter &painter) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0x20, 0x6C, 0xD8));
+        painter.drawEllipse(QRectF(size * 0.08, size * 0.08, size * 0.84, size * 0.84));
+        painter.setPen(QPen(Qt::white, size * 0.14, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(size * 0.5, size * 0.28), QPointF(size * 0.5, size * 0.72));
+        painter.drawLine(QPointF(size * 0.28, size * 0.5), QPointF(size * 0.72, size * 0.5));
+    });
 }
 
 QPixmap changedRowPixmap(int size)
 {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath delta;
-    delta.moveTo(size * 0.5, size * 0.12);
-    delta.lineTo(size * 0.9, size * 0.85);
-    delta.lineTo(size * 0.1, size * 0.85);
-    delta.closeSubpath();
-    painter.setPen(QPen(QColor(0xB0, 0x5A, 0x00), size * 0.08, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.setBrush(QColor(0xFF, 0xA8, 0x20));
-    painter.drawPath(delta);
-    return pixmap;
+    return squarePixmap(size, [size](QPainter &painter) {
+        QPainterPath delta;
+        delta.moveTo(size * 0.5, size * 0.12);
+        delta.lineTo(size * 0.9, size * 0.85);
+        delta.lineTo(size * 0.1, size * 0.85);
+        delta.closeSubpath();
+        painter.setPen(QPen(QColor(0xB0, 0x5A, 0x00), size * 0.08, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setBrush(QColor(0xFF, 0xA8, 0x20));
+        painter.drawPath(delta);
+    });
 }
 
 QIcon windowIcon()
