@@ -110,8 +110,8 @@ public:
     std::function<void()> refused;
 };
 
-CellEditors::CellEditors(QTableView *grid, SignalTable &table, bool &loading, QObject *parent)
-    : QObject(parent), grd(grid), m_table(table), cargando(loading), m_map(table, *grid)
+CellEditors::CellEditors(QTableView *grid, SignalTable &table, QObject *parent)
+    : QObject(parent), grd(grid), m_table(table), m_map(table, *grid)
 {
     txtGrd = new QLineEdit(grd->viewport());
     txtGrd->setObjectName(QStringLiteral("txtGrd"));
@@ -156,12 +156,11 @@ CellEditors::CellEditors(QTableView *grid, SignalTable &table, bool &loading, QO
 
 void CellEditors::setCurrentCell(int row, int col)
 {
-    const bool wasLoading = std::exchange(cargando, true);
+    const Loading guard(*this);
     const bool scrolls = grd->hasAutoScroll();
     grd->setAutoScroll(false);
     grd->selectionModel()->setCurrentIndex(m_map.viewIndex(row, col), QItemSelectionModel::ClearAndSelect);
     grd->setAutoScroll(scrolls);
-    cargando = wasLoading;
 }
 
 void CellEditors::goToCell(int row, int col)
@@ -222,7 +221,7 @@ void CellEditors::layEditor()
 
 void CellEditors::selectKeyOf(const QString &cellText)
 {
-    const bool wasLoading = std::exchange(cargando, true);
+    const Loading guard(*this);
     if (cellText.isEmpty()) {
         cmbKey->setCurrentIndex(-1);
     } else {
@@ -233,7 +232,6 @@ void CellEditors::selectKeyOf(const QString &cellText)
             }
         }
     }
-    cargando = wasLoading;
 }
 
 void CellEditors::placeEditors()

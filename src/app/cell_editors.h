@@ -4,6 +4,8 @@
 
 #include <QObject>
 
+#include <utility>
+
 class QComboBox;
 class SeparatorGuard;
 class QKeyEvent;
@@ -23,9 +25,23 @@ class CellEditors : public QObject
     Q_OBJECT
 
 public:
-    // `cargando` is the window's loading flag: while it is true, moves of the current
-    // cell open no editor and changes of the key selection choose no key.
-    CellEditors(QTableView *grid, SignalTable &table, bool &cargando, QObject *parent = nullptr);
+    CellEditors(QTableView *grid, SignalTable &table, QObject *parent = nullptr);
+
+    // Marks the program's own moves of the current cell and of the key selection for
+    // as long as it lives: they open no editor and choose no key.
+    class Loading
+    {
+    public:
+        explicit Loading(CellEditors &editors) : m_flag(editors.cargando), m_was(std::exchange(m_flag, true)) {}
+        ~Loading() { m_flag = m_was; }
+        Loading(const Loading &) = delete;
+        Loading &operator=(const Loading &) = delete;
+
+    private:
+        bool &m_flag;
+        bool m_was;
+    };
+    [[nodiscard]] Loading loading() { return Loading(*this); }
 
     QLineEdit *textEditor() const { return txtGrd; }
     QComboBox *keyEditor() const { return cmbKey; }
@@ -68,7 +84,8 @@ private:
 
     QTableView *grd;
     SignalTable &m_table;
-    bool &cargando;
+    // True while a Loading lives.
+    bool cargando = false;
     GridMap m_map;
     QLineEdit *txtGrd = nullptr;
     QComboBox *cmbKey = nullptr;

@@ -1,11 +1,14 @@
 #include "command_line.h"
 #include "command_line_update.h"
 
-#include "import/import_result.h"
+#include "document/document.h"
+#include "table/text_file.h"
+#include "update/update_report.h"
 #include "keys/key_list_places.h"
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QSaveFile>
 #include <QTextStream>
 
 namespace {
@@ -90,14 +93,77 @@ CommandLine parseCommandLine(const QStringList &arguments)
     return line;
 }
 
+namespace {
+
+QTextStream &said(QTextStream &err)
+{
+    return err << "tessaly: ";
+}
+
+// Says on `err` why a command of the document failed, or what the user should know
+// about its input. True when it succeeded.
+bool tell(const DocumentResult &result, const QString &fileName, QTextStream &err)
+{
+    if (!result.ok()) {
+        said(err) << (result.wrongFormat ? displayName(fileName) + QStringLiteral(": ") : QString()) << result.error
+                  << '\n';
+        return false;
+    }
+    for (const QString &warning : result.warnings)
+        said(err) << "warning: " << warning << '\n';
+    return true;
+}
+
+// Saves the document as File > Save CSV (Results) does, with its question turned
+// into a warning.
+bool save(Document &document, const QString &fileName, QTextStream &err)
+{
+    if (const QString warning = document.saveWarning(); !warning.isEmpty())
+        said(err) << "warning: " << warning << '\n';
+    const QString error = document.WriteCSV(fileName);
+    if (!error.isEmpty())
+        said(err) << error << '\n';
+    return error.isEmpty();
+}
+
+} // namespace
+
 int exportResultsCsv(const QString &input, const QString &output, QTextStream &err)
 {
     // The same start as a new window: a reset table and no DBC message read yet.
-    double messageId = 0;
-    ImportResult result;
-    if (!readInput(input, false, TableData::standard(), messageId, result, err))
+    Document document;
+    if (!tell(document.open(input), input, err))
         return 1;
-    return writeOutput(result.table, output, err) ? 0 : 1;
+    return save(document, output, err) ? 0 : 1;
+}
+
+int updateResultsCsv(const CommandLine &line, QTextStream &out, QTextStream &err)
+{
+    Document document;
+    if (!tell(document.open(line.previous), line.previous, err))
+        return 1;
+    const DocumentResult update = document.UpdateFrom(line.input);
+    if (!tell(update, line.input, err))
+        return 1;
+    // The report is written completely before the table and replaces its file only
+    // once the table is saved too, so a failure leaves both files as they were.
+    QSaveFile report(line.report);
+    const auto reportFailed = [&] {
+        said(err) << "Cannot write " << displayName(line.report) << ": " << report.errorString() << '\n';
+        return 1;
+    };
+    if (!line.report.isEmpty()) {
+        const QByteArray bytes = reportBytes(*update.report);
+        if (!report.open(QIODevice::WriteOnly) || report.write(bytes) != bytes.size())
+            return reportFailed();
+    }
+    if (!save(document, line.output, err))
+        return 1;
+    if (!line.report.isEmpty() && !report.commit())
+        return reportFailed();
+    for (const QString &summary : summaryLines(*update.report))
+        out << summary << '\n';
+    return 0;
 }
 
 int printKeyList(const QString &chosen, QTextStream &out, QTextStream &err)

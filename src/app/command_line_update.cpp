@@ -1,16 +1,7 @@
 #include "command_line.h"
 #include "command_line_update.h"
 
-#include "csv/results_csv.h"
-#include "import/signal_file.h"
-#include "table/table_status.h"
-#include "table/text_file.h"
-#include "update/table_update.h"
-#include "update/update_report.h"
-
 #include <QCommandLineParser>
-#include <QSaveFile>
-#include <QTextStream>
 
 UpdateOptions addUpdateOptions(QCommandLineParser &parser)
 {
@@ -40,62 +31,4 @@ QString takeUpdateOptions(const QCommandLineParser &parser, const UpdateOptions 
         return QStringLiteral("--update needs the table to update.");
     line.mode = CommandLine::Mode::Update;
     return {};
-}
-
-bool readInput(const QString &fileName, bool signalFileOnly, const TableData &current, double &messageId,
-               ImportResult &result, QTextStream &err)
-{
-    const FileKind kind = fileKindOf(fileName);
-    if (kind == FileKind::Unknown || (signalFileOnly && kind == FileKind::ResultsCsv)) {
-        err << "tessaly: " << displayName(fileName) << ": Wrong File Format\n";
-        return false;
-    }
-    result = readSignalFile(kind, fileName, current, messageId);
-    if (!result.ok()) {
-        err << "tessaly: " << result.error << '\n';
-        return false;
-    }
-    for (const QString &warning : std::as_const(result.warnings))
-        err << "tessaly: warning: " << warning << '\n';
-    return true;
-}
-
-bool writeOutput(const TableData &table, const QString &fileName, QTextStream &err)
-{
-    if (const QString warning = csvSeparatorWarning(table); !warning.isEmpty())
-        err << "tessaly: warning: " << warning << '\n';
-    const QString error = writeResultsCsv(table, fileName);
-    if (!error.isEmpty())
-        err << "tessaly: " << error << '\n';
-    return error.isEmpty();
-}
-
-int updateResultsCsv(const CommandLine &line, QTextStream &out, QTextStream &err)
-{
-    double messageId = 0;
-    ImportResult previous;
-    ImportResult fresh;
-    if (!readInput(line.previous, false, TableData::standard(), messageId, previous, err)
-        || !readInput(line.input, true, previous.table, messageId, fresh, err))
-        return 1;
-    const TableUpdate update = updateTable(previous.table, std::move(fresh.table), line.input);
-    // The report is written completely before the table and replaces its file only
-    // once the table is saved too, so a failure leaves both files as they were.
-    QSaveFile report(line.report);
-    if (!line.report.isEmpty()) {
-        const QByteArray bytes = reportBytes(update.report);
-        if (!report.open(QIODevice::WriteOnly) || report.write(bytes) != bytes.size()) {
-            err << "tessaly: Cannot write " << displayName(line.report) << ": " << report.errorString() << '\n';
-            return 1;
-        }
-    }
-    if (!writeOutput(update.table, line.output, err))
-        return 1;
-    if (!line.report.isEmpty() && !report.commit()) {
-        err << "tessaly: Cannot write " << displayName(line.report) << ": " << report.errorString() << '\n';
-        return 1;
-    }
-    for (const QString &summary : summaryLines(update.report))
-        out << summary << '\n';
-    return 0;
 }

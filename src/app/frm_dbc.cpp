@@ -9,7 +9,6 @@
 #include "app/grid_look.h"
 #include "app/twips.h"
 #include "csv/results_csv.h"
-#include "import/import_result.h"
 #include "keys/key_list_places.h"
 #include "recovery/recovery_keeper.h"
 #include "table/signal_filter.h"
@@ -51,11 +50,9 @@ frmDBC::frmDBC(std::unique_ptr<Dialogs> dialogs, const QString &keyListFile, QWi
     setWindowIcon(windowIcon());
     setAcceptDrops(true);
     m_table.setRowIconDecoration(QIcon(tickPixmap(32)));
-    buildMenus();
-    buildKeysMenu();
-    buildEditMenu();
-    addAccessKeys();
+    m_table.setRowMarkDecorations(QIcon(addedRowPixmap(32)), QIcon(changedRowPixmap(32)));
     buildGrid();
+    buildMenus();
     buildStatusBar();
     // The window sees every key press first, whichever of its controls has the focus.
     qApp->installEventFilter(this);
@@ -91,76 +88,65 @@ int frmDBC::px(int twips) const
     return twipsToPixels(this, twips);
 }
 
+QAction *frmDBC::addCommand(QMenu *menu, const char *name, const QString &caption, const QKeySequence &shortcut,
+                           void (frmDBC::*slot)(), Before before)
+{
+    QAction *action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    action->setShortcut(shortcut);
+    if (slot) {
+        connect(action, &QAction::triggered, this, [this, slot, before] {
+            if (beforeCommand(before))
+                (this->*slot)();
+        });
+    }
+    return action;
+}
+
+bool frmDBC::beforeCommand(Before before)
+{
+    writeBackEdit();
+    return before != Before::AskSaveChanges || !AskSaveChanges();
+}
+
+// The menus keep their captions' words; "&" marks the access keys.
 void frmDBC::buildMenus()
 {
-    QMenu *file = menuBar()->addMenu(QStringLiteral("File"));
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnFile"));
-    const auto item = [this](QMenu *menu, const char *name, const QString &caption, void (frmDBC::*slot)()) {
-        QAction *action = menu->addAction(caption);
-        action->setObjectName(QLatin1String(name));
-        if (slot)
-            connect(action, &QAction::triggered, this, slot);
-    };
-    item(file, "mnNew", QStringLiteral("New"), &frmDBC::mnNew_Click);
-    item(file, "mnImportDBC", QStringLiteral("Import DBC"), &frmDBC::mnImportDBC_Click);
-    item(file, "mnImportXML", QStringLiteral("Import XML"), &frmDBC::mnImportXML_Click);
-    item(file, "mnLoadCSV", QStringLiteral("Load CSV"), &frmDBC::mnLoadCSV_Click);
-    addUpdateCommand(file);
-    item(file, "mnSaveCSV", QStringLiteral("Save CSV (Results)"), &frmDBC::mnSaveCSV_Click);
-    item(file, "mnExit", QStringLiteral("Exit"), &frmDBC::mnExit_Click);
-    QMenu *options = menuBar()->addMenu(QStringLiteral("Options"));
-    options->setObjectName(QStringLiteral("mnOptions"));
-    item(options, "mnECUformat", QStringLiteral("ECU format"), nullptr);
-    QAction *about = menuBar()->addAction(QStringLiteral("About"));
-    about->setObjectName(QStringLiteral("mnAbout"));
-    connect(about, &QAction::triggered, this, &frmDBC::mnAbout_Click);
-}
+    // New asks in InitGrid, the close sequence in Form_QueryUnload.
+    addCommand(file, "mnNew", QStringLiteral("&New"), QKeySequence(Qt::CTRL | Qt::Key_N), &frmDBC::mnNew_Click);
+    addCommand(file, "mnImportDBC", QStringLiteral("Import &DBC"), {}, &frmDBC::mnImportDBC_Click,
+               Before::AskSaveChanges);
+    addCommand(file, "mnImportXML", QStringLiteral("Import &XML"), {}, &frmDBC::mnImportXML_Click,
+               Before::AskSaveChanges);
+    addCommand(file, "mnLoadCSV", QStringLiteral("&Load CSV"), QKeySequence(Qt::CTRL | Qt::Key_O),
+               &frmDBC::mnLoadCSV_Click, Before::AskSaveChanges);
+    addCommand(file, "mnUpdate", QStringLiteral("&Update from DBC/XML"), QKeySequence(Qt::CTRL | Qt::Key_U),
+               &frmDBC::mnUpdate_Click);
+    addCommand(file, "mnSaveCSV", QStringLiteral("&Save CSV (Results)"), QKeySequence(Qt::CTRL | Qt::Key_S),
+               &frmDBC::mnSaveCSV_Click);
+    addCommand(file, "mnExit", QStringLiteral("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_Q), &frmDBC::mnExit_Click);
 
-void frmDBC::buildEditMenu()
-{
-    QMenu *edit = new QMenu(QStringLiteral("&Edit"), this);
+    QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
     edit->setObjectName(QStringLiteral("mnEdit"));
-    if (QMenu *options = findChild<QMenu *>(QStringLiteral("mnOptions")))
-        menuBar()->insertMenu(options->menuAction(), edit);
-    addEditCommands(edit);
-    QAction *next = edit->addAction(QStringLiteral("Next &Shared Key"));
-    next->setObjectName(QStringLiteral("mnNextSharedKey"));
-    connect(next, &QAction::triggered, this, &frmDBC::mnNextSharedKey_Click);
-}
+    buildEditMenu(edit);
 
-// Access keys and shortcuts; the captions' words stay as they are.
-void frmDBC::addAccessKeys()
-{
-    struct AccessKey
-    {
-        const char *name;
-        const char *caption;
-        QKeySequence shortcut;
-    };
-    const AccessKey keys[] = {
-        {"mnNew", "&New", QKeySequence(Qt::CTRL | Qt::Key_N)},
-        {"mnImportDBC", "Import &DBC", {}},
-        {"mnImportXML", "Import &XML", {}},
-        {"mnLoadCSV", "&Load CSV", QKeySequence(Qt::CTRL | Qt::Key_O)},
-        {"mnUpdate", "&Update from DBC/XML", QKeySequence(Qt::CTRL | Qt::Key_U)},
-        {"mnSaveCSV", "&Save CSV (Results)", QKeySequence(Qt::CTRL | Qt::Key_S)},
-        {"mnExit", "E&xit", QKeySequence(Qt::CTRL | Qt::Key_Q)},
-        {"mnECUformat", "&ECU format", {}},
-        {"mnAbout", "&About", QKeySequence(Qt::Key_F1)},
-        {"mnNextSharedKey", "Next &Shared Key", QKeySequence(Qt::Key_F3)},
-        {"mnOpenKeyListFolder", "&Open key list folder", {}},
-    };
-    for (const AccessKey &key : keys) {
-        if (QAction *action = findChild<QAction *>(QLatin1String(key.name))) {
-            action->setText(QString::fromLatin1(key.caption));
-            action->setShortcut(key.shortcut);
-        }
-    }
-    for (QMenu *menu : {findChild<QMenu *>(QStringLiteral("mnFile")), findChild<QMenu *>(QStringLiteral("mnOptions")),
-                        findChild<QMenu *>(QStringLiteral("mnKeys"))}) {
-        if (menu)
-            menu->setTitle(u'&' + menu->title());
-    }
+    QMenu *options = menuBar()->addMenu(QStringLiteral("&Options"));
+    options->setObjectName(QStringLiteral("mnOptions"));
+    addCommand(options, "mnECUformat", QStringLiteral("&ECU format"), {}, nullptr);
+
+    QMenu *keys = menuBar()->addMenu(QStringLiteral("&Keys"));
+    keys->setObjectName(QStringLiteral("mnKeys"));
+    buildKeysMenu(keys);
+
+    QAction *about = menuBar()->addAction(QStringLiteral("&About"));
+    about->setObjectName(QStringLiteral("mnAbout"));
+    about->setShortcut(QKeySequence(Qt::Key_F1));
+    connect(about, &QAction::triggered, this, [this] {
+        if (beforeCommand(Before::WriteBack))
+            mnAbout_Click();
+    });
 }
 
 void frmDBC::buildStatusBar()
@@ -184,7 +170,6 @@ void frmDBC::updateStatus()
 
 void frmDBC::mnNextSharedKey_Click()
 {
-    writeBackEdit();
     const GridMap::Cell current = m_editors->map().current();
     const int row = nextSharedKeyRow(m_table.grid(), current.isValid() ? current.row : 0);
     if (row < 0) {
@@ -225,7 +210,7 @@ void frmDBC::buildGrid()
     m_corner = grd->findChild<QAbstractButton *>();
     if (m_corner)
         m_corner->installEventFilter(this);
-    m_editors = new CellEditors(grd, m_table, cargando, this);
+    m_editors = new CellEditors(grd, m_table, this);
     applyColumnWidths();
     // A load or an import keeps the widths as they are, the user's own included;
     // only the "#" column follows the row numbers.
@@ -261,11 +246,10 @@ void frmDBC::fitNumberColumn()
 
 void frmDBC::Form_Load()
 {
-    cargando = true;
+    const auto loading = m_editors->loading();
     InitGrid();
     m_dialogs->setInitialDirectory(DialogFolder::standard().start());
     LoadPreassignedKeys(m_editors->keyEditor());
-    cargando = false;
 }
 
 void frmDBC::showEvent(QShowEvent *event)
@@ -349,15 +333,14 @@ void frmDBC::closeEvent(QCloseEvent *event)
 
 bool frmDBC::Form_QueryUnload()
 {
-    writeBackEdit();
-    return AskSaveChanges();
+    return !beforeCommand(Before::AskSaveChanges);
 }
 
 void frmDBC::InitGrid()
 {
     if (AskSaveChanges())
         return;
-    m_table.reset();
+    m_document.reset();
     applyColumnWidths();
     UpdateCaption();
 }
@@ -385,13 +368,11 @@ void frmDBC::UpdateCaption()
 
 void frmDBC::mnNew_Click()
 {
-    writeBackEdit();
     InitGrid();
 }
 
 void frmDBC::mnSaveCSV_Click()
 {
-    writeBackEdit();
     ExportCSV();
 }
 
@@ -402,7 +383,6 @@ void frmDBC::mnExit_Click()
 
 void frmDBC::mnAbout_Click()
 {
-    writeBackEdit();
     frmAbout about(this);
     about.exec();
 }
@@ -411,8 +391,7 @@ bool frmDBC::ExportCSV()
 {
     if (!confirmCsvSeparators())
         return false;
-    m_table.setCurrentFile(proposeCsvPath(m_table.currentFile()));
-    const QString fileName = m_dialogs->saveFile(QStringLiteral("Export CSV file"), csvDialogName(m_table.currentFile()),
+    const QString fileName = m_dialogs->saveFile(QStringLiteral("Export CSV file"), m_document.proposeSaveName(),
                                                  QStringLiteral("CSV (*.CSV)"), QStringLiteral("CSV"));
     if (fileName.isEmpty())
         return false;
@@ -421,19 +400,18 @@ bool frmDBC::ExportCSV()
 
 bool frmDBC::WriteCSV(const QString &fileName)
 {
-    const QString error = writeResultsCsv(m_table.grid(), fileName);
+    const QString error = m_document.WriteCSV(fileName);
     if (!error.isEmpty()) {
         m_dialogs->warn(QStringLiteral("Save CSV file"), error);
         return false;
     }
-    m_table.setUnsavedChanges(false);
     m_dialogs->inform(applicationTitle(), QStringLiteral("File: \"%1\"\r\n\r\nwas correctly exported").arg(fileName));
     return true;
 }
 
 bool frmDBC::confirmCsvSeparators()
 {
-    const QString warning = csvSeparatorWarning(m_table.grid());
+    const QString warning = m_document.saveWarning();
     return warning.isEmpty() || m_dialogs->askYesNo(applicationTitle(), warning + QStringLiteral("\n\nSave anyway?"));
 }
 
@@ -446,35 +424,28 @@ void frmDBC::LoadPreassignedKeys(QComboBox *combo)
     m_startupWarning = keys.warning;
 }
 
-bool frmDBC::rebuild(ImportResult &result)
+bool frmDBC::showResult(const std::function<DocumentResult()> &command)
 {
+    DocumentResult result;
+    {
+        // A new table gets its current cell on the last row's Key cell without an
+        // editor opening.
+        const auto loading = m_editors->loading();
+        result = command();
+        const TableData &grid = m_table.grid();
+        if (result.ok() && grid.rows() > grid.fixedRows())
+            m_editors->setCurrentCell(grid.rows() - 1, Col::Key);
+    }
     if (!result.ok()) {
         m_dialogs->warn(applicationTitle(), result.error);
         return false;
     }
-    showNewTable([&] { m_table.replace(std::move(result.table)); });
+    UpdateCaption();
     for (const QString &warning : std::as_const(result.warnings))
         m_dialogs->warn(applicationTitle(), warning);
+    if (result.report)
+        showUpdateReport(*result.report);
     return true;
-}
-
-void frmDBC::showNewTable(const std::function<void()> &change)
-{
-    // The table is rebuilt and the current cell put on the last row's Key cell
-    // without opening an editor.
-    cargando = true;
-    change();
-    const TableData &grid = m_table.grid();
-    if (grid.rows() > grid.fixedRows())
-        m_editors->setCurrentCell(grid.rows() - 1, Col::Key);
-    cargando = false;
-}
-
-void frmDBC::finishImport(const QString &fileName)
-{
-    m_table.setCurrentFile(fileName);
-    m_table.setUnsavedChanges(true);
-    UpdateCaption();
 }
 
 void frmDBC::writeBackEdit()

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/grid_map.h"
-#include "table/signal_table.h"
+#include "document/document.h"
 
 #include <QMainWindow>
 #include <QRect>
@@ -24,7 +24,6 @@ class QTableView;
 class QToolBar;
 class RecoveryKeeper;
 class SignalFilterModel;
-struct ImportResult;
 struct RecoveryCopy;
 struct UpdateReport;
 
@@ -46,6 +45,7 @@ public:
     // smaller than 1000 twips either way.
     static std::optional<QRect> gridRectTwips(int w, int h);
 
+    Document &document() { return m_document; }
     SignalTable &table() { return m_table; }
     QTableView *grid() const { return grd; }
     CellEditors *editors() const { return m_editors; }
@@ -66,11 +66,22 @@ public:
     // `fileName` when one is given (asking first to save recovered work).
     void openAtStart(const QString &fileName);
 
-    // True while the program itself moves the current cell or the key selection, so
-    // that no editor opens and no key is assigned.
-    bool cargando = false;
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
-public slots:
+private:
+    // What a command needs before it runs: an edit still open in the text box is
+    // written back first, always; a command that replaces the table also asks to
+    // save the work it would replace.
+    enum class Before { WriteBack, AskSaveChanges };
+    QAction *addCommand(QMenu *menu, const char *name, const QString &caption, const QKeySequence &shortcut,
+                        void (frmDBC::*slot)(), Before before = Before::WriteBack);
+    bool beforeCommand(Before before);
+
     void mnNew_Click();
     void mnImportDBC_Click();
     void mnImportXML_Click();
@@ -85,18 +96,9 @@ public slots:
     // Opens the find bar, or takes the focus back into its field.
     void mnFind_Click();
 
-protected:
-    void closeEvent(QCloseEvent *event) override;
-    void dragEnterEvent(QDragEnterEvent *event) override;
-    void dropEvent(QDropEvent *event) override;
-    void showEvent(QShowEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
     void buildMenus();
-    void buildKeysMenu();
-    void buildEditMenu();
-    void addAccessKeys();
+    void buildEditMenu(QMenu *edit);
+    void buildKeysMenu(QMenu *keys);
     void buildGrid();
     void buildStatusBar();
     void updateStatus();
@@ -112,20 +114,14 @@ private:
     bool WriteCSV(const QString &fileName);
     void LoadPreassignedKeys(QComboBox *combo);
 
-    void ReadDBC(const QString &fileName);
-    void ReadXML(const QString &fileName);
-    void LoadCSV(const QString &fileName);
-    bool rebuild(ImportResult &result);
-    void showNewTable(const std::function<void()> &change);
-    void finishImport(const QString &fileName);
+    // Runs a command of the document that may replace the table and shows its
+    // outcome: the new table with the current cell on the last row's Key cell, the
+    // caption, the warnings and the report of an update. False when it failed (said).
+    bool showResult(const std::function<DocumentResult()> &command);
     bool recover(const RecoveryCopy &copy);
-    // File > Update from DBC/XML (frm_dbc_update.cpp).
-    void addUpdateCommand(QMenu *file);
-    void UpdateFrom(const QString &fileName);
     void showUpdateReport(const UpdateReport &report);
 
     // Edit menu: Undo, Redo and the find bar (frm_dbc_edit.cpp).
-    void addEditCommands(QMenu *edit);
     void buildFindBar();
     void closeFindBar();
     void applyFind(bool textTyped);
@@ -146,8 +142,8 @@ private:
     std::unique_ptr<Dialogs> m_dialogs;
     QString m_keyListFile;
     QString m_startupWarning;
-    SignalTable m_table;
-    double m_currentMessageId = 0; // the DBC message read last, kept across imports
+    Document m_document;
+    SignalTable &m_table = m_document.table(); // what the window shows of it
     QTableView *grd = nullptr;
     CellEditors *m_editors = nullptr;
     QLabel *m_statusLabel = nullptr;
@@ -159,5 +155,6 @@ private:
     QAction *m_redo = nullptr;
     QAction *m_findNext = nullptr;
     QAction *m_findPrevious = nullptr;
+    QAction *m_nextSharedKey = nullptr;
     std::unique_ptr<RecoveryKeeper> m_recovery;
 };

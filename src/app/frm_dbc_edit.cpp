@@ -13,7 +13,7 @@
 #include <QTableView>
 #include <QToolBar>
 
-void frmDBC::addEditCommands(QMenu *edit)
+void frmDBC::buildEditMenu(QMenu *edit)
 {
     QUndoStack &history = m_table.history();
     m_undo = history.createUndoAction(this, QStringLiteral("&Undo"));
@@ -47,6 +47,8 @@ void frmDBC::addEditCommands(QMenu *edit)
     m_findNext->setEnabled(false);
     m_findPrevious->setEnabled(false);
     edit->addSeparator();
+    m_nextSharedKey = addCommand(edit, "mnNextSharedKey", QStringLiteral("Next &Shared Key"),
+                                 QKeySequence(Qt::Key_F3), &frmDBC::mnNextSharedKey_Click);
 }
 
 void frmDBC::buildFindBar()
@@ -74,8 +76,7 @@ void frmDBC::mnFind_Click()
         writeBackEdit();
         m_findToolBar->show();
         // F3 finds the next match while the bar is open, the next shared key otherwise.
-        if (QAction *shared = findChild<QAction *>(QStringLiteral("mnNextSharedKey")))
-            shared->setShortcut({});
+        m_nextSharedKey->setShortcut({});
         m_findNext->setShortcut(QKeySequence(Qt::Key_F3));
         m_findNext->setEnabled(true);
         m_findPrevious->setEnabled(true);
@@ -93,8 +94,7 @@ void frmDBC::closeFindBar()
     m_findNext->setShortcut({});
     m_findNext->setEnabled(false);
     m_findPrevious->setEnabled(false);
-    if (QAction *shared = findChild<QAction *>(QStringLiteral("mnNextSharedKey")))
-        shared->setShortcut(QKeySequence(Qt::Key_F3));
+    m_nextSharedKey->setShortcut(QKeySequence(Qt::Key_F3));
     // Without the bar nothing is filtered or marked; the current cell stays.
     applyCriteria(FindCriteria());
     if (hadFocus)

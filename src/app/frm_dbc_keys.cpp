@@ -9,18 +9,12 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
-#include <QMenuBar>
 
-void frmDBC::buildKeysMenu()
+void frmDBC::buildKeysMenu(QMenu *keys)
 {
-    auto *keys = new QMenu(QStringLiteral("Keys"), menuBar());
-    keys->setObjectName(QStringLiteral("mnKeys"));
-    QAction *open = keys->addAction(QStringLiteral("Open key list folder"));
-    open->setObjectName(QStringLiteral("mnOpenKeyListFolder"));
+    QAction *open = addCommand(keys, "mnOpenKeyListFolder", QStringLiteral("&Open key list folder"), {},
+                               &frmDBC::mnOpenKeyListFolder_Click);
     open->setStatusTip(QStringLiteral("Shows the folder where your own %1 goes").arg(KeyList::fileName()));
-    connect(open, &QAction::triggered, this, &frmDBC::mnOpenKeyListFolder_Click);
-    // Before the About item, which stays last on the menu bar.
-    menuBar()->insertMenu(menuBar()->findChild<QAction *>(QStringLiteral("mnAbout")), keys);
 }
 
 void frmDBC::mnOpenKeyListFolder_Click()

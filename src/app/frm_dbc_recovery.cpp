@@ -50,18 +50,17 @@ void frmDBC::openAtStart(const QString &fileName)
         }
     }
     // Recovered work is not to be replaced without the question.
-    if (!fileName.isEmpty() && !AskSaveChanges())
+    if (!fileName.isEmpty() && beforeCommand(Before::AskSaveChanges))
         openFile(fileName);
 }
 
 bool frmDBC::recover(const RecoveryCopy &copy)
 {
-    ImportResult result = m_recovery->store().load(copy);
-    if (!rebuild(result)) {
-        m_recovery->store().release(copy);
+    RecoveryStore &store = m_recovery->store();
+    if (!showResult([&] { return m_document.recover(store, copy); })) {
+        store.release(copy);
         return false;
     }
-    finishImport(copy.file);
     m_recovery->adopt(copy);
     return true;
 }
