@@ -267,12 +267,22 @@ private slots:
         QVERIFY(csv.contains("\r\n0 104;0|8;0;0;OilPressure;kPa;4;0;Dash;;EOPR;1;[0|1020];\r\n"));
         QVERIFY(csv.contains("\r\n0 100;24|8;0;0;AccelPedalPos;%;0.4;0;TCM;;;1;[0|100];\r\n"));
         QVERIFY(readAll(dir.filePath("b.txt")).contains("\r\n  98FE F5FE  OilTemp  key TOTP\r\n"));
-        // A failure writes neither file.
-        for (const QStringList &wrong : {QStringList{channels, channels, dir.filePath("c.txt")},
-                                         QStringList{channels, fixture("revision_b.dbc"), dir.filePath("no/c.txt")}}) {
-            const Run failed = runTessaly({"--update", wrong[0], wrong[1], "--export", dir.filePath("c.csv"), "--report", wrong[2]});
+        // A failure leaves both files as they were: a report that was there keeps its
+        // bytes, one that was not is not made.
+        writeFile(dir.filePath("old.txt"), "old report");
+        QVERIFY(QDir(dir.path()).mkdir("folder.csv"));
+        const QString revision = fixture("revision_b.dbc");
+        for (const QStringList &wrong : {QStringList{channels, channels, "c.csv", "c.txt"},
+                                         QStringList{channels, revision, "c.csv", "no/c.txt"},
+                                         QStringList{channels, revision, "no/c.csv", "c.txt"},
+                                         QStringList{channels, revision, "no/c.csv", "old.txt"},
+                                         QStringList{channels, revision, "folder.csv", "old.txt"}}) {
+            const Run failed = runTessaly({"--update", wrong[0], wrong[1], "--export", dir.filePath(wrong[2]),
+                                           "--report", dir.filePath(wrong[3])});
             QCOMPARE(failed.status, 1);
-            QVERIFY(!QFileInfo::exists(dir.filePath("c.csv")) && !QFileInfo::exists(wrong[2]));
+            QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                     (QStringList{"b.csv", "b.txt", "folder.csv", "old.txt"}));
+            QCOMPARE(readAll(dir.filePath("old.txt")), "old report");
         }
     }
 };

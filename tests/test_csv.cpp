@@ -2,6 +2,7 @@
 #include "csv/results_csv_load.h"
 #include "reader_support.h"
 #include "table/table_data.h"
+#include "table/table_status.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -47,22 +48,30 @@ private slots:
     {
         QTest::addColumn<QStringList>("rows"); // tab-separated; none for a reset table
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("reset table") << QStringList() << headingLine + ";;;;;;;;;;;;;\r\n";
+        QTest::addColumn<QString>("named"); // the row the warning before a save names; empty for no warning
+        QTest::newRow("reset table") << QStringList() << headingLine + ";;;;;;;;;;;;;\r\n" << "";
         QTest::newRow("filled rows")
                 << QStringList{"#\tA", "1\t0 100\t0|16\t2\t0\tSpeed\trpm\t0.25\t0\tText\tm2\tSPD1\t1\t0_1",
                                "2\ta;b\t//c\t\"d\"\t a \t\u20AC\u00B0\u4E2D"}
                 << QByteArray("//A;;;;;;;;;;;;;\r\n0 100;0|16;2;0;Speed;rpm;0.25;0;Text;m2;SPD1;1;0_1;\r\n"
-                              "a;b;//c;\"d\"; a ;\x80\xB0?;;;;;;;;;\r\n");
+                              "a;b;//c;\"d\"; a ;\x80\xB0?;;;;;;;;;\r\n")
+                << "#2";
+        QTest::newRow("; in the heading row") << QStringList{"#\tA;B", "1\tx"}
+                                              << QByteArray("//A;B;;;;;;;;;;;;;\r\nx;;;;;;;;;;;;;\r\n")
+                                              << "the heading row";
     }
 
     void writtenBytes()
     {
         QFETCH(QStringList, rows);
         QFETCH(QByteArray, bytes);
+        QFETCH(QString, named);
         TableData table = rows.isEmpty() ? TableData::standard() : TableData();
         for (const QString &row : rows)
             table.addItem(row);
         QCOMPARE(resultsCsvBytes(table), bytes);
+        const QString warned = csvSeparatorWarning(table);
+        QVERIFY2(named.isEmpty() ? warned.isEmpty() : warned.contains(named), qPrintable(warned));
     }
 
     void proposal_data()

@@ -125,6 +125,22 @@ private slots:
         QVERIFY(!f.window->table().unsavedChanges());
     }
 
+    void importedSeparatorStaysEditable()
+    {
+        WindowFixture f;
+        fill(f.window.get(), 1);
+        f.window->table().editText(1, Col::Description, "A;B"); // as an import may leave it
+        QTableView *grid = f.window->grid();
+        QLineEdit *editor = f.window->textEditor();
+        grid->setFocus();
+        f.window->editors()->setCurrentCell(1, Col::Description);
+        QTest::keyClick(grid, Qt::Key_F2);
+        QTest::keyClicks(editor, "x;y"); // a further ";" is refused, the letters are not
+        QTest::keyClick(editor, Qt::Key_Backspace);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCOMPARE(cell(f.window.get(), 1, Col::Description), "A;Bx");
+    }
+
     void keyComboSelectsTheCellsKey_data()
     {
         QTest::addColumn<QString>("key");

@@ -245,6 +245,30 @@ private slots:
         filter.setCriteria({.text = "none", .onlyMatching = true});
         QCOMPARE(filter.headerData(Col::Key - 1, Qt::Horizontal).toString(), "Key");
     }
+
+    void sameRowsRepaintTheirMatches()
+    {
+        SignalTable table;
+        table.replace(signalTable(signalRows));
+        SignalFilterModel filter(table);
+        filter.setCriteria({.text = "en", .onlyMatching = true});
+        const QModelIndex key = filter.viewIndex(1, Col::Key); // "ENSP"
+        QVERIFY(filter.data(key, SignalFilterModel::MatchRole).toBool());
+        QSignalSpy reset(&filter, &QAbstractItemModel::modelReset);
+        QSignalSpy changed(&filter, &QAbstractItemModel::dataChanged);
+        filter.setCriteria({.text = "eng", .onlyMatching = true}); // rows 1 and 3 still, without the Key cell
+        QCOMPARE(shownRows(filter), (QList<int>{1, 3}));
+        QVERIFY(!filter.data(key, SignalFilterModel::MatchRole).toBool());
+        // The view repaints the cell that is no match any more.
+        bool repainted = !reset.isEmpty();
+        for (const QList<QVariant> &args : std::as_const(changed)) {
+            const QModelIndex from = args.at(0).toModelIndex(), to = args.at(1).toModelIndex();
+            const auto roles = args.at(2).value<QList<int>>();
+            repainted |= from.row() <= key.row() && key.row() <= to.row() && from.column() <= key.column()
+                         && key.column() <= to.column() && (roles.isEmpty() || roles.contains(SignalFilterModel::MatchRole));
+        }
+        QVERIFY(repainted);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestFindUndo)

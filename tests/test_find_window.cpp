@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
+#include <QToolButton>
 
 namespace {
 
@@ -52,6 +53,7 @@ void findMovesThroughMatches_data()
     QTest::newRow("F3 on, wrapping") << "F3, F3, F3, F3" << QList<int>{10, 11, 12, 1};
     QTest::newRow("Enter") << "Return, Return" << QList<int>{10, 11};
     QTest::newRow("Shift+F3 back, wrapping") << "Shift+F3, Shift+F3" << QList<int>{12, 11};
+    QTest::newRow("Shift+Enter back") << "Shift+Return, Shift+Return, Return" << QList<int>{12, 11, 12};
 }
 
 void findMovesThroughMatches()
@@ -82,6 +84,28 @@ void findMovesThroughMatches()
     QVERIFY(f.window->isVisible() && !f.window->findBar()->isVisible());
     QTest::keyClick(f.window->grid(), Qt::Key_F3);
     QCOMPARE(current(f.window.get()), QPoint(3, Col::Key));
+}
+
+void clearButtonShowsEveryRow()
+{
+    WindowFixture f;
+    fill(f.window.get(), 12);
+    openFind(f.window.get());
+    QLineEdit *field = f.window->findBar()->findField();
+    const auto *label = f.window->findBar()->findChild<QLabel *>(QStringLiteral("lblMatches"));
+    f.window->findBar()->findChild<QCheckBox *>(QStringLiteral("chkOnlyMatching"))->click();
+    QTest::keyClicks(field, "s1");
+    QTRY_COMPARE(f.window->grid()->model()->rowCount(), 4);
+    // The field's clear button: the button of its clear action.
+    const auto *action = field->findChild<QAction *>(QStringLiteral("_q_qlineeditclearaction"));
+    QToolButton *clear = nullptr;
+    for (QToolButton *button : field->findChildren<QToolButton *>())
+        clear = button->defaultAction() == action ? button : clear;
+    QVERIFY(action && clear);
+    QTest::mouseClick(clear, Qt::LeftButton);
+    QCOMPARE(field->text(), "");
+    QTRY_COMPARE(f.window->grid()->model()->rowCount(), 12);
+    QCOMPARE(label->text(), QString());
 }
 
 // The editors work on the rows a filter shows; a key chosen there is marked against

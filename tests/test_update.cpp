@@ -102,12 +102,58 @@ private slots:
         const UpdateReport &r = update.report;
         QCOMPARE(QStringLiteral("%1 %2 %3 %4").arg(r.kept).arg(r.moved).arg(r.added).arg(r.removed), counts);
         QVERIFY2(reportText(r).contains(reported), qPrintable(reportText(r)));
+        // Every section heading stands over at least one signal.
+        const QStringList lines = reportText(r).split(u'\n');
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (lines[i].endsWith(u':') && !lines[i].startsWith(u' '))
+                QVERIFY2(lines.value(i + 1).startsWith(u"  "), qPrintable(reportText(r)));
+        }
         for (int row = 1; row < t.rows(); ++row) {
             const QString key = t.text(row, Col::Key);
             const bool shared = t.keyIndex().count(key) > 1;
             QCOMPARE(t.colour(row, Col::Key), shared ? CellColour::DuplicateKey : CellColour::KeyCell);
             // A carried hand-typed cell stays hand-typed for the next update.
             QCOMPARE(t.handMade(row) != 0, scales.split(u' ')[row - 1] == u"5");
+        }
+    }
+
+    void fieldChanges_data()
+    {
+        // The row before: position 0|8, bytes 0, signed 0, no unit, scale 1, offset 0,
+        // description ECU, no mode, no byte order, no range.
+        QTest::addColumn<int>("col");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("reported"); // empty: the field is not compared
+        QTest::newRow("position") << int(Col::Position) << "8|8" << "position: 0|8 -> 8|8";
+        QTest::newRow("bytes") << int(Col::Bytes) << "1" << "bytes: 0 -> 1";
+        QTest::newRow("signed") << int(Col::Signed) << "1" << "signed: 0 -> 1";
+        QTest::newRow("unit") << int(Col::Unit) << "rpm" << "unit: (empty) -> rpm";
+        QTest::newRow("scale") << int(Col::Scale) << "0.5" << "scale: 1 -> 0.5";
+        QTest::newRow("offset") << int(Col::Offset) << "-40" << "offset: 0 -> -40";
+        QTest::newRow("byte order") << int(Col::LittleEndian) << "1" << "byte order: (empty) -> 1";
+        QTest::newRow("description is not compared") << int(Col::Description) << "Gateway" << "";
+        QTest::newRow("mode is not compared") << int(Col::Mode) << "M" << "";
+        QTest::newRow("range is not compared") << int(Col::MinMax) << "[0|1]" << "";
+    }
+
+    void fieldChanges()
+    {
+        QFETCH(int, col);
+        QFETCH(QString, after);
+        QFETCH(QString, reported);
+        TableData imported = table("1:A:1");
+        imported.setText(1, col, after);
+        const TableUpdate update = updateTable(table("1:A:1:KA"), imported, QStringLiteral("new.dbc"));
+        const TableData &t = update.table;
+        const bool changed = !reported.isEmpty();
+        QCOMPARE(t.text(1, col), after);
+        QCOMPARE(t.text(1, Col::Key), "KA");
+        QCOMPARE(t.rowMark(1), changed ? RowMark::Changed : RowMark::None);
+        QCOMPARE(summaryLines(update.report).last(), changed ? "Changed: 1" : "Changed: 0");
+        if (changed) {
+            QVERIFY2(reportText(update.report).contains("  1  A  key KA\n      " + reported + "\n"),
+                     qPrintable(reportText(update.report)));
+            QVERIFY2(t.rowNote(1).contains(reported), qPrintable(t.rowNote(1)));
         }
     }
 };
