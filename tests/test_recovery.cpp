@@ -213,6 +213,7 @@ private slots:
         damaged("empty", QByteArray(""));
         damaged("another version", patched(good, 11, "\2"));
         damaged("row count huge", sealed(good, 12, huge));
+        damaged("row count past the end", sealed(good, 12, "\x7f\xff\xff\xff"));
         damaged("row count one more", sealed(good, 12, QByteArray("\0\0\0\2", 4)));
         damaged("text of an odd size", sealed(good, 16, QByteArray("\0\0\0\3", 4)));
         damaged("text past the end", sealed(good, 16, "\x7f\xff\xff\xfe"));
