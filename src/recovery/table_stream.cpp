@@ -3,6 +3,7 @@
 #include "table/table_data.h"
 
 #include <QDataStream>
+#include <QtEndian>
 #include <QIODevice>
 
 #include <array>
@@ -10,9 +11,11 @@
 
 namespace {
 
-// The fewest bytes one row takes: an empty text, the cell lengths, colours, the
-// hand-made bits and the icon flag.
-constexpr qint64 leastRowBytes = 4 + 4 * Col::Count + Col::Count + 2 + 1;
+// What follows a row's text: the cell lengths, colours, the hand-made bits and the
+// icon flag, big-endian as the rest of the stream. They go in one piece, which makes
+// writing and reading a large table several times faster than field by field.
+constexpr int rowTailBytes = 4 * Col::Count + Col::Count + 2 + 1;
+constexpr qint64 leastRowBytes = 4 + rowTailBytes;
 // One mark: its row, its kind and an empty note.
 constexpr qint64 leastMarkBytes = 4 + 1 + 4;
 
@@ -31,11 +34,15 @@ void writeTable(QDataStream &out, const TableData &table)
     out << quint32(table.rows());
     for (int row = 0; row < table.rows(); ++row) {
         out << table.cells(row, 0, Col::Count - 1).toString();
+        std::array<char, rowTailBytes> tail;
+        char *at = tail.data();
+        for (int col = 0; col < Col::Count; ++col, at += 4)
+            qToBigEndian(quint32(table.cell(row, col).size()), at);
         for (int col = 0; col < Col::Count; ++col)
-            out << quint32(table.cell(row, col).size());
-        for (int col = 0; col < Col::Count; ++col)
-            out << quint8(table.colour(row, col));
-        out << quint16(table.handMade(row)) << quint8(table.rowIcon(row));
+            *at++ = char(table.colour(row, col));
+        qToBigEndian(quint16(table.handMade(row)), at);
+        at[2] = char(table.rowIcon(row));
+        out.writeRawData(tail.data(), rowTailBytes);
     }
     out << qint32(table.fixedRows());
 
@@ -64,16 +71,19 @@ QString readTable(QDataStream &in, TableData &table)
     std::array<quint8, Col::Count> colours{};
     std::array<QStringView, Col::Count> cells;
     for (quint32 row = 0; row < rows; ++row) {
-        quint16 handMade = 0;
-        quint8 icon = 0;
+        std::array<char, rowTailBytes> tail;
         in >> text;
-        for (quint32 &length : lengths)
-            in >> length;
-        for (quint8 &colour : colours)
-            in >> colour;
-        in >> handMade >> icon;
-        if (cutShort())
+        if (cutShort() || in.readRawData(tail.data(), rowTailBytes) != rowTailBytes)
             return QStringLiteral("row %1 is cut short").arg(row);
+        const char *field = tail.data();
+        for (quint32 &length : lengths) {
+            length = qFromBigEndian<quint32>(field);
+            field += 4;
+        }
+        for (quint8 &colour : colours)
+            colour = quint8(*field++);
+        const quint16 handMade = qFromBigEndian<quint16>(field);
+        const quint8 icon = quint8(field[2]);
         qint64 at = 0;
         for (int col = 0; col < Col::Count; ++col) {
             if (lengths[col] > text.size() - at || colours[col] > quint8(CellColour::DuplicateKey))
