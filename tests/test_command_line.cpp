@@ -1,6 +1,7 @@
 #include "window_fixture.h"
 
 #include "app/command_line.h"
+#include "csv/results_csv.h"
 #include "recovery/recovery_keeper.h"
 
 #include <QDir>
@@ -234,8 +235,7 @@ private slots:
         const QDir recovery(home.filePath("data/tessaly/recovery"));
         const QString dbc = fixture("engine.dbc");
         QCOMPARE(runTessaly({"--export", home.filePath("saved.csv"), dbc}).status, 0);
-        const auto headers = [&recovery] { return recovery.entryList({"*.json"}, QDir::Files); };
-        const auto tables = [&recovery] { return recovery.entryList({"*.csv"}, QDir::Files); };
+        const auto copies = [&recovery] { return recovery.entryList({"*.recovery"}, QDir::Files); };
         const auto kill = [](QProcess &process) {
             process.kill(); // SIGKILL: nothing of the program runs any more
             QVERIFY(process.waitForFinished());
@@ -243,15 +243,19 @@ private slots:
 
         QProcess first; // imports, then dies before a save
         startWindow(first, home.path(), {}, {dbc});
-        QTRY_COMPARE_WITH_TIMEOUT(headers().size(), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(copies().size(), 1, 20000);
         kill(first);
-        const QStringList killed = headers();
+        const QStringList killed = copies();
 
         QProcess second; // recovers; its own copy of the recovered table follows
         startWindow(second, home.path(), "recover", {});
-        QTRY_VERIFY_WITH_TIMEOUT(headers().size() == 1 && headers() != killed && tables().size() == 1, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(copies().size() == 1 && copies() != killed, 20000);
         kill(second);
-        QCOMPARE(readAll(recovery.filePath(tables()[0])), readAll(home.filePath("saved.csv")));
+        RecoveryStore store(recovery.path());
+        QStringList notes;
+        const QList<RecoveryCopy> left = store.orphans(notes);
+        QCOMPARE(left.size(), 1);
+        QCOMPARE(resultsCsvBytes(store.load(left[0]).table), readAll(home.filePath("saved.csv")));
     }
 
     void updateCarriesKeysToTheNewFile()

@@ -6,15 +6,17 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <utility>
 
 RecoveryKeeper::RecoveryKeeper(SignalTable &table, const QString &folder, QObject *parent)
     : QObject(parent), m_table(table), m_store(folder)
 {
-    m_clock.start();
+    m_elapsed.start();
+    m_now = [this] { return m_elapsed.elapsed(); };
     m_timer.setSingleShot(true);
     m_worker.setMaxThreadCount(1);
-    connect(&m_timer, &QTimer::timeout, this, &RecoveryKeeper::startWrite);
+    connect(&m_timer, &QTimer::timeout, this, &RecoveryKeeper::writeIfDue);
     connect(&table, &SignalTable::unsavedChangesChanged, this, [this](bool unsaved) {
         if (unsaved)
             tableChanged();
@@ -31,29 +33,45 @@ RecoveryKeeper::~RecoveryKeeper()
     m_worker.waitForDone();
 }
 
+qint64 RecoveryKeeper::nextWrite() const
+{
+    if (m_firstChange < 0)
+        return -1;
+    qint64 due = std::min(m_lastChange + m_quietMs, m_firstChange + m_longestWaitMs);
+    if (m_lastWrite >= 0)
+        due = std::max(due, m_lastWrite + m_leastIntervalMs);
+    return due;
+}
+
 void RecoveryKeeper::tableChanged()
 {
     if (!m_table.unsavedChanges())
         return;
-    const qint64 now = m_clock.elapsed();
-    if (m_changedSince < 0)
-        m_changedSince = now;
-    qint64 due = std::min(now + m_quietMs, m_changedSince + m_longestWaitMs);
-    if (m_lastWrite >= 0)
-        due = std::max(due, m_lastWrite + m_leastIntervalMs);
-    m_timer.start(int(std::max<qint64>(0, due - now)));
+    const qint64 now = m_now();
+    if (m_firstChange < 0)
+        m_firstChange = now;
+    m_lastChange = now;
+    schedule();
 }
 
-void RecoveryKeeper::startWrite()
+void RecoveryKeeper::schedule()
 {
-    if (!m_table.unsavedChanges())
-        return;
-    if (m_writing) {
-        m_changedSince = m_clock.elapsed(); // written again once this write is done
+    const qint64 due = nextWrite();
+    if (due < 0 || m_writing) {
+        m_timer.stop(); // a write under way schedules the next one when it ends
         return;
     }
+    m_timer.start(int(std::clamp<qint64>(due - m_now(), 0, std::numeric_limits<int>::max())));
+}
+
+bool RecoveryKeeper::writeIfDue()
+{
+    if (!m_table.unsavedChanges() || m_writing || nextWrite() < 0 || m_now() < nextWrite()) {
+        schedule();
+        return false;
+    }
     m_writing = true;
-    m_changedSince = -1;
+    m_firstChange = -1;
     // A copy of the table costs little (its texts are shared); encoding and writing
     // it happen on the worker, while the user goes on.
     const quint64 ticket = m_ticket;
@@ -63,6 +81,7 @@ void RecoveryKeeper::startWrite()
         QMetaObject::invokeMethod(this, [this, ticket, error] { writeFinished(ticket, error); },
                                   Qt::QueuedConnection);
     });
+    return true;
 }
 
 void RecoveryKeeper::writeFinished(quint64 ticket, const QString &error)
@@ -70,7 +89,7 @@ void RecoveryKeeper::writeFinished(quint64 ticket, const QString &error)
     if (ticket != m_ticket)
         return; // the copy was discarded meanwhile; so is this result
     m_writing = false;
-    m_lastWrite = m_clock.elapsed();
+    m_lastWrite = m_now();
     if (!error.isEmpty()) {
         if (!std::exchange(m_warned, true)) {
             std::fprintf(stderr, "tessaly: %s\n", qPrintable(error));
@@ -80,8 +99,7 @@ void RecoveryKeeper::writeFinished(quint64 ticket, const QString &error)
         dropAdopted();
         emit written();
     }
-    if (m_changedSince >= 0)
-        tableChanged();
+    schedule();
 }
 
 void RecoveryKeeper::discardCopy()
@@ -90,7 +108,7 @@ void RecoveryKeeper::discardCopy()
     m_worker.waitForDone();
     ++m_ticket;
     m_writing = false;
-    m_changedSince = -1;
+    m_firstChange = -1;
     m_store.removeOwn();
     dropAdopted();
 }

@@ -1,17 +1,15 @@
 #include "recovery_store.h"
 
-#include "csv/results_csv.h"
-#include "csv/results_csv_load.h"
-#include "keys/key_marking.h"
+#include "recovery/table_stream.h"
 #include "table/table_data.h"
 #include "table/text_file.h"
 
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLockFile>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -19,193 +17,89 @@
 #include <QUuid>
 
 #include <algorithm>
-#include <limits>
-#include <vector>
+#include <cstdlib>
 
 namespace {
 
-constexpr auto formatName = "tessaly-recovery";
-constexpr int formatVersion = 1;
-// A header is small; anything far larger is not one of ours.
-constexpr qint64 maxHeaderBytes = 64 * 1024 * 1024;
+// A copy file: the magic, the format version, the size of the payload and its
+// SHA-256, then the payload (the document's file, the time and the table).
+constexpr QByteArrayView magic = "TSLYRCV1";
+constexpr qint64 hashBytes = 32;
+constexpr qint64 headerBytes = 8 + 4 + 8 + hashBytes;
+// Far above the copy of the largest table the program handles (100,000 rows take
+// some 20 MB), and a bound on what a damaged or foreign file makes it read.
+constexpr qint64 maxPayloadBytes = qint64(1) << 30;
+constexpr auto streamVersion = QDataStream::Qt_6_4;
+// QLockFile writes who holds a lock right after creating the file; a lock file
+// still empty or unreadable after this long was left by a crash or a power cut.
+constexpr qint64 unnamedLockMs = 30 * 1000;
 
-const QRegularExpression &idPattern()
-{
-    static const QRegularExpression pattern(
-            QStringLiteral("^([0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12})\\."));
-    return pattern;
-}
+const QString copySuffix = QStringLiteral(".recovery");
+const QString lockSuffix = QStringLiteral(".lock");
 
 // The id a file name of the folder belongs to, or an empty text for a foreign file.
 QString idOf(const QString &fileName)
 {
-    const QRegularExpressionMatch match = idPattern().match(fileName);
+    static const QRegularExpression pattern(
+            QStringLiteral("^([0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12})\\."));
+    const QRegularExpressionMatch match = pattern.match(fileName);
     return match.hasMatch() ? match.captured(1) : QString();
 }
 
-QString headerName(const QString &id)
+struct Content
 {
-    return id + QStringLiteral(".json");
-}
-
-// Whether a results CSV carries the cell's text through a save and a load unchanged:
-// separators and line ends would split it, the loader takes "//" out of the heading
-// line, and characters outside the code page are written as "?".
-bool csvCarries(QStringView text, bool heading)
-{
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u == u';' || u == u'\t' || u == u'\r' || u == u'\n' || (heading && u == u'/'))
-            return false;
-        if (u >= 0x80 && (u < 0xA0 || u > 0xFF)) {
-            char byte = 0;
-            encodeCp1252(QStringView(&c, 1), &byte);
-            if (decodeCp1252(&byte, 1) != QStringView(&c, 1))
-                return false;
-        }
-    }
-    return true;
-}
-
-// The colour a cell has after a load of the results CSV; `shared` marks the rows
-// whose key another row holds too.
-CellColour loadedColour(const std::vector<bool> &shared, int row, int col)
-{
-    if (col != Col::Key || row < 1)
-        return CellColour::Default;
-    return shared[std::size_t(row)] ? CellColour::DuplicateKey : CellColour::KeyCell;
-}
-
-// What of `table` a results CSV cannot carry, and `csv` the table to write as CSV:
-// texts it would change stand blank there and are kept in the header instead.
-QJsonObject extras(const TableData &table, TableData &csv)
-{
-    QJsonArray cells;
-    QJsonArray colours;
-    QJsonArray icons;
-    int iconsFrom = -1;
-    std::vector<bool> shared(std::size_t(table.rows()));
-    for (const int row : table.keyIndex().sharedRows())
-        shared[std::size_t(row)] = true;
-    for (int row = 0; row < table.rows(); ++row) {
-        if (table.cell(row, Col::Number) != QString::number(row))
-            cells.append(QJsonArray{row, int(Col::Number), table.text(row, Col::Number)});
-        for (int col = 0; col < TableData::cols(); ++col) {
-            if (col > 0 && !csvCarries(table.cell(row, col), row == 0)) {
-                cells.append(QJsonArray{row, col, table.text(row, col)});
-                csv.setText(row, col, QString());
-            }
-            if (table.colour(row, col) != loadedColour(shared, row, col))
-                colours.append(QJsonArray{row, col, int(table.colour(row, col))});
-        }
-        if (table.rowIcon(row) && iconsFrom < 0)
-            iconsFrom = row;
-        if (iconsFrom >= 0 && (!table.rowIcon(row) || row == table.rows() - 1)) {
-            icons.append(QJsonArray{iconsFrom, table.rowIcon(row) ? row : row - 1});
-            iconsFrom = -1;
-        }
-    }
-    return {{QStringLiteral("cells"), cells},
-            {QStringLiteral("colours"), colours},
-            {QStringLiteral("icons"), icons},
-            {QStringLiteral("fixedRows"), table.fixedRows()}};
-}
-
-struct Header
-{
-    QJsonObject json;
     QString file;
     QDateTime time;
-    qint64 rows = -1;
-    qint64 generation = 0;
-    qint64 bytes = -1;
+    TableData table;
 };
 
-// Reads and checks a header; an empty text on success, else why it is not usable.
-QString readHeader(const QString &path, Header &header)
+// Reads and checks a whole copy. Returns an empty text on success, else why it is not
+// usable.
+QString readCopy(const QString &path, Content &content)
 {
     QFile file(path);
-    if (file.size() > maxHeaderBytes)
-        return QStringLiteral("it is too large to be a recovery header");
     QString error;
     if (!openForReading(file, error))
         return error;
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
-    if (!document.isObject())
-        return QStringLiteral("it is not a recovery header");
-    header.json = document.object();
-    header.file = header.json.value(QStringLiteral("file")).toString();
-    header.time = QDateTime::fromString(header.json.value(QStringLiteral("time")).toString(), Qt::ISODateWithMs);
-    header.rows = header.json.value(QStringLiteral("rows")).toInteger(-1);
-    header.generation = header.json.value(QStringLiteral("generation")).toInteger(0);
-    header.bytes = header.json.value(QStringLiteral("bytes")).toInteger(-1);
-    if (header.json.value(QStringLiteral("format")).toString() != QLatin1StringView(formatName)
-        || header.json.value(QStringLiteral("version")).toInteger() != formatVersion)
-        return QStringLiteral("it is not a recovery header of this version");
-    if (!header.time.isValid() || header.rows < 0 || header.rows > std::numeric_limits<int>::max()
-        || header.generation < 1 || header.bytes < 0)
+    if (file.size() > headerBytes + maxPayloadBytes)
+        return QStringLiteral("it is too large to be a recovery copy");
+    const QByteArray bytes = file.read(headerBytes + maxPayloadBytes);
+    if (file.error() != QFileDevice::NoError)
+        return QStringLiteral("it cannot be read (%1)").arg(file.errorString());
+    if (bytes.size() < headerBytes || !bytes.startsWith(magic))
+        return QStringLiteral("it is not a recovery copy");
+
+    QDataStream header(bytes);
+    header.skipRawData(int(magic.size()));
+    quint32 version = 0;
+    quint64 payloadBytes = 0;
+    header >> version >> payloadBytes;
+    if (version != tableStreamVersion)
+        return QStringLiteral("it is a recovery copy of another version of the program");
+    const QByteArrayView payload = QByteArrayView(bytes).sliced(headerBytes);
+    if (payloadBytes != quint64(payload.size()))
+        return QStringLiteral("its size is wrong: it was not completely written");
+    if (QCryptographicHash::hash(payload, QCryptographicHash::Sha256)
+        != QByteArrayView(bytes).sliced(headerBytes - hashBytes, hashBytes))
+        return QStringLiteral("its checksum does not match its content: it is damaged");
+
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    buffer.seek(headerBytes);
+    QDataStream in(&buffer);
+    in.setVersion(streamVersion);
+    qint64 msecs = 0;
+    in >> content.file >> msecs;
+    content.time = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
+    if (in.status() != QDataStream::Ok || !content.time.isValid())
         return QStringLiteral("its header is damaged");
+    const QString reason = readTable(in, content.table);
+    if (!reason.isEmpty())
+        return QStringLiteral("its table is damaged: %1").arg(reason);
+    if (!in.atEnd())
+        return QStringLiteral("it holds more than its table");
     return {};
-}
-
-// The number of lines of a CSV the results CSV writer wrote: every line ends in
-// CR LF, and no cell of a recovery copy holds a line end.
-qint64 countLines(QFile &file)
-{
-    qint64 lines = 0;
-    QByteArray chunk;
-    while (!(chunk = file.read(1 << 20)).isEmpty())
-        lines += chunk.count('\n');
-    return lines;
-}
-
-// Whether every entry of `array` is an array of `size` integers, each in its range.
-bool entriesValid(const QJsonArray &array, std::initializer_list<std::pair<qint64, qint64>> ranges)
-{
-    for (const QJsonValue &entry : array) {
-        const QJsonArray values = entry.toArray();
-        if (!entry.isArray() || values.size() < qsizetype(ranges.size()))
-            return false;
-        qsizetype i = 0;
-        for (const auto &[low, high] : ranges) {
-            const qint64 value = values.at(i++).toInteger(low - 1);
-            if (value < low || value > high)
-                return false;
-        }
-    }
-    return true;
-}
-
-// Puts back what the CSV could not carry. False when the header does not fit the
-// table.
-bool applyExtras(const QJsonObject &json, TableData &table)
-{
-    const qint64 last = table.rows() - 1;
-    const QJsonArray cells = json.value(QStringLiteral("cells")).toArray();
-    const QJsonArray colours = json.value(QStringLiteral("colours")).toArray();
-    const QJsonArray icons = json.value(QStringLiteral("icons")).toArray();
-    const qint64 fixedRows = json.value(QStringLiteral("fixedRows")).toInteger(-1);
-    if (!entriesValid(cells, {{0, last}, {0, Col::Count - 1}})
-        || !entriesValid(colours, {{0, last}, {0, Col::Count - 1}, {0, int(CellColour::DuplicateKey)}})
-        || !entriesValid(icons, {{0, last}, {0, last}}) || fixedRows < 0 || fixedRows > std::clamp<qint64>(last, 0, 1))
-        return false;
-    for (const QJsonValue &cell : cells) {
-        const QJsonArray c = cell.toArray();
-        table.setText(c[0].toInt(), c[1].toInt(), c[2].toString());
-    }
-    markAllKeys(table);
-    for (const QJsonValue &colour : colours) {
-        const QJsonArray c = colour.toArray();
-        table.setColour(c[0].toInt(), c[1].toInt(), CellColour(c[2].toInt()));
-    }
-    for (const QJsonValue &run : icons) {
-        const QJsonArray r = run.toArray();
-        for (int row = r[0].toInt(); row <= r[1].toInt(); ++row)
-            table.setRowIcon(row, true);
-    }
-    table.setFixedRows(int(fixedRows));
-    return true;
 }
 
 } // namespace
@@ -227,18 +121,40 @@ QString RecoveryStore::path(const QString &name) const
     return m_folder + u'/' + name;
 }
 
-QString RecoveryStore::csvName(const QString &id, qint64 generation) const
+QString RecoveryStore::copyPath(const QString &id) const
 {
-    return path(QStringLiteral("%1.%2.csv").arg(id).arg(generation));
+    return path(id + copySuffix);
 }
 
-bool RecoveryStore::takeLock(const QString &id)
+QString RecoveryStore::lockPath(const QString &id) const
 {
-    auto lock = std::make_unique<QLockFile>(path(id + QStringLiteral(".lock")));
+    return path(id + lockSuffix);
+}
+
+bool RecoveryStore::takeLock(const QString &id, QString &why)
+{
+    auto lock = std::make_unique<QLockFile>(lockPath(id));
     // A lock is stale only when its program no longer runs, however old it is.
     lock->setStaleLockTime(0);
-    if (!lock->tryLock(0))
-        return false;
+    if (!lock->tryLock(0)) {
+        if (lock->error() != QLockFile::LockFailedError) {
+            why = QStringLiteral("its lock file cannot be created");
+            return false;
+        }
+        if (lock->getLockInfo(nullptr, nullptr, nullptr))
+            return false; // a program that runs holds it
+        // Without the name of its holder QLockFile never counts a lock stale. Its
+        // holder would have written it long ago; removing it succeeds only where no
+        // running program holds the file open.
+        const QDateTime modified = QFileInfo(lockPath(id)).lastModified();
+        if (std::abs(modified.msecsTo(QDateTime::currentDateTimeUtc())) < unnamedLockMs)
+            return false; // a program may be starting this very moment
+        if (!lock->removeStaleLockFile() || !lock->tryLock(0)) {
+            why = QStringLiteral("its lock file %1 names no program and cannot be removed")
+                          .arg(displayName(lockPath(id)));
+            return false;
+        }
+    }
     (id == m_id ? m_ownLock : m_locks[id]) = std::move(lock);
     return true;
 }
@@ -251,103 +167,82 @@ QString RecoveryStore::write(const TableData &table, const QString &file, const 
     };
     if (!QDir().mkpath(m_folder))
         return failed(QStringLiteral("the folder cannot be created."));
-    if (!m_ownLock && !takeLock(m_id))
+    QString why;
+    if (!m_ownLock && !takeLock(m_id, why))
         return failed(QStringLiteral("the lock file cannot be created."));
 
-    TableData csv = table;
-    QJsonObject json = extras(table, csv);
-    const qint64 generation = m_generation + 1;
-    const QString csvPath = csvName(m_id, generation);
-    QString error = writeResultsCsv(csv, csvPath);
-    if (!error.isEmpty()) {
-        QFile::remove(csvPath);
-        return failed(error);
+    QByteArray payload;
+    {
+        QDataStream out(&payload, QIODevice::WriteOnly);
+        out.setVersion(streamVersion);
+        out << file << time.toMSecsSinceEpoch();
+        writeTable(out, table);
     }
-    json.insert(QStringLiteral("format"), QLatin1StringView(formatName));
-    json.insert(QStringLiteral("version"), formatVersion);
-    json.insert(QStringLiteral("file"), file);
-    json.insert(QStringLiteral("time"), time.toString(Qt::ISODateWithMs));
-    json.insert(QStringLiteral("rows"), table.rows());
-    json.insert(QStringLiteral("generation"), generation);
-    json.insert(QStringLiteral("bytes"), QFileInfo(csvPath).size());
+    if (payload.size() > maxPayloadBytes)
+        return failed(QStringLiteral("the table is too large for a recovery copy."));
+    QByteArray header;
+    {
+        QDataStream out(&header, QIODevice::WriteOnly);
+        out.writeRawData(magic.data(), int(magic.size()));
+        out << tableStreamVersion << quint64(payload.size());
+    }
+    header += QCryptographicHash::hash(payload, QCryptographicHash::Sha256);
 
-    QSaveFile header(path(headerName(m_id)));
-    if (!header.open(QIODevice::WriteOnly) || header.write(QJsonDocument(json).toJson(QJsonDocument::Compact)) < 0
-        || !header.commit()) {
-        error = header.errorString();
-        QFile::remove(csvPath);
-        return failed(error);
-    }
-    // The new copy stands complete; the CSV of the one before it is no longer named.
-    if (m_generation > 0)
-        QFile::remove(csvName(m_id, m_generation));
-    m_generation = generation;
+    QSaveFile copy(copyPath(m_id));
+    if (!copy.open(QIODevice::WriteOnly) || copy.write(header) != header.size()
+        || copy.write(payload) != payload.size() || !copy.commit())
+        return failed(copy.errorString());
     return {};
-}
-
-void RecoveryStore::removeFiles(const QString &id, qint64 generation)
-{
-    // The header goes first: without it, no CSV is ever offered.
-    QFile::remove(path(headerName(id)));
-    if (generation > 0)
-        QFile::remove(csvName(id, generation));
 }
 
 void RecoveryStore::removeOwn()
 {
-    if (m_generation > 0)
-        removeFiles(m_id, m_generation);
-    m_generation = 0;
-    m_ownLock.reset();
-}
-
-void RecoveryStore::removeUnnamedCsv(const QString &id, const QString &name)
-{
-    // A CSV without a header is left of a first write cut short; once its program
-    // is gone, nobody finishes it.
-    if (!name.endsWith(QStringLiteral(".csv")) || QFile::exists(path(headerName(id))) || !takeLock(id))
+    if (!m_ownLock)
         return;
-    QFile::remove(path(name));
-    m_locks.erase(id);
+    QFile::remove(copyPath(m_id));
+    m_ownLock.reset();
 }
 
 QList<RecoveryCopy> RecoveryStore::orphans(QStringList &notes)
 {
-    QList<RecoveryCopy> copies;
-    const QDir dir(m_folder);
-    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    std::map<QString, QStringList> ids;
+    const QStringList names = QDir(m_folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
     for (const QString &name : names) {
         const QString id = idOf(name);
-        if (id.isEmpty()) {
+        if (id.isEmpty())
             notes.append(QStringLiteral("%1: not a recovery file, left alone.").arg(displayName(path(name))));
-            continue;
-        }
+        else
+            ids[id].append(name);
+    }
+
+    QList<RecoveryCopy> copies;
+    for (const auto &[id, files] : ids) {
         if (id == m_id || m_locks.count(id) > 0)
             continue;
-        if (name != headerName(id)) {
-            removeUnnamedCsv(id, name);
+        QString why;
+        if (!takeLock(id, why)) {
+            if (!why.isEmpty())
+                notes.append(QStringLiteral("%1: %2; not offered.").arg(displayName(copyPath(id)), why));
+            continue; // else the copy of a program still running
+        }
+        const QString copyName = id + copySuffix;
+        // What a save cut short leaves beside the copy; its program is gone.
+        for (const QString &name : files) {
+            if (name.startsWith(copyName + u'.'))
+                QFile::remove(path(name));
+        }
+        if (!files.contains(copyName)) {
+            m_locks.erase(id); // a lock without a copy, gone with it
             continue;
         }
-        if (!takeLock(id))
-            continue; // the copy of a program still running
-        Header header;
-        QString reason = readHeader(path(name), header);
-        QFile csv(csvName(id, header.generation));
-        if (reason.isEmpty() && !csv.open(QIODevice::ReadOnly))
-            reason = QStringLiteral("its table cannot be read (%1)").arg(csv.errorString());
-        else if (reason.isEmpty() && (csv.size() != header.bytes || countLines(csv) != header.rows))
-            reason = QStringLiteral("its table was not completely written");
-        if (!reason.isEmpty()) {
-            notes.append(QStringLiteral("%1: %2; not offered.").arg(displayName(path(name)), reason));
+        Content content;
+        why = readCopy(copyPath(id), content);
+        if (!why.isEmpty()) {
+            notes.append(QStringLiteral("%1: %2; not offered.").arg(displayName(copyPath(id)), why));
             m_locks.erase(id);
             continue;
         }
-        m_generations[id] = header.generation;
-        for (const QString &other : dir.entryList({id + QStringLiteral(".*.csv")}, QDir::Files)) {
-            if (path(other) != csv.fileName())
-                QFile::remove(path(other));
-        }
-        copies.append({id, header.file, header.time, int(header.rows)});
+        copies.append({id, content.file, content.time, content.table.rows()});
     }
     std::stable_sort(copies.begin(), copies.end(),
                      [](const RecoveryCopy &a, const RecoveryCopy &b) { return a.time > b.time; });
@@ -357,31 +252,24 @@ QList<RecoveryCopy> RecoveryStore::orphans(QStringList &notes)
 ImportResult RecoveryStore::load(const RecoveryCopy &copy) const
 {
     ImportResult result;
-    Header header;
-    const QString headerPath = path(headerName(copy.id));
-    result.error = readHeader(headerPath, header);
-    if (result.error.isEmpty()) {
-        const QString csvPath = csvName(copy.id, header.generation);
-        result = LoadCSV(csvPath);
-        if (result.ok() && (result.table.rows() != header.rows || !applyExtras(header.json, result.table)))
-            result.error = QStringLiteral("its table does not match its header");
-    }
-    if (!result.ok())
-        result.error = QStringLiteral("Cannot recover %1: %2").arg(displayName(headerPath), result.error);
+    Content content;
+    const QString reason = readCopy(copyPath(copy.id), content);
+    if (reason.isEmpty())
+        result.table = std::move(content.table);
+    else
+        result.error = QStringLiteral("Cannot recover %1: %2.").arg(displayName(copyPath(copy.id)), reason);
     return result;
 }
 
 void RecoveryStore::discard(const RecoveryCopy &copy)
 {
-    const auto generation = m_generations.find(copy.id);
-    if (m_locks.count(copy.id) == 0 || generation == m_generations.end())
+    if (m_locks.count(copy.id) == 0)
         return; // not a copy this store holds
-    removeFiles(copy.id, generation->second);
+    QFile::remove(copyPath(copy.id));
     release(copy);
 }
 
 void RecoveryStore::release(const RecoveryCopy &copy)
 {
     m_locks.erase(copy.id);
-    m_generations.erase(copy.id);
 }

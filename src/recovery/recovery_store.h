@@ -11,7 +11,6 @@
 #include <memory>
 
 class QLockFile;
-class TableData;
 
 // A recovery copy left behind by a run of the program that ended without saving.
 struct RecoveryCopy
@@ -25,17 +24,14 @@ struct RecoveryCopy
 };
 
 // The recovery copies in one folder. Every run of the program keeps at most one copy
-// of its own there: a results CSV of the table, written by the results CSV writer,
-// and a header that names the document, the time, the row count and whatever of the
-// table a results CSV cannot carry (texts with separators or characters outside the
-// code page, the "#" column, colours, row icons). A lock file per run tells the
-// copies of running programs from those of runs that ended; only the latter are
-// offered.
+// of its own there, one file that holds the whole table exactly (see writeTable), the
+// document's name and the time, sealed by a checksum, and beside it a lock file that
+// tells the copies of running programs from those of runs that ended; only the
+// latter are offered.
 //
-// A copy replaces the one before it only once it is complete: the CSV of each write
-// has a name of its own and the header, written last and atomically, says which CSV
-// belongs to it. A copy whose CSV does not match its header (a write cut short by a
-// power cut) is never offered.
+// A copy is replaced atomically (QSaveFile), so a write cut short leaves the copy
+// before it. A copy is read as the untrusted file it is: one that does not pass its
+// checksum, or whose content is not whole, is never offered.
 class RecoveryStore
 {
 public:
@@ -49,6 +45,9 @@ public:
 
     QString folder() const { return m_folder; }
     QString ownId() const { return m_id; }
+    // The file of a copy.
+    QString copyPath(const QString &id) const;
+    QString lockPath(const QString &id) const;
 
     // Writes this run's copy of `table`. Returns an empty text on success, else the
     // reason. May run on a worker thread, provided no other member runs meanwhile.
@@ -56,29 +55,24 @@ public:
     // Deletes this run's copy, if any.
     void removeOwn();
 
-    // The complete copies of runs that no longer run, newest first. Each stays
-    // locked by this store until it is discarded or released, so that no other
-    // starting program offers it at the same time. `notes` receives a line for every
-    // file of the folder that was passed over, and why.
+    // The sound copies of runs that no longer run, newest first. Each stays locked
+    // by this store until it is discarded or released, so that no other starting
+    // program offers it at the same time. `notes` receives a line for every file of
+    // the folder that was passed over, and why.
     QList<RecoveryCopy> orphans(QStringList &notes);
     // The table of a copy, exactly as it was written.
     ImportResult load(const RecoveryCopy &copy) const;
-    // Deletes a copy.
+    // Deletes a copy this store holds.
     void discard(const RecoveryCopy &copy);
     // Keeps a copy for a later start and lets other programs offer it again.
     void release(const RecoveryCopy &copy);
 
 private:
     QString path(const QString &name) const;
-    QString csvName(const QString &id, qint64 generation) const;
-    bool takeLock(const QString &id);
-    void removeFiles(const QString &id, qint64 generation);
-    void removeUnnamedCsv(const QString &id, const QString &name);
+    bool takeLock(const QString &id, QString &why);
 
     QString m_folder;
     QString m_id;
-    qint64 m_generation = 0; // of this run's latest complete copy, 0 for none
     std::unique_ptr<QLockFile> m_ownLock;
     std::map<QString, std::unique_ptr<QLockFile>> m_locks; // copies this store holds
-    std::map<QString, qint64> m_generations;
 };
