@@ -3,6 +3,8 @@
 
 #include "import/import_result.h"
 #include "keys/key_list_places.h"
+#include "table/same_file.h"
+#include "table/text_file.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -20,6 +22,25 @@ QCommandLineOption keysOption()
             QStringLiteral("Read the key list from <file>. Without it the first found of these is read:\n")
                     + places.join(u'\n'),
             QStringLiteral("file")};
+}
+
+// Why an export or update would write over a file it reads or writes already (the
+// input replaced by its own CSV without a word); empty when it would not.
+QString writesOverItsFiles(const CommandLine &line)
+{
+    using Named = std::pair<QString, QString>;
+    const QList<Named> outputs = {{QStringLiteral("--export"), line.output}, {QStringLiteral("--report"), line.report}};
+    QList<Named> taken = {{QStringLiteral("FILE"), line.input}, {QStringLiteral("--update"), line.previous}};
+    for (const auto &[option, file] : outputs) {
+        for (const auto &[otherOption, otherFile] : std::as_const(taken)) {
+            if (sameFile(file, otherFile)) {
+                return QStringLiteral("%1 %2 is the same file as %3 %4; nothing was written.")
+                        .arg(option, displayName(file), otherOption, displayName(otherFile));
+            }
+        }
+        taken.append({option, file});
+    }
+    return {};
 }
 
 } // namespace
@@ -86,6 +107,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
             return fail(QStringLiteral("--export needs the name of the CSV file to write."));
     }
     if (const QString error = takeUpdateOptions(parser, update, line); !error.isEmpty())
+        return fail(error);
+    if (const QString error = writesOverItsFiles(line); !error.isEmpty())
         return fail(error);
     return line;
 }
