@@ -19,7 +19,9 @@
 #include <thread>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -69,7 +71,7 @@ QString inputName(const QString &reader)
 }
 
 // Puts a `kind` of thing at `path`: a file holding `bytes`, a folder, a pipe, a link
-// to a device that never ends, or nothing ("gone").
+// to a device that never ends, or nothing ("gone", "full").
 bool make(const QString &kind, const QString &path, const QByteArray &bytes = {})
 {
     QFile file(path);
@@ -83,7 +85,7 @@ bool make(const QString &kind, const QString &path, const QByteArray &bytes = {}
     if (kind == "device")
         return QFile::link(u"/dev/zero"_s, path);
 #endif
-    return kind == "gone";
+    return kind == "gone" || kind == "full";
 }
 
 QByteArray highBytes()
@@ -93,6 +95,36 @@ QByteArray highBytes()
         bytes.append(char(b));
     return bytes;
 }
+
+// While it lives, no file of the process grows beyond `bytes` (a negative number:
+// no limit); writing more fails as a full disk does.
+struct FileSizeLimit
+{
+    explicit FileSizeLimit(qint64 bytes)
+    {
+#ifdef Q_OS_UNIX
+        if (bytes < 0 || ::getrlimit(RLIMIT_FSIZE, &m_before) != 0)
+            return;
+        std::signal(SIGXFSZ, SIG_IGN); // the write fails instead of ending the process
+        rlimit limit = m_before;
+        limit.rlim_cur = rlim_t(bytes);
+        m_set = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+#else
+        Q_UNUSED(bytes);
+#endif
+    }
+    ~FileSizeLimit()
+    {
+#ifdef Q_OS_UNIX
+        if (m_set)
+            ::setrlimit(RLIMIT_FSIZE, &m_before);
+#endif
+    }
+#ifdef Q_OS_UNIX
+    rlimit m_before = {};
+    bool m_set = false;
+#endif
+};
 
 // Everything of the window's document a failed command must leave alone.
 QByteArray snapshot(frmDBC *window)
@@ -243,6 +275,9 @@ private slots:
 #ifdef Q_OS_UNIX
         QTest::newRow("Load CSV, a pipe") << "mnLoadCSV" << "pipe" << inputName("csv");
         QTest::newRow("save to a pipe nothing reads") << "mnNew" << "pipe" << "out.CSV";
+        // The disk fills up in the middle of the file, as a file size limit makes it:
+        // the system's reason, not "Unknown error", and no file cut short.
+        QTest::newRow("save onto a full disk") << "mnNew" << "full" << "out.CSV";
 #endif
     }
 
@@ -261,12 +296,18 @@ private slots:
         const bool save = command == "mnNew";
         f.dialogs->shown.clear();
         f.dialogs->answers = {save ? Dialogs::Answer::Yes : Dialogs::Answer::No};
-        f.run(command.toLatin1(), {path});
+        {
+            const FileSizeLimit limit(kind == "full" ? 200 : -1);
+            f.run(command.toLatin1(), {path});
+        }
 
         QCOMPARE(f.dialogs->kinds(), (QStringList{"ask", save ? "save" : "open", "warn"}));
         QVERIFY2(f.dialogs->shown[2].text.contains(QDir::toNativeSeparators(path)), qPrintable(f.dialogs->shown[2].text));
         QCOMPARE(snapshot(f.window.get()), before);
         QVERIFY(kind != "folder" || QFileInfo(path).isDir());
+#ifdef Q_OS_UNIX
+        QVERIFY(kind != "full" || (f.dialogs->shown[2].text.endsWith(qt_error_string(EFBIG)) && !QFileInfo::exists(path)));
+#endif
     }
 };
 

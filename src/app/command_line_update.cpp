@@ -3,6 +3,7 @@
 
 #include "csv/results_csv.h"
 #include "import/signal_file.h"
+#include "table/file_writing.h"
 #include "table/table_status.h"
 #include "table/text_file.h"
 #include "update/table_update.h"
@@ -82,18 +83,21 @@ int updateResultsCsv(const CommandLine &line, QTextStream &out, QTextStream &err
     // The report is written completely before the table and replaces its file only
     // once the table is saved too, so a failure leaves both files as they were.
     QSaveFile report(line.report);
+    const auto reportFailed = [&](const QString &reason) {
+        err << "tessaly: Cannot write " << displayName(line.report) << ": " << reason << '\n';
+        return 1;
+    };
     if (!line.report.isEmpty()) {
-        const QByteArray bytes = reportBytes(update.report);
-        if (!report.open(QIODevice::WriteOnly) || report.write(bytes) != bytes.size()) {
-            err << "tessaly: Cannot write " << displayName(line.report) << ": " << report.errorString() << '\n';
-            return 1;
-        }
+        if (!report.open(writeMode))
+            return reportFailed(report.errorString());
+        if (const QString reason = writeAll(report, reportBytes(update.report)); !reason.isEmpty())
+            return reportFailed(reason);
     }
     if (!writeOutput(update.table, line.output, err))
         return 1;
-    if (!line.report.isEmpty() && !report.commit()) {
-        err << "tessaly: Cannot write " << displayName(line.report) << ": " << report.errorString() << '\n';
-        return 1;
+    if (!line.report.isEmpty()) {
+        if (const QString reason = commitFile(report); !reason.isEmpty())
+            return reportFailed(reason);
     }
     for (const QString &summary : summaryLines(update.report))
         out << summary << '\n';

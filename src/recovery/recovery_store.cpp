@@ -3,6 +3,7 @@
 #include "csv/results_csv.h"
 #include "csv/results_csv_load.h"
 #include "keys/key_marking.h"
+#include "table/file_writing.h"
 #include "table/table_data.h"
 #include "table/text_file.h"
 
@@ -272,9 +273,11 @@ QString RecoveryStore::write(const TableData &table, const QString &file, const 
     json.insert(QStringLiteral("bytes"), QFileInfo(csvPath).size());
 
     QSaveFile header(path(headerName(m_id)));
-    if (!header.open(QIODevice::WriteOnly) || header.write(QJsonDocument(json).toJson(QJsonDocument::Compact)) < 0
-        || !header.commit()) {
-        error = header.errorString();
+    error = header.open(writeMode) ? writeAll(header, QJsonDocument(json).toJson(QJsonDocument::Compact))
+                                   : header.errorString();
+    if (error.isEmpty())
+        error = commitFile(header);
+    if (!error.isEmpty()) {
         QFile::remove(csvPath);
         return failed(error);
     }
