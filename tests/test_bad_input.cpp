@@ -178,7 +178,7 @@ private slots:
         add("xml, NUL", "<CAN_Data_Item>\n<label>A\0B</label>\n\0\0\0\n<CAN_Data_Item>\n<id>\0</id>\n"_ba,
             headingLine + ";;;;A\0B;;;;A\0B;;;;;\r\n\0;;;;;;;;;;;;;\r\n"_ba);
         add("csv, NUL", "//h\0x;y\r\n1\0;A\0B;\r\n"_ba, "//h\0x;y;;;;;;;;;;;;\r\n1\0;A\0B;;;;;;;;;;;;\r\n"_ba);
-        add("keys, NUL", "K\0EY;x;d\0e\r\nABCD;\0;z\r\n"_ba, "K\0EY - d\0e\nABCD - z"_ba);
+        add("keys, NUL", "KEYS;x;d\0e\r\nABCD;\0;z\r\n"_ba, "KEYS - d\0e\nABCD - z"_ba);
         add("dbc, 1 MB line", " SG_ L : 0|8@1+ (1,0) [0|1] \"u\" " + m + "\n SG_ N : 0|8@1+ (1,0) [0|1] \"u\" X\n",
             headingLine + "0 0;0|8;0;0;L;u;1;0;" + m + ";;;1;[0|1];\r\n0 0;0|8;0;0;N;u;1;0;X;;;1;[0|1];\r\n");
         add("xml, 1 MB line", "<CAN_Data_Item>\n<label>" + m + "</label>\n<CAN_Data_Item>\n<label>N</label>\n",
@@ -196,7 +196,7 @@ private slots:
         add("csv, 0x80-0xFF", "//" + h + ";" + h + "\r\n" + h + ";" + h + ";" + h + "\r\n",
             "//" + h + ";" + h + ";;;;;;;;;;;;\r\n" + h + ";" + h + ";" + h + ";;;;;;;;;;;\r\n");
         const QByteArray text = decodeCp1252(h).toUtf8();
-        add("keys, 0x80-0xFF", h + "\r\n" + h + ";" + h + ";" + h + "\r\n", text + " - \n" + text + " - " + text);
+        add("keys, 0x80-0xFF", "\x80\xC4\xFC\xFF;" + h + ";" + h + "\r\n", "\xE2\x82\xAC\xC3\x84\xC3\xBC\xC3\xBF - " + text);
         // A million short lines; what the DBC and key-list readers warn of then has tests of its own.
         add("xml, 1,000,000 lines", "<CAN_Data_Item>\n"_ba.repeated(1000000), headingLine + ";;;;;;;;;;;;;\r\n"_ba.repeated(1000000));
         add("csv, 1,000,000 lines", "x;\r\n"_ba.repeated(1000000), "//x;;;;;;;;;;;;;\r\n" + "x;;;;;;;;;;;;;\r\n"_ba.repeated(999999));
