@@ -19,7 +19,9 @@
 #include <thread>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -69,7 +71,7 @@ QString inputName(const QString &reader)
 }
 
 // Puts a `kind` of thing at `path`: a file holding `bytes`, a folder, a pipe, a link
-// to a device that never ends, or nothing ("gone").
+// to a device that never ends, or nothing ("gone", "full").
 bool make(const QString &kind, const QString &path, const QByteArray &bytes = {})
 {
     QFile file(path);
@@ -83,7 +85,7 @@ bool make(const QString &kind, const QString &path, const QByteArray &bytes = {}
     if (kind == "device")
         return QFile::link(u"/dev/zero"_s, path);
 #endif
-    return kind == "gone";
+    return kind == "gone" || kind == "full";
 }
 
 QByteArray highBytes()
@@ -93,6 +95,36 @@ QByteArray highBytes()
         bytes.append(char(b));
     return bytes;
 }
+
+// While it lives, no file of the process grows beyond `bytes` (a negative number:
+// no limit); writing more fails as a full disk does.
+struct FileSizeLimit
+{
+    explicit FileSizeLimit(qint64 bytes)
+    {
+#ifdef Q_OS_UNIX
+        if (bytes < 0 || ::getrlimit(RLIMIT_FSIZE, &m_before) != 0)
+            return;
+        std::signal(SIGXFSZ, SIG_IGN); // the write fails instead of ending the process
+        rlimit limit = m_before;
+        limit.rlim_cur = rlim_t(bytes);
+        m_set = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+#else
+        Q_UNUSED(bytes);
+#endif
+    }
+    ~FileSizeLimit()
+    {
+#ifdef Q_OS_UNIX
+        if (m_set)
+            ::setrlimit(RLIMIT_FSIZE, &m_before);
+#endif
+    }
+#ifdef Q_OS_UNIX
+    rlimit m_before = {};
+    bool m_set = false;
+#endif
+};
 
 // Everything of the window's document a failed command must leave alone.
 QByteArray snapshot(frmDBC *window)
@@ -146,7 +178,7 @@ private slots:
         add("xml, NUL", "<CAN_Data_Item>\n<label>A\0B</label>\n\0\0\0\n<CAN_Data_Item>\n<id>\0</id>\n"_ba,
             headingLine + ";;;;A\0B;;;;A\0B;;;;;\r\n\0;;;;;;;;;;;;;\r\n"_ba);
         add("csv, NUL", "//h\0x;y\r\n1\0;A\0B;\r\n"_ba, "//h\0x;y;;;;;;;;;;;;\r\n1\0;A\0B;;;;;;;;;;;;\r\n"_ba);
-        add("keys, NUL", "K\0EY;x;d\0e\r\nABCD;\0;z\r\n"_ba, "K\0EY - d\0e\nABCD - z"_ba);
+        add("keys, NUL", "KEYS;x;d\0e\r\nABCD;\0;z\r\n"_ba, "KEYS - d\0e\nABCD - z"_ba);
         add("dbc, 1 MB line", " SG_ L : 0|8@1+ (1,0) [0|1] \"u\" " + m + "\n SG_ N : 0|8@1+ (1,0) [0|1] \"u\" X\n",
             headingLine + "0 0;0|8;0;0;L;u;1;0;" + m + ";;;1;[0|1];\r\n0 0;0|8;0;0;N;u;1;0;X;;;1;[0|1];\r\n");
         add("xml, 1 MB line", "<CAN_Data_Item>\n<label>" + m + "</label>\n<CAN_Data_Item>\n<label>N</label>\n",
@@ -164,7 +196,7 @@ private slots:
         add("csv, 0x80-0xFF", "//" + h + ";" + h + "\r\n" + h + ";" + h + ";" + h + "\r\n",
             "//" + h + ";" + h + ";;;;;;;;;;;;\r\n" + h + ";" + h + ";" + h + ";;;;;;;;;;;\r\n");
         const QByteArray text = decodeCp1252(h).toUtf8();
-        add("keys, 0x80-0xFF", h + "\r\n" + h + ";" + h + ";" + h + "\r\n", text + " - \n" + text + " - " + text);
+        add("keys, 0x80-0xFF", "\x80\xC4\xFC\xFF;" + h + ";" + h + "\r\n", "\xE2\x82\xAC\xC3\x84\xC3\xBC\xC3\xBF - " + text);
         // A million short lines; what the DBC and key-list readers warn of then has tests of its own.
         add("xml, 1,000,000 lines", "<CAN_Data_Item>\n"_ba.repeated(1000000), headingLine + ";;;;;;;;;;;;;\r\n"_ba.repeated(1000000));
         add("csv, 1,000,000 lines", "x;\r\n"_ba.repeated(1000000), "//x;;;;;;;;;;;;;\r\n" + "x;;;;;;;;;;;;;\r\n"_ba.repeated(999999));
@@ -243,6 +275,9 @@ private slots:
 #ifdef Q_OS_UNIX
         QTest::newRow("Load CSV, a pipe") << "mnLoadCSV" << "pipe" << inputName("csv");
         QTest::newRow("save to a pipe nothing reads") << "mnNew" << "pipe" << "out.CSV";
+        // The disk fills up in the middle of the file, as a file size limit makes it:
+        // the system's reason, not "Unknown error", and no file cut short.
+        QTest::newRow("save onto a full disk") << "mnNew" << "full" << "out.CSV";
 #endif
     }
 
@@ -261,12 +296,18 @@ private slots:
         const bool save = command == "mnNew";
         f.dialogs->shown.clear();
         f.dialogs->answers = {save ? Dialogs::Answer::Yes : Dialogs::Answer::No};
-        f.run(command.toLatin1(), {path});
+        {
+            const FileSizeLimit limit(kind == "full" ? 200 : -1);
+            f.run(command.toLatin1(), {path});
+        }
 
         QCOMPARE(f.dialogs->kinds(), (QStringList{"ask", save ? "save" : "open", "warn"}));
         QVERIFY2(f.dialogs->shown[2].text.contains(QDir::toNativeSeparators(path)), qPrintable(f.dialogs->shown[2].text));
         QCOMPARE(snapshot(f.window.get()), before);
         QVERIFY(kind != "folder" || QFileInfo(path).isDir());
+#ifdef Q_OS_UNIX
+        QVERIFY(kind != "full" || (f.dialogs->shown[2].text.endsWith(qt_error_string(EFBIG)) && !QFileInfo::exists(path)));
+#endif
     }
 };
 

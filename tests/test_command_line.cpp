@@ -11,6 +11,10 @@
 #include <QProcess>
 #include <QUrl>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 namespace {
 
 struct Run
@@ -159,6 +163,16 @@ private slots:
         QTest::newRow("empty output name") << QStringList{"--export=", fixture("engine.dbc")} << 2 << "--export needs the name";
         QTest::newRow("no file") << QStringList{"--export", "o.csv"} << 2 << "--help";
         QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << "frobnicate";
+        // No command writes over a file it reads, under whatever name.
+        QTest::newRow("export onto its input") << QStringList{"--export", "{dbc}", "{dbc}"} << 2 << "same file";
+        QTest::newRow("export onto its input, another path") << QStringList{"--export", "{dir}/../{base}/in.dbc", "{dbc}"} << 2 << "same file";
+        QTest::newRow("update onto its table") << QStringList{"--update", "{csv}", "{dbc}", "--export", "{csv}"} << 2 << "same file";
+        QTest::newRow("report onto the new file") << QStringList{"--update", "{csv}", "{dbc}", "--export", "{dir}/u.csv", "--report", "{dbc}"} << 2 << "same file";
+        QTest::newRow("report onto the output") << QStringList{"--update", "{csv}", "{dbc}", "--export", "{dir}/u.csv", "--report", "{dir}/u.csv"} << 2 << "same file";
+#ifdef Q_OS_UNIX
+        QTest::newRow("export onto a link to its input") << QStringList{"--export", "{dir}/link.csv", "{dbc}"} << 2 << "same file";
+        QTest::newRow("export onto a hard link to its input") << QStringList{"--export", "{dir}/hard.csv", "{dbc}"} << 2 << "same file";
+#endif
     }
 
     void exportReportsFailures()
@@ -168,12 +182,27 @@ private slots:
         QFETCH(QString, named);
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkdir("folder.dbc"));
+        const QByteArray dbc = readAll(fixture("engine.dbc"));
+        const QByteArray csv = readAll(fixture("channels_a.csv"));
+        writeFile(dir.filePath("in.dbc"), dbc);
+        writeFile(dir.filePath("old.csv"), csv);
+#ifdef Q_OS_UNIX
+        QVERIFY(QFile::link(dir.filePath("in.dbc"), dir.filePath("link.csv")));
+        QCOMPARE(::link(QFile::encodeName(dir.filePath("in.dbc")).constData(),
+                        QFile::encodeName(dir.filePath("hard.csv")).constData()), 0);
+#endif
         arguments.replaceInStrings("{folder}", dir.filePath("folder.dbc"));
+        arguments.replaceInStrings("{dbc}", dir.filePath("in.dbc"));
+        arguments.replaceInStrings("{csv}", dir.filePath("old.csv"));
+        arguments.replaceInStrings("{dir}", dir.path());
+        arguments.replaceInStrings("{base}", QFileInfo(dir.path()).fileName());
         const Run run = runTessaly(arguments);
         QCOMPARE(run.status, status);
         QVERIFY2(run.err.contains(named.toLocal8Bit()), run.err.constData());
         QVERIFY(run.err.startsWith("tessaly: "));
-        QVERIFY(!QFileInfo::exists("o.csv"));
+        QVERIFY(!QFileInfo::exists("o.csv") && !QFileInfo::exists(dir.filePath("u.csv")));
+        QCOMPARE(readAll(dir.filePath("in.dbc")), dbc);
+        QCOMPARE(readAll(dir.filePath("old.csv")), csv);
     }
 
     void exportPassesWarningsOn()

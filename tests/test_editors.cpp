@@ -146,13 +146,13 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<int>("before");
         QTest::addColumn<int>("selected");
-        // Items: 0 "ENSP - Engine speed", 1 "VSPD - Vehicle speed", 2 "AB - Two characters",
-        // 3 "ENSPX - Same first four".
+        // Items: 0 "ENSP - Engine speed", 1 "VSPD - Vehicle speed", 2 "EOPR - Oil pressure",
+        // 3 "ENSP - Same key again".
         QTest::newRow("four-character match") << "VSPD" << -1 << 1;
         QTest::newRow("first of two equal prefixes") << "ENSP" << 1 << 0;
         QTest::newRow("no match keeps the selection") << "ZZZZ" << 1 << 1;
         QTest::newRow("prefix only is no match") << "ENS" << 2 << 2;
-        QTest::newRow("two-character key") << "AB -" << 0 << 2;
+        QTest::newRow("a key after the first") << "EOPR" << 0 << 2;
         QTest::newRow("empty cell") << "" << 1 << -1;
     }
 
@@ -195,7 +195,7 @@ private slots:
         // Row 4 takes a key nobody else holds: it and row 5 are no longer shared.
         clickCell(f.window.get(), 4, Col::Key);
         pickItem(f.window->keyEditor(), 2);
-        QCOMPARE(cell(f.window.get(), 4, Col::Key), "AB -");
+        QCOMPARE(cell(f.window.get(), 4, Col::Key), "EOPR");
         QCOMPARE(keyColour(f.window.get(), 4), CellColour::KeyCell);
         QCOMPARE(keyColour(f.window.get(), 5), CellColour::KeyCell);
     }

@@ -41,8 +41,8 @@ struct WindowFixture
 
     static QByteArray defaultKeys()
     {
-        return "// keys\r\nENSP;ENG;Engine speed\r\nVSPD;DRV;Vehicle speed\r\nAB;x;Two characters\r\n"
-               "ENSPX;ENG;Same first four\r\n";
+        return "// keys\r\nENSP;ENG;Engine speed\r\nVSPD;DRV;Vehicle speed\r\nEOPR;x;Oil pressure\r\n"
+               "ENSP;ENG;Same key again\r\n";
     }
     QString keyListPath() const { return dir.filePath("Preassigned_keys.CSV"); }
     QString path(const QString &name) const { return dir.filePath(name); }

@@ -5,6 +5,8 @@
 #include "table/text_file.h"
 #include "update/update_report.h"
 #include "keys/key_list_places.h"
+#include "table/same_file.h"
+#include "table/file_writing.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -23,6 +25,25 @@ QCommandLineOption keysOption()
             QStringLiteral("Read the key list from <file>. Without it the first found of these is read:\n")
                     + places.join(u'\n'),
             QStringLiteral("file")};
+}
+
+// Why an export or update would write over a file it reads or writes already (the
+// input replaced by its own CSV without a word); empty when it would not.
+QString writesOverItsFiles(const CommandLine &line)
+{
+    using Named = std::pair<QString, QString>;
+    const QList<Named> outputs = {{QStringLiteral("--export"), line.output}, {QStringLiteral("--report"), line.report}};
+    QList<Named> taken = {{QStringLiteral("FILE"), line.input}, {QStringLiteral("--update"), line.previous}};
+    for (const auto &[option, file] : outputs) {
+        for (const auto &[otherOption, otherFile] : std::as_const(taken)) {
+            if (sameFile(file, otherFile)) {
+                return QStringLiteral("%1 %2 is the same file as %3 %4; nothing was written.")
+                        .arg(option, displayName(file), otherOption, displayName(otherFile));
+            }
+        }
+        taken.append({option, file});
+    }
+    return {};
 }
 
 } // namespace
@@ -90,6 +111,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
     if (const QString error = takeUpdateOptions(parser, update, line); !error.isEmpty())
         return fail(error);
+    if (const QString error = writesOverItsFiles(line); !error.isEmpty())
+        return fail(error);
     return line;
 }
 
@@ -148,19 +171,22 @@ int updateResultsCsv(const CommandLine &line, QTextStream &out, QTextStream &err
     // The report is written completely before the table and replaces its file only
     // once the table is saved too, so a failure leaves both files as they were.
     QSaveFile report(line.report);
-    const auto reportFailed = [&] {
-        said(err) << "Cannot write " << displayName(line.report) << ": " << report.errorString() << '\n';
+    const auto reportFailed = [&](const QString &reason) {
+        said(err) << "Cannot write " << displayName(line.report) << ": " << reason << '\n';
         return 1;
     };
     if (!line.report.isEmpty()) {
-        const QByteArray bytes = reportBytes(*update.report);
-        if (!report.open(QIODevice::WriteOnly) || report.write(bytes) != bytes.size())
-            return reportFailed();
+        if (!report.open(writeMode))
+            return reportFailed(report.errorString());
+        if (const QString reason = writeAll(report, reportBytes(*update.report)); !reason.isEmpty())
+            return reportFailed(reason);
     }
     if (!save(document, line.output, err))
         return 1;
-    if (!line.report.isEmpty() && !report.commit())
-        return reportFailed();
+    if (!line.report.isEmpty()) {
+        if (const QString reason = commitFile(report); !reason.isEmpty())
+            return reportFailed(reason);
+    }
     for (const QString &summary : summaryLines(*update.report))
         out << summary << '\n';
     return 0;

@@ -51,6 +51,10 @@ int main(int argc, char *argv[])
     // A pipe whose reader went away must fail the write with a message, not end us.
     std::signal(SIGPIPE, SIG_IGN);
 #endif
+#ifdef SIGXFSZ
+    // So must a file size limit (ulimit -f): the save fails and says why.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     CommandLine line;
     {
         // The arguments decide whether a display is needed at all.

@@ -1,5 +1,6 @@
 #include "results_csv.h"
 
+#include "table/file_writing.h"
 #include "table/table_data.h"
 #include "table/text_file.h"
 #include "table/text_helpers.h"
@@ -73,8 +74,8 @@ QString failure(const QString &fileName, const QString &reason)
     return QStringLiteral("Cannot save %1: %2").arg(displayName(fileName), reason);
 }
 
-// Writes every line in large chunks; false with the device's reason on failure.
-bool writeLines(const TableData &table, QIODevice &file)
+// Writes every line in large chunks. Empty on success, else the reason.
+QString writeLines(const TableData &table, QIODevice &file)
 {
     constexpr qsizetype flushAt = 1 << 20;
     QByteArray chunk;
@@ -82,12 +83,12 @@ bool writeLines(const TableData &table, QIODevice &file)
     for (int row = 0; row < table.rows(); ++row) {
         appendLine(chunk, table, row);
         if (chunk.size() >= flushAt || row == table.rows() - 1) {
-            if (file.write(chunk) != chunk.size())
-                return false;
+            if (QString reason = writeAll(file, chunk); !reason.isEmpty())
+                return reason;
             chunk.clear();
         }
     }
-    return true;
+    return {};
 }
 
 // Opens a device or a pipe for writing. Opening a pipe that nothing reads from
@@ -106,14 +107,14 @@ bool openExisting(QFile &device, QString &reason)
         ::close(fd);
         return false;
     }
-    if (!device.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+    if (!device.open(fd, writeMode, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         reason = device.errorString();
         return false;
     }
     return true;
 #else
-    const bool opened = device.open(QIODevice::WriteOnly);
+    const bool opened = device.open(writeMode);
     if (!opened)
         reason = device.errorString();
     return opened;
@@ -127,8 +128,8 @@ QString writeToExisting(const TableData &table, const QString &fileName)
     QString reason;
     if (!openExisting(device, reason))
         return failure(fileName, reason);
-    if (!writeLines(table, device) || !device.flush())
-        return failure(fileName, device.errorString());
+    if (const QString reason = writeLines(table, device); !reason.isEmpty())
+        return failure(fileName, reason);
     device.close();
     if (device.error() != QFileDevice::NoError)
         return failure(fileName, device.errorString());
@@ -145,12 +146,11 @@ QString writeResultsCsv(const TableData &table, const QString &fileName)
     if (target.exists() && !target.isFile())
         return writeToExisting(table, fileName);
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(writeMode))
         return failure(fileName, file.errorString());
-    if (!writeLines(table, file))
-        return failure(fileName, file.errorString());
-    if (!file.commit())
-        return failure(fileName, file.errorString());
-    return {};
+    QString reason = writeLines(table, file);
+    if (reason.isEmpty())
+        reason = commitFile(file);
+    return reason.isEmpty() ? QString() : failure(fileName, reason);
 }
 

@@ -1,6 +1,7 @@
 #include "recovery_store.h"
 
 #include "recovery/table_stream.h"
+#include "table/file_writing.h"
 #include "table/table_data.h"
 #include "table/text_file.h"
 
@@ -189,9 +190,13 @@ QString RecoveryStore::write(const TableData &table, const QString &file, const 
     header += QCryptographicHash::hash(payload, QCryptographicHash::Sha256);
 
     QSaveFile copy(copyPath(m_id));
-    if (!copy.open(QIODevice::WriteOnly) || copy.write(header) != header.size()
-        || copy.write(payload) != payload.size() || !copy.commit())
-        return failed(copy.errorString());
+    QString error = copy.open(writeMode) ? writeAll(copy, header) : copy.errorString();
+    if (error.isEmpty())
+        error = writeAll(copy, payload);
+    if (error.isEmpty())
+        error = commitFile(copy);
+    if (!error.isEmpty())
+        return failed(error);
     return {};
 }
 

@@ -1,5 +1,6 @@
 #include "update_report.h"
 
+#include "table/file_writing.h"
 #include "table/table_layout.h"
 #include "table/text_file.h"
 #include "update/table_update.h"
@@ -133,8 +134,10 @@ QByteArray reportBytes(const UpdateReport &report)
 QString writeReport(const UpdateReport &report, const QString &fileName)
 {
     QSaveFile file(fileName);
-    const QByteArray bytes = reportBytes(report);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    if (!file.open(writeMode))
         return QStringLiteral("Cannot write %1: %2").arg(displayName(fileName), file.errorString());
-    return {};
+    QString reason = writeAll(file, reportBytes(report));
+    if (reason.isEmpty())
+        reason = commitFile(file);
+    return reason.isEmpty() ? QString() : QStringLiteral("Cannot write %1: %2").arg(displayName(fileName), reason);
 }
