@@ -18,8 +18,8 @@ public:
           m_handMadeBefore(table.m_grid.handMade(row)), m_isKey(isKey)
     {
         // The row as the user finds it: by its "#" number where it has one.
-        const QStringView number = table.m_grid.cell(row, Col::Number);
-        const QString name = number.isEmpty() ? QString::number(row) : number.toString();
+        const QString number = table.m_grid.text(row, Col::Number);
+        const QString name = number.isEmpty() ? QString::number(row) : number;
         if (!isKey)
             setText(QStringLiteral("text in row %1, %2").arg(name).arg(headingLiteral.split(u';')[col].toString()));
         else if (text.isEmpty())
@@ -132,13 +132,13 @@ void SignalTable::applyUpdate(TableData grid, const QString &fileName)
 
 void SignalTable::editText(int row, int col, const QString &text)
 {
-    if (m_grid.cell(row, col) != text)
+    if (!m_grid.sameText(row, col, text))
         m_history.push(new CellStep(*this, row, col, text, false));
 }
 
 void SignalTable::chooseKey(int row, const QString &key)
 {
-    if (m_grid.cell(row, Col::Key) != key)
+    if (!m_grid.sameText(row, Col::Key, key))
         m_history.push(new CellStep(*this, row, Col::Key, key, true));
     else
         writeKey(row, key); // no change to take back, but the marks are brought up to date

@@ -12,29 +12,46 @@ namespace {
 
 constexpr int none = -1;
 
-// A signal's identity in one table: views into that table's cells.
+// A signal's identity: the CAN ID and Name cells of a row of one of the two tables,
+// compared and hashed in place, so matching copies no text.
 struct SignalId
 {
-    QStringView canId;
-    QStringView name;
+    const TableData *table;
+    int row;
 
-    bool operator==(const SignalId &other) const { return canId == other.canId && name == other.name; }
+    bool operator==(const SignalId &other) const
+    {
+        return table->sameText(row, Col::CanId, *other.table, other.row)
+                && table->sameText(row, Col::Name, *other.table, other.row);
+    }
 };
 
 size_t qHash(const SignalId &id, size_t seed = 0)
 {
-    return qHashMulti(seed, id.canId, id.name);
+    return id.table->cellHash(id.row, Col::Name, id.table->cellHash(id.row, Col::CanId, seed));
+}
+
+// A signal's Name alone, the same way.
+struct SignalName
+{
+    const TableData *table;
+    int row;
+
+    bool operator==(const SignalName &other) const
+    {
+        return table->sameText(row, Col::Name, *other.table, other.row);
+    }
+};
+
+size_t qHash(const SignalName &name, size_t seed = 0)
+{
+    return name.table->cellHash(name.row, Col::Name, seed);
 }
 
 // The rows below the heading row; none while the heading row is not fixed.
 int firstSignalRow(const TableData &table)
 {
     return table.fixedRows() > 0 ? 1 : table.rows();
-}
-
-SignalId idOf(const TableData &table, int row)
-{
-    return {table.cell(row, Col::CanId), table.cell(row, Col::Name)};
 }
 
 // For every imported row, the current row it is paired with, or none. `moved` tells
@@ -55,13 +72,13 @@ void pairByIdentity(const TableData &current, const TableData &imported, Pairing
     head.reserve(current.rows());
     std::vector<int> next(std::size_t(current.rows()), none);
     for (int row = current.rows() - 1; row >= firstSignalRow(current); --row) {
-        int &first = head[idOf(current, row)];
+        int &first = head[SignalId{&current, row}];
         if (first != 0)
             next[std::size_t(row)] = first;
         first = row;
     }
     for (int row = firstSignalRow(imported); row < imported.rows(); ++row) {
-        const auto found = head.find(idOf(imported, row));
+        const auto found = head.find(SignalId{&imported, row});
         if (found == head.end() || found.value() == none)
             continue;
         const int oldRow = found.value();
@@ -82,20 +99,21 @@ struct NameSlot
 void pairByName(const TableData &current, const TableData &imported, Pairing &pairing,
                 const std::vector<bool> &oldTaken)
 {
-    QHash<QStringView, NameSlot> oldNames;
+    QHash<SignalName, NameSlot> oldNames;
     for (int row = firstSignalRow(current); row < current.rows(); ++row) {
-        if (!oldTaken[std::size_t(row)] && !current.cell(row, Col::Name).isEmpty()) {
-            NameSlot &slot = oldNames[current.cell(row, Col::Name)];
+        if (!oldTaken[std::size_t(row)] && !current.isEmpty(row, Col::Name)) {
+            NameSlot &slot = oldNames[SignalName{&current, row}];
             ++slot.count;
             slot.row = row;
         }
     }
     if (oldNames.isEmpty())
         return;
-    QHash<QStringView, NameSlot> newNames;
+    QHash<SignalName, NameSlot> newNames;
     for (int row = firstSignalRow(imported); row < imported.rows(); ++row) {
-        if (pairing.oldRowOf[std::size_t(row)] == none && oldNames.contains(imported.cell(row, Col::Name))) {
-            NameSlot &slot = newNames[imported.cell(row, Col::Name)];
+        const SignalName name{&imported, row};
+        if (pairing.oldRowOf[std::size_t(row)] == none && oldNames.contains(name)) {
+            NameSlot &slot = newNames[name];
             ++slot.count;
             slot.row = row;
         }
@@ -120,7 +138,7 @@ QList<FieldChange> fieldChanges(const TableData &current, int oldRow, const Tabl
     QList<FieldChange> changes;
     const quint16 handMade = current.handMade(oldRow);
     for (int col = 1; col < Col::Count; ++col) {
-        if (!isComparedField(col) || current.cell(oldRow, col) == imported.cell(row, col))
+        if (!isComparedField(col) || current.sameText(oldRow, col, imported, row))
             continue;
         changes.append({col, current.text(oldRow, col), imported.text(row, col), (handMade & (1u << col)) != 0});
     }
@@ -130,9 +148,8 @@ QList<FieldChange> fieldChanges(const TableData &current, int oldRow, const Tabl
 // Gives the new row the Key and the hand-made cells of its current row.
 void carryOver(const TableData &current, int oldRow, TableData &table, int row)
 {
-    const QStringView key = current.cell(oldRow, Col::Key);
-    if (!key.isEmpty())
-        table.setText(row, Col::Key, key.toString());
+    if (!current.isEmpty(oldRow, Col::Key))
+        table.setText(row, Col::Key, current.text(oldRow, Col::Key));
     const quint16 handMade = current.handMade(oldRow);
     for (int col = 0; col < Col::Count; ++col) {
         if (col != Col::Key && (handMade & (1u << col)))
@@ -163,7 +180,7 @@ bool hasSignalRows(const TableData &table)
 {
     for (int row = firstSignalRow(table); row < table.rows(); ++row) {
         for (int col = 1; col < Col::Count; ++col) {
-            if (!table.cell(row, col).isEmpty())
+            if (!table.isEmpty(row, col))
                 return true;
         }
     }
