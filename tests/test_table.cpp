@@ -202,12 +202,14 @@ private slots:
         table.setText(3, Col::Number, "3;"); // the "#" column is not saved
         table.setText(4, Col::MinMax, "0\t1");
         table.setText(5, Col::CanId, ";");
-        QCOMPARE(rowsBreakingCsv(table, 10), (QList<int>{2, 4, 5}));
-        QCOMPARE(rowsBreakingCsv(table, 2), (QList<int>{2, 4}));
+        table.setText(1, Col::Unit, "\r\n"); // typed: a line end would start another line
+        QCOMPARE(rowsBreakingCsv(table, 10), (QList<int>{1, 2, 4, 5}));
+        QCOMPARE(rowsBreakingCsv(table, 2), (QList<int>{1, 2}));
         QVERIFY(csvSeparatorWarning(TableData::standard()).isEmpty());
         table.setText(4, Col::Number, "17");
-        QCOMPARE(csvSeparatorWarning(table), "Rows 2, #17, 5 hold a \";\" or a tab in a cell. The results CSV separates "
-                                             "its cells with \";\", so such a row loads back with its cells shifted.");
+        QCOMPARE(csvSeparatorWarning(table), "Rows 1, 2, #17, 5 hold a \";\", a tab or another control character in a cell. "
+                                             "The results CSV separates its cells with \";\" and its lines with CR LF, "
+                                             "so such a row does not load back as it was.");
     }
 };
 
