@@ -57,6 +57,30 @@ private slots:
         QCOMPARE(table.fixedRows(), 0); // a fixed row must stay below the row count
     }
 
+    void keyIndexFollowsEveryChange()
+    {
+        // Many keys in a small index collide; taking any of them out must leave every
+        // other one found.
+        TableData table = tableWithKeys({});
+        QStringList keys;
+        for (int i = 0; i < 300; ++i)
+            keys.append(QStringLiteral("K%1").arg(i * 7919 % 97));
+        for (const QString &key : std::as_const(keys))
+            table.setText(table.appendRow({}), Col::Key, key);
+        for (int step = 0; step < 600; ++step) {
+            const int row = 1 + step * 131 % 300;
+            table.setText(row, Col::Key, step % 3 == 0 ? QString() : QStringLiteral("N%1").arg(step % 41));
+            if (step % 50 != 49)
+                continue;
+            QHash<QString, int> held;
+            for (int r = 1; r < table.rows(); ++r)
+                held[table.text(r, Col::Key)] += 1;
+            for (auto it = held.cbegin(); it != held.cend(); ++it)
+                QCOMPARE(table.keyIndex().count(it.key()), it.key().isEmpty() ? 0 : it.value());
+            QCOMPARE(table.keyIndex().keyedRows(), table.rows() - 1 - held.value(QString()));
+        }
+    }
+
     void modelPresentsGridWithoutFixedParts()
     {
         SignalTable model;

@@ -9,8 +9,9 @@
 // Which signal rows hold each non-empty key, so that shared keys are found without
 // comparing every row with every other.
 //
-// The keys' texts are kept back to back in blocks of the index's own, so a key costs
-// no allocation of its own; copies of an index share it until one of them changes.
+// A flat hash table of its own: the keys' texts lie back to back in one buffer and
+// each slot holds a key's hash, so a key costs no allocation of its own and growing
+// hashes nothing again; copies of an index share it until one of them changes.
 class KeyIndex
 {
 public:
