@@ -2,6 +2,9 @@
 
 #include "table/text_file.h"
 
+#include <QHashFunctions>
+#include <QVarLengthArray>
+
 #include <algorithm>
 #include <cstring>
 
@@ -245,6 +248,35 @@ void RowChunk::setText(int row, int col, QStringView text)
     setLengths(row, all);
     if (m_unused > 1024 && m_unused > textSize() / 2)
         pack();
+}
+
+bool RowChunk::sameText(int row, int col, const RowChunk &other, int otherRow, int otherCol) const
+{
+    const auto [start, size] = span(row, col, col);
+    const auto [otherStart, otherSize] = other.span(otherRow, otherCol, otherCol);
+    if (size != otherSize)
+        return false;
+    if (!m_wide && !other.m_wide) // one byte for each character, the same for the same
+        return std::memcmp(m_bytes.constData() + start, other.m_bytes.constData() + otherStart, std::size_t(size)) == 0;
+    QVarLengthArray<char16_t, 128> mine(size);
+    QVarLengthArray<char16_t, 128> theirs(size);
+    copyChars(row, col, col, mine.data());
+    other.copyChars(otherRow, otherCol, otherCol, theirs.data());
+    return std::equal(mine.begin(), mine.end(), theirs.begin());
+}
+
+size_t RowChunk::hash(int row, int col, size_t seed) const
+{
+    const auto [start, size] = span(row, col, col);
+    if (!m_wide)
+        return qHash(QByteArrayView(m_bytes.constData() + start, size), seed);
+    // A text with a byte for every character hashes as those bytes, as in a chunk of
+    // bytes; only a text without hashes as UTF-16, and it is never kept in bytes.
+    const QStringView text = QStringView(m_text).sliced(start, size);
+    QVarLengthArray<char, 128> bytes(size);
+    if (encodeCp1252Exactly(text, bytes.data()))
+        return qHash(QByteArrayView(bytes.data(), size), seed);
+    return qHash(text, seed);
 }
 
 void RowChunk::setColour(int row, int col, CellColour colour)

@@ -57,9 +57,14 @@ public:
     // they end.
     char *encodeCells(int row, int first, int last, char separator, char *out) const;
     // Whether the row's texts from `first` to `last` hold an ASCII character for which
-    // test(c) is true, in one pass over them.
+    // test(c) is true, in one pass over them. `test` gets every code unit (a byte or a
+    // UTF-16 unit) as an unsigned number and must be false for 0x80 and above.
     template<typename Test>
     bool holdsAscii(int row, int first, int last, Test &&test) const;
+    // Whether the cell holds the same text as a cell of another chunk.
+    bool sameText(int row, int col, const RowChunk &other, int otherRow, int otherCol) const;
+    // A hash of the cell's text that is the same whichever way a chunk keeps it.
+    size_t hash(int row, int col, size_t seed) const;
     void setText(int row, int col, QStringView text);
 
     CellColour colour(int row, int col) const
@@ -126,19 +131,18 @@ template<typename Test>
 bool RowChunk::holdsAscii(int row, int first, int last, Test &&test) const
 {
     const auto [start, size] = span(row, first, last);
-    // A byte below 0x80 is the character of the same code.
+    // No early exit: a loop without one is vectorised, and most rows hold nothing.
+    bool found = false;
     if (m_wide) {
         const char16_t *const text = reinterpret_cast<const char16_t *>(m_text.constData()) + start;
-        for (qsizetype i = 0; i < size; ++i) {
-            if (text[i] < 0x80 && test(char(text[i])))
-                return true;
-        }
-        return false;
+        for (qsizetype i = 0; i < size; ++i)
+            found |= test(unsigned(text[i]));
+    } else {
+        // A byte below 0x80 is the character of the same code, and one above stands
+        // for a character above.
+        const unsigned char *const text = reinterpret_cast<const unsigned char *>(m_bytes.constData()) + start;
+        for (qsizetype i = 0; i < size; ++i)
+            found |= test(unsigned(text[i]));
     }
-    const char *const text = m_bytes.constData() + start;
-    for (qsizetype i = 0; i < size; ++i) {
-        if (static_cast<unsigned char>(text[i]) < 0x80 && test(text[i]))
-            return true;
-    }
-    return false;
+    return found;
 }

@@ -74,16 +74,12 @@ bool TableData::sameText(int row, int col, QStringView text) const
 
 bool TableData::sameText(int row, int col, const TableData &other, int otherRow) const
 {
-    const RowChunk &c = chunk(row);
-    const RowChunk &o = other.chunk(otherRow);
-    if (c.cellSize(inChunk(row), col) != o.cellSize(other.inChunk(otherRow), col))
-        return false;
-    return CellChars(c, inChunk(row), col).view() == CellChars(o, other.inChunk(otherRow), col).view();
+    return chunk(row).sameText(inChunk(row), col, other.chunk(otherRow), other.inChunk(otherRow), col);
 }
 
 size_t TableData::cellHash(int row, int col, size_t seed) const
 {
-    return qHash(CellChars(chunk(row), inChunk(row), col).view(), seed);
+    return chunk(row).hash(inChunk(row), col, seed);
 }
 
 void TableData::setText(int row, int col, QStringView text)

@@ -52,7 +52,7 @@ public:
     // table's row.
     bool sameText(int row, int col, QStringView text) const;
     bool sameText(int row, int col, const TableData &other, int otherRow) const;
-    // A hash of the cell's text, the same as qHash() of the text.
+    // A hash of the cell's text: the same for the same text, in any table.
     size_t cellHash(int row, int col, size_t seed = 0) const;
     // Writes columns `first` to `last` of a row as Windows-1252, each followed by
     // `separator`, to `out` with room for cellsSize(row, first, last) + last - first + 1
@@ -66,7 +66,8 @@ public:
         return chunk(row).encodeCells(inChunk(row), first, last, separator, out);
     }
     // Whether columns `first` to `last` of a row hold an ASCII character for which
-    // test(c) is true, looked for in one pass.
+    // test(c) is true, looked for in one pass. `test` gets every code unit as an
+    // unsigned number and must be false for 0x80 and above.
     template<typename Test>
     bool holdsAscii(int row, int first, int last, Test &&test) const
     {

@@ -52,7 +52,7 @@ QList<int> rowsBreakingCsv(const TableData &table, int limit)
 {
     // A ";" would start another cell, a CR or LF another line, and any other control
     // character (NUL above all) is something no reader of the file expects in a cell.
-    const auto breaks = [](char c) { return c == ';' || static_cast<unsigned char>(c) < 0x20; };
+    const auto breaks = [](unsigned c) { return c == u';' || c < 0x20; };
     QList<int> rows;
     for (int row = 0; row < table.rows() && rows.size() < limit; ++row) {
         if (table.holdsAscii(row, Col::Number + 1, Col::Count - 1, breaks))

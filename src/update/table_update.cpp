@@ -62,29 +62,77 @@ struct Pairing
     std::vector<bool> moved;
 };
 
+// The identities of the current table's rows: an open hash table of its own that
+// keeps each identity's hash, so a look-up compares texts only where the hashes agree
+// (QHash compared them at every step of a probe).
+class IdentityTable
+{
+public:
+    explicit IdentityTable(const TableData &current) : m_current(current)
+    {
+        std::size_t capacity = 16;
+        while (capacity < std::size_t(current.rows()) * 2)
+            capacity *= 2;
+        m_slots.assign(capacity, Slot());
+    }
+
+    static quint32 hashOf(const TableData &table, int row)
+    {
+        return quint32(qHash(SignalId{&table, row}, QHashSeed::globalSeed()));
+    }
+
+    // The head of the chain of current rows of the identity of `row` of `table`;
+    // a new slot whose `sample` is 0 when no current row has it yet.
+    int &head(const TableData &table, int row, quint32 hash, int *&sample)
+    {
+        const std::size_t mask = m_slots.size() - 1;
+        for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+            Slot &slot = m_slots[i];
+            if (slot.sample == 0 || (slot.hash == hash && SignalId{&m_current, slot.sample} == SignalId{&table, row})) {
+                slot.hash = hash;
+                sample = &slot.sample;
+                return slot.head;
+            }
+        }
+    }
+
+private:
+    struct Slot
+    {
+        quint32 hash = 0;
+        int sample = 0;  // a current row of the identity; 0 for a free slot
+        int head = none; // the next current row of the identity not yet paired
+    };
+
+    const TableData &m_current;
+    std::vector<Slot> m_slots;
+};
+
 // Pairs rows of equal CAN ID and Name in the order they stand. Each current row
 // starts a chain to the next current row of the same identity, so every identity is
 // looked up once per imported row, whatever the number of duplicates.
 void pairByIdentity(const TableData &current, const TableData &imported, Pairing &pairing,
                     std::vector<bool> &oldTaken)
 {
-    QHash<SignalId, int> head;
-    head.reserve(current.rows());
+    IdentityTable identities(current);
     std::vector<int> next(std::size_t(current.rows()), none);
+    int *sample = nullptr;
     for (int row = current.rows() - 1; row >= firstSignalRow(current); --row) {
-        int &first = head[SignalId{&current, row}];
-        if (first != 0)
+        int &first = identities.head(current, row, IdentityTable::hashOf(current, row), sample);
+        if (*sample == 0)
+            *sample = row;
+        else
             next[std::size_t(row)] = first;
         first = row;
     }
     for (int row = firstSignalRow(imported); row < imported.rows(); ++row) {
-        const auto found = head.find(SignalId{&imported, row});
-        if (found == head.end() || found.value() == none)
-            continue;
-        const int oldRow = found.value();
+        int &first = identities.head(imported, row, IdentityTable::hashOf(imported, row), sample);
+        if (*sample == 0 || first == none)
+            continue; // a free slot stays free: its sample is still 0
+        const int oldRow = first;
         pairing.oldRowOf[std::size_t(row)] = oldRow;
         oldTaken[std::size_t(oldRow)] = true;
-        found.value() = next[std::size_t(oldRow)];
+        first = next[std::size_t(oldRow)];
     }
 }
 
