@@ -7,8 +7,14 @@
 //                                           DIR and leaves them there
 //   tessaly_bench --memory [CSV]            only loads the results CSV (generated
 //                                           when not given) and prints VmHWM
+//
+// Then it runs the program itself (--tessaly PROGRAM, by default the one built beside
+// the benchmark) as whole processes at 100,000 and 1,000,000 signals (--quick: 100,000
+// only): --export of a DBC and of a results CSV, and --update, timed and with their
+// peak memory; --old PROGRAM runs an older build of the program beside it.
 
 #include "bench_inputs.h"
+#include "bench_processes.h"
 #include "bench_timer.h"
 
 #include "csv/results_csv.h"
@@ -59,6 +65,16 @@ constexpr double peakMemoryTargetMb = 150.0;
 constexpr double undoTarget = 0.001;
 constexpr double historyTargetMb = 5.0;
 constexpr double filterTarget = 0.03;
+// Whole processes: the 100,000-signal export in at most half the time of the build
+// given with --old, in 32 MB; a million signals in 1.2 s and 200 MB; an update at most
+// 1.5 times an export of the new file, in time and in memory.
+constexpr double exportOldShare = 0.5;
+constexpr double exportPeakTargetMb = 32.0;
+constexpr double millionExportTarget = 1.2;
+constexpr double millionPeakTargetMb = 200.0;
+constexpr double updateOverExport = 1.5;
+// A results CSV loads in at most the time of a DBC import of the same rows.
+constexpr double csvOverDbcImport = 1.0;
 
 void print(const QString &text)
 {
@@ -261,8 +277,8 @@ Floor timeFloor(const QString &fileName, const QString &name, int runs, std::vec
 // builds a new table from the file and the table the window shows, which it then
 // replaces (freeing the table of the run before).
 template<typename Read>
-void timeRead(SignalTable &table, const QString &name, const Floor &floor, double target, int runs,
-              std::vector<Line> &lines, Read &&read)
+double timeRead(SignalTable &table, const QString &name, const Floor &floor, double target, int runs,
+                std::vector<Line> &lines, Read &&read)
 {
     const double s = medianSeconds(runs, [&] {
         ImportResult result = read();
@@ -273,6 +289,7 @@ void timeRead(SignalTable &table, const QString &name, const Floor &floor, doubl
     if (table.grid().rows() != benchSignals + 1)
         fail(QStringLiteral("%1 gave %2 rows").arg(name).arg(table.grid().rows()));
     lines.push_back(timed(name, floor.input, s, floor.seconds, target));
+    return s;
 }
 
 // Saves the loaded table, against the floor of writing the loaded file's bytes the
@@ -578,13 +595,112 @@ Line memoryLine(const QString &csv)
             memory.peakMb <= peakMemoryTargetMb ? QStringLiteral("ok") : QStringLiteral("MISSED")};
 }
 
+Line ratioLine(const QString &name, const QString &input, double ratio, double target)
+{
+    return {name, input, QStringLiteral("%1x").arg(ratio, 0, 'f', 2), QStringLiteral("-"),
+            QStringLiteral("%1x").arg(target, 0, 'f', 2), ratio <= target ? QStringLiteral("ok") : QStringLiteral("MISSED")};
+}
+
+// ---- Whole processes -----------------------------------------------------------------
+
+struct Programs
+{
+    QString tessaly;
+    QString old; // empty: none to compare with
+    bool million = true;
+};
+
+QString processResult(const ProcessFigures &figures)
+{
+    return QStringLiteral("%1, %2 MB").arg(seconds(figures.seconds)).arg(figures.peakMb, 0, 'f', 1);
+}
+
+// A whole run, against a time and a peak-memory target where there is one.
+Line processLine(const QString &name, const QString &input, const ProcessFigures &figures,
+                 std::optional<double> timeTarget, std::optional<double> peakTargetMb)
+{
+    if (!figures.error.isEmpty())
+        fail(figures.error);
+    QStringList targets;
+    bool met = true;
+    if (timeTarget) {
+        targets.append(seconds(*timeTarget));
+        met = met && figures.seconds <= *timeTarget;
+    }
+    if (peakTargetMb) {
+        targets.append(QStringLiteral("%1 MB").arg(*peakTargetMb, 0, 'f', 0));
+        met = met && figures.peakMb <= *peakTargetMb;
+    }
+    return {name, input, processResult(figures), QStringLiteral("-"),
+            targets.isEmpty() ? QStringLiteral("-") : targets.join(QStringLiteral(", ")),
+            targets.isEmpty() ? QString() : (met ? QStringLiteral("ok") : QStringLiteral("MISSED"))};
+}
+
+// One program at one size: the exports and the update, and the update against the
+// export of its new file.
+void timeProgram(const QString &program, const QString &label, const BenchInputs &inputs, int signalCount,
+                 const QString &folder, int runs, std::optional<double> exportTarget, std::vector<Line> &lines,
+                 ProcessFigures *exported = nullptr)
+{
+    const QString out = QDir(folder).filePath(QStringLiteral("process_out.csv"));
+    const QString rows = QStringLiteral("%1 signals").arg(signalCount);
+    const bool million = signalCount >= 1'000'000;
+    const ProcessFigures exportDbc = runProcess(program, {QStringLiteral("--export"), out, inputs.dbc}, runs);
+    if (exported)
+        *exported = exportDbc;
+    lines.push_back(processLine(label + QStringLiteral("tessaly --export of the DBC"), rows, exportDbc,
+                                million ? std::optional<double>(millionExportTarget) : exportTarget,
+                                million ? millionPeakTargetMb : exportPeakTargetMb));
+    const ProcessFigures exportCsv = runProcess(program, {QStringLiteral("--export"), out, inputs.csv}, runs);
+    lines.push_back(processLine(label + QStringLiteral("tessaly --export of the results CSV"), rows, exportCsv,
+                                std::nullopt, std::nullopt));
+    const ProcessFigures revision = runProcess(program, {QStringLiteral("--export"), out, inputs.dbcRevision}, runs);
+    lines.push_back(processLine(label + QStringLiteral("tessaly --export of the DBC revision"), rows, revision,
+                                std::nullopt, std::nullopt));
+    const ProcessFigures update = runProcess(
+            program, {QStringLiteral("--update"), inputs.csv, inputs.dbcRevision, QStringLiteral("--export"), out},
+            runs);
+    lines.push_back(processLine(label + QStringLiteral("tessaly --update CSV revision --export"), rows, update,
+                                std::nullopt, std::nullopt));
+    lines.push_back(ratioLine(label + QStringLiteral("  update / export of the revision: time"), rows,
+                              update.seconds / revision.seconds, updateOverExport));
+    lines.push_back(ratioLine(label + QStringLiteral("  update / export of the revision: memory"), rows,
+                              update.peakMb / revision.peakMb, updateOverExport));
+    QFile::remove(out);
+}
+
+void timeProcesses(const Programs &programs, const BenchInputs &inputs, const QString &folder, int runs,
+                   std::vector<Line> &lines)
+{
+    std::vector<std::pair<int, BenchInputs>> sizes{{benchSignals, inputs}};
+    if (programs.million) {
+        BenchInputs million;
+        print(QStringLiteral("Writing the inputs of 1,000,000 signals ...\n"));
+        const QString error = writeBenchInputs(folder, million, 1'000'000, false);
+        if (!error.isEmpty())
+            fail(error);
+        sizes.emplace_back(1'000'000, million);
+    }
+    for (const auto &[signalCount, files] : sizes) {
+        std::optional<double> exportTarget;
+        if (!programs.old.isEmpty()) {
+            ProcessFigures old;
+            timeProgram(programs.old, QStringLiteral("old: "), files, signalCount, folder, runs, std::nullopt, lines,
+                        &old);
+            exportTarget = old.seconds * exportOldShare;
+        }
+        timeProgram(programs.tessaly, QString(), files, signalCount, folder, runs, exportTarget, lines);
+    }
+}
+
 std::vector<Line> runAll(const BenchInputs &inputs, const QString &folder, int runs)
 {
     std::vector<Line> lines;
     SignalTable table;
 
     const Floor dbc = timeFloor(inputs.dbc, QStringLiteral("floor: read DBC, find line ends"), runs, lines);
-    timeRead(table, QStringLiteral("DBC import (ReadDBC + replace)"), dbc, dbcImportTarget, runs, lines, [&] {
+    const double dbcImport = timeRead(table, QStringLiteral("DBC import (ReadDBC + replace)"), dbc, dbcImportTarget,
+                                      runs, lines, [&] {
         double messageId = 0;
         return ReadDBC(inputs.dbc, table.grid(), messageId);
     });
@@ -594,8 +710,10 @@ std::vector<Line> runAll(const BenchInputs &inputs, const QString &folder, int r
              [&] { return ReadXML(inputs.xml, table.grid()); });
 
     const Floor csv = timeFloor(inputs.csv, QStringLiteral("floor: read CSV, find line ends"), runs, lines);
-    timeRead(table, QStringLiteral("CSV load (LoadCSV + replace)"), csv, csvLoadTarget, runs, lines,
-             [&] { return LoadCSV(inputs.csv); });
+    const double csvLoad = timeRead(table, QStringLiteral("CSV load (LoadCSV + replace)"), csv, csvLoadTarget, runs,
+                                    lines, [&] { return LoadCSV(inputs.csv); });
+    lines.push_back(ratioLine(QStringLiteral("CSV load / DBC import of the same rows"),
+                              QStringLiteral("%1 rows").arg(benchSignals), csvLoad / dbcImport, csvOverDbcImport));
 
     timeSave(table, inputs.csv, folder, runs, lines);
     timeKeyChoices(table, runs, lines);
@@ -611,7 +729,7 @@ std::vector<Line> runAll(const BenchInputs &inputs, const QString &folder, int r
 
 void usage()
 {
-    print(QStringLiteral("Usage: tessaly_bench [--runs N] [--keep DIR]\n"
+    print(QStringLiteral("Usage: tessaly_bench [--runs N] [--keep DIR] [--tessaly PROGRAM] [--old PROGRAM] [--quick]\n"
                          "       tessaly_bench --memory [CSV]\n"));
 }
 
@@ -626,11 +744,19 @@ int main(int argc, char *argv[])
 
     int runs = 7;
     QString keepFolder;
+    Programs programs;
+    programs.tessaly = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../src/tessaly"));
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == u"--runs" && i + 1 < args.size()) {
             runs = std::max(1, args[++i].toInt());
         } else if (args[i] == u"--keep" && i + 1 < args.size()) {
             keepFolder = args[++i];
+        } else if (args[i] == u"--tessaly" && i + 1 < args.size()) {
+            programs.tessaly = args[++i];
+        } else if (args[i] == u"--old" && i + 1 < args.size()) {
+            programs.old = args[++i];
+        } else if (args[i] == u"--quick") {
+            programs.million = false;
         } else {
             usage();
             return args[i] == u"--help" ? 0 : 2;
@@ -652,6 +778,11 @@ int main(int argc, char *argv[])
                   .arg(benchSignals)
                   .arg(runs)
                   .arg(QThread::idealThreadCount()));
-    printTable(runAll(inputs, folder, runs));
+    std::vector<Line> lines = runAll(inputs, folder, runs);
+    if (QFileInfo(programs.tessaly).isExecutable())
+        timeProcesses(programs, inputs, folder, std::min(runs, 5), lines);
+    else
+        print(QStringLiteral("No program %1: whole processes skipped\n").arg(programs.tessaly));
+    printTable(lines);
     return 0;
 }

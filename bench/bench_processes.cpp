@@ -1,0 +1,102 @@
+#include "bench_processes.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char **environ;
+#endif
+
+namespace {
+
+#ifdef Q_OS_UNIX
+// The peak memory of a process started by this one, big itself, would count what this
+// one held when it started the program: /usr/bin/time starts it from a small process
+// and prints the program's own "Maximum resident set size".
+const char *const timeProgram = "/usr/bin/time";
+
+// One run: its wall time in seconds and its peak resident memory in MB (-1 without
+// /usr/bin/time); false with `error` set on a failure.
+bool runOnce(const QString &program, const QStringList &arguments, double &seconds, double &peakMb,
+             QString &error)
+{
+    const bool measured = QFileInfo(QString::fromLatin1(timeProgram)).isExecutable();
+    QTemporaryFile peakFile;
+    std::vector<QByteArray> texts;
+    if (measured && peakFile.open())
+        texts = {timeProgram, "-f", "%M", "-o", QFile::encodeName(peakFile.fileName())};
+    texts.push_back(QFile::encodeName(program));
+    for (const QString &argument : arguments)
+        texts.push_back(QFile::encodeName(argument));
+    std::vector<char *> argv;
+    for (QByteArray &text : texts)
+        argv.push_back(text.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv.front(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        error = QStringLiteral("cannot start %1: %2").arg(program, qt_error_string(spawned));
+        return false;
+    }
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) {
+        error = QStringLiteral("lost %1").arg(program);
+        return false;
+    }
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        error = QStringLiteral("%1 %2 failed").arg(program, arguments.join(u' '));
+        return false;
+    }
+    peakMb = -1;
+    if (texts.front() == timeProgram) {
+        bool ok = false;
+        const double kb = peakFile.readAll().trimmed().toDouble(&ok);
+        if (ok)
+            peakMb = kb / 1024.0;
+    }
+    return true;
+}
+#endif
+
+} // namespace
+
+ProcessFigures runProcess(const QString &program, const QStringList &arguments, int runs)
+{
+    ProcessFigures figures;
+#ifdef Q_OS_UNIX
+    std::vector<double> times;
+    for (int run = 0; run < runs; ++run) {
+        double seconds = 0;
+        double peakMb = 0;
+        if (!runOnce(program, arguments, seconds, peakMb, figures.error))
+            return figures;
+        times.push_back(seconds);
+        figures.peakMb = std::max(figures.peakMb, peakMb);
+    }
+    std::sort(times.begin(), times.end());
+    figures.seconds = times[times.size() / 2];
+#else
+    Q_UNUSED(program);
+    Q_UNUSED(arguments);
+    Q_UNUSED(runs);
+    figures.error = QStringLiteral("whole processes are measured on Unix only");
+#endif
+    return figures;
+}
