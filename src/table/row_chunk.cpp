@@ -120,14 +120,26 @@ void RowChunk::appendRow(std::span<const QStringView> cells)
     bool stored = false;
     if (!m_wide) {
         m_bytes.resize(start + total);
+        // Nearly every text is ASCII: copied in one loop without a call per cell, and
+        // only a row with another character is encoded again with a look-up.
         char *out = m_bytes.data() + start;
-        stored = true;
+        char16_t any = 0;
         for (const QStringView cell : cells) {
-            if (!encodeCp1252Exactly(cell, out)) {
+            const char16_t *const chars = cell.utf16();
+            for (qsizetype i = 0; i < cell.size(); ++i) {
+                out[i] = char(chars[i]);
+                any |= chars[i];
+            }
+            out += cell.size();
+        }
+        stored = true;
+        out = m_bytes.data() + start;
+        for (std::size_t col = 0; any >= 0x80 && col < cells.size(); ++col) {
+            if (!encodeCp1252Exactly(cells[col], out)) {
                 stored = false;
                 break;
             }
-            out += cell.size();
+            out += cells[col].size();
         }
         if (!stored) {
             m_bytes.truncate(start);

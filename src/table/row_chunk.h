@@ -61,6 +61,10 @@ public:
     // UTF-16 unit) as an unsigned number and must be false for 0x80 and above.
     template<typename Test>
     bool holdsAscii(int row, int first, int last, Test &&test) const;
+    // The same over the chunk's whole buffer, texts no row uses any more included: false
+    // means that no row of the chunk holds such a character.
+    template<typename Test>
+    bool mayHoldAscii(Test &&test) const;
     // Whether the cell holds the same text as a cell of another chunk.
     bool sameText(int row, int col, const RowChunk &other, int otherRow, int otherCol) const;
     // A hash of the cell's text that is the same whichever way a chunk keeps it.
@@ -113,6 +117,8 @@ private:
     void setLengths(int row, const Lengths &lengths);
     // Where columns `first` to `last` begin in the buffer, and how long they are.
     std::pair<qsizetype, qsizetype> span(int row, int first, int last) const;
+    template<typename Test>
+    bool holdsAscii(qsizetype start, qsizetype size, Test &&test) const;
     const QString &decoded() const;
     void changed();
     void widen();
@@ -128,9 +134,21 @@ private:
 };
 
 template<typename Test>
+bool RowChunk::mayHoldAscii(Test &&test) const
+{
+    return holdsAscii(0, textSize(), test);
+}
+
+template<typename Test>
 bool RowChunk::holdsAscii(int row, int first, int last, Test &&test) const
 {
     const auto [start, size] = span(row, first, last);
+    return holdsAscii(start, size, test);
+}
+
+template<typename Test>
+bool RowChunk::holdsAscii(qsizetype start, qsizetype size, Test &&test) const
+{
     // No early exit: a loop without one is vectorised, and most rows hold nothing.
     bool found = false;
     if (m_wide) {

@@ -73,6 +73,25 @@ public:
     {
         return chunk(row).holdsAscii(inChunk(row), first, last, test);
     }
+    // The first row from `row` on that holdsAscii(); rows() when there is none. The
+    // rows of a chunk whose whole text holds no such character are passed over at once.
+    template<typename Test>
+    int nextRowHoldingAscii(int row, int first, int last, Test &&test) const
+    {
+        while (row < rows()) {
+            const RowChunk &c = chunk(row);
+            const int chunkEnd = row - inChunk(row) + c.rows();
+            if (!c.mayHoldAscii(test)) {
+                row = chunkEnd;
+                continue;
+            }
+            for (; row < chunkEnd; ++row) {
+                if (c.holdsAscii(inChunk(row), first, last, test))
+                    return row;
+            }
+        }
+        return rows();
+    }
 
     CellColour colour(int row, int col) const { return chunk(row).colour(inChunk(row), col); }
     void setColour(int row, int col, CellColour colour) { writable(row).setColour(inChunk(row), col, colour); }
