@@ -2,6 +2,7 @@
 
 #include "keys/key_marking.h"
 #include "table/text_file.h"
+#include "table/text_helpers.h"
 
 #include <QFile>
 #include <QIODevice>
@@ -18,11 +19,6 @@ ImportResult failed(const QString &error)
     return result;
 }
 
-bool isSeparator(QChar c)
-{
-    return c == u';' || c == u'\t';
-}
-
 // One line as a row of the table: the row's index, then the line's fields, with
 // ";" and tab alike as separators.
 void addLine(TableData &table, QStringView line)
@@ -33,14 +29,12 @@ void addLine(TableData &table, QStringView line)
         heading.remove(QStringLiteral("//"));
         line = heading;
     }
-    const QString number = QString::number(table.rows());
-    std::array<QStringView, Col::Count> cells{number};
+    DecimalText number;
+    std::array<QStringView, Col::Count> cells{writeDecimal(table.rows(), number)};
     std::size_t count = 1;
     qsizetype from = 0;
     while (count < cells.size()) {
-        qsizetype to = from;
-        while (to < line.size() && !isSeparator(line[to]))
-            ++to;
+        const qsizetype to = findEither(line, u';', u'\t', from);
         cells[count++] = line.sliced(from, to - from);
         if (to == line.size())
             break;

@@ -64,21 +64,6 @@ QStringView canIdText(double id, std::array<char16_t, 17> &text)
     return QStringView(text.data(), end);
 }
 
-// A row number in decimal, written into `text`.
-QStringView decimalText(int number, std::array<char16_t, 12> &text)
-{
-    char16_t *end = text.data() + text.size();
-    char16_t *begin = end;
-    unsigned magnitude = number < 0 ? 0u - unsigned(number) : unsigned(number);
-    do {
-        *--begin = char16_t(u'0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    if (number < 0)
-        *--begin = u'-';
-    return QStringView(begin, end);
-}
-
 } // namespace
 
 QString FormatCanId(double id)
@@ -264,10 +249,10 @@ bool ParseSignalLine(QString &line, TableData &table, int &signalCount, double c
     // What is left of the line, the receivers, is the description as written.
 
     // Cells in column order, Col::Number to Col::MinMax.
-    std::array<char16_t, 12> number;
+    DecimalText number;
     std::array<char16_t, 17> canId;
     const int row = table.appendRow({
-            decimalText(signalCount, number),
+            writeDecimal(signalCount, number),
             canIdText(currentMessageId, canId),
             position.bits,
             u"0",
