@@ -11,6 +11,7 @@
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 extern char **environ;
@@ -26,8 +27,8 @@ const char *const timeProgram = "/usr/bin/time";
 
 // One run: its wall time in seconds and its peak resident memory in MB (-1 without
 // /usr/bin/time); false with `error` set on a failure.
-bool runOnce(const QString &program, const QStringList &arguments, double &seconds, double &peakMb,
-             QString &error)
+bool runOnce(const QString &program, const QStringList &arguments, double &seconds, double &cpuSeconds,
+             double &peakMb, QString &error)
 {
     const bool measured = QFileInfo(QString::fromLatin1(timeProgram)).isExecutable();
     QTemporaryFile peakFile;
@@ -55,11 +56,14 @@ bool runOnce(const QString &program, const QStringList &arguments, double &secon
         return false;
     }
     int status = 0;
-    if (waitpid(pid, &status, 0) != pid) {
+    rusage usage{}; // of the program too where /usr/bin/time started it: it waits for it
+    if (wait4(pid, &status, 0, &usage) != pid) {
         error = QStringLiteral("lost %1").arg(program);
         return false;
     }
     seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const auto toSeconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    cpuSeconds = toSeconds(usage.ru_utime) + toSeconds(usage.ru_stime);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         error = QStringLiteral("%1 %2 failed").arg(program, arguments.join(u' '));
         return false;
@@ -77,26 +81,37 @@ bool runOnce(const QString &program, const QStringList &arguments, double &secon
 
 } // namespace
 
-ProcessFigures runProcess(const QString &program, const QStringList &arguments, int runs)
+std::vector<ProcessFigures> runProcesses(const QStringList &programs, const QStringList &arguments, int runs)
 {
-    ProcessFigures figures;
+    std::vector<ProcessFigures> figures(std::size_t(programs.size()));
 #ifdef Q_OS_UNIX
-    std::vector<double> times;
+    std::vector<std::vector<double>> times(figures.size());
+    std::vector<std::vector<double>> cpuTimes(figures.size());
     for (int run = 0; run < runs; ++run) {
-        double seconds = 0;
-        double peakMb = 0;
-        if (!runOnce(program, arguments, seconds, peakMb, figures.error))
-            return figures;
-        times.push_back(seconds);
-        figures.peakMb = std::max(figures.peakMb, peakMb);
+        for (std::size_t p = 0; p < figures.size(); ++p) {
+            double seconds = 0;
+            double cpuSeconds = 0;
+            double peakMb = 0;
+            if (!runOnce(programs[qsizetype(p)], arguments, seconds, cpuSeconds, peakMb, figures[p].error))
+                return figures;
+            times[p].push_back(seconds);
+            cpuTimes[p].push_back(cpuSeconds);
+            figures[p].peakMb = std::max(figures[p].peakMb, peakMb);
+        }
     }
-    std::sort(times.begin(), times.end());
-    figures.seconds = times[times.size() / 2];
+    const auto median = [](std::vector<double> values) {
+        std::sort(values.begin(), values.end());
+        return values[values.size() / 2];
+    };
+    for (std::size_t p = 0; p < figures.size(); ++p) {
+        figures[p].seconds = median(times[p]);
+        figures[p].cpuSeconds = median(cpuTimes[p]);
+    }
 #else
-    Q_UNUSED(program);
     Q_UNUSED(arguments);
     Q_UNUSED(runs);
-    figures.error = QStringLiteral("whole processes are measured on Unix only");
+    for (ProcessFigures &f : figures)
+        f.error = QStringLiteral("whole processes are measured on Unix only");
 #endif
     return figures;
 }

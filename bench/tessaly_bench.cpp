@@ -612,7 +612,9 @@ struct Programs
 
 QString processResult(const ProcessFigures &figures)
 {
-    return QStringLiteral("%1, %2 MB").arg(seconds(figures.seconds)).arg(figures.peakMb, 0, 'f', 1);
+    return QStringLiteral("%1 (cpu %2), %3 MB")
+            .arg(seconds(figures.seconds), seconds(figures.cpuSeconds))
+            .arg(figures.peakMb, 0, 'f', 1);
 }
 
 // A whole run, against a time and a peak-memory target where there is one.
@@ -636,61 +638,58 @@ Line processLine(const QString &name, const QString &input, const ProcessFigures
             targets.isEmpty() ? QString() : (met ? QStringLiteral("ok") : QStringLiteral("MISSED"))};
 }
 
-// One program at one size: the exports and the update, and the update against the
-// export of its new file.
-void timeProgram(const QString &program, const QString &label, const BenchInputs &inputs, int signalCount,
-                 const QString &folder, int runs, std::optional<double> exportTarget, std::vector<Line> &lines,
-                 ProcessFigures *exported = nullptr)
+// The program (and the older build) at one size: the exports and the update, taking
+// turns, and the update against the export of its new file.
+void timeSize(const Programs &programs, const BenchInputs &inputs, int signalCount, const QString &folder, int runs,
+              std::vector<Line> &lines)
 {
     const QString out = QDir(folder).filePath(QStringLiteral("process_out.csv"));
     const QString rows = QStringLiteral("%1 signals").arg(signalCount);
     const bool million = signalCount >= 1'000'000;
-    const ProcessFigures exportDbc = runProcess(program, {QStringLiteral("--export"), out, inputs.dbc}, runs);
-    if (exported)
-        *exported = exportDbc;
-    lines.push_back(processLine(label + QStringLiteral("tessaly --export of the DBC"), rows, exportDbc,
-                                million ? std::optional<double>(millionExportTarget) : exportTarget,
-                                million ? millionPeakTargetMb : exportPeakTargetMb));
-    const ProcessFigures exportCsv = runProcess(program, {QStringLiteral("--export"), out, inputs.csv}, runs);
-    lines.push_back(processLine(label + QStringLiteral("tessaly --export of the results CSV"), rows, exportCsv,
-                                std::nullopt, std::nullopt));
-    const ProcessFigures revision = runProcess(program, {QStringLiteral("--export"), out, inputs.dbcRevision}, runs);
-    lines.push_back(processLine(label + QStringLiteral("tessaly --export of the DBC revision"), rows, revision,
-                                std::nullopt, std::nullopt));
-    const ProcessFigures update = runProcess(
-            program, {QStringLiteral("--update"), inputs.csv, inputs.dbcRevision, QStringLiteral("--export"), out},
-            runs);
-    lines.push_back(processLine(label + QStringLiteral("tessaly --update CSV revision --export"), rows, update,
-                                std::nullopt, std::nullopt));
-    lines.push_back(ratioLine(label + QStringLiteral("  update / export of the revision: time"), rows,
-                              update.seconds / revision.seconds, updateOverExport));
-    lines.push_back(ratioLine(label + QStringLiteral("  update / export of the revision: memory"), rows,
-                              update.peakMb / revision.peakMb, updateOverExport));
+    QStringList builds{programs.tessaly};
+    if (!programs.old.isEmpty())
+        builds.prepend(programs.old);
+    const auto run = [&](const QStringList &arguments) { return runProcesses(builds, arguments, runs); };
+    const auto exportDbc = run({QStringLiteral("--export"), out, inputs.dbc});
+    const auto exportCsv = run({QStringLiteral("--export"), out, inputs.csv});
+    const auto revision = run({QStringLiteral("--export"), out, inputs.dbcRevision});
+    const auto update = run({QStringLiteral("--update"), inputs.csv, inputs.dbcRevision, QStringLiteral("--export"), out});
     QFile::remove(out);
+    for (std::size_t b = 0; b < std::size_t(builds.size()); ++b) {
+        const bool old = !programs.old.isEmpty() && b == 0;
+        const QString label = old ? QStringLiteral("old: ") : QString();
+        std::optional<double> exportTarget;
+        if (million)
+            exportTarget = millionExportTarget;
+        else if (!old && !programs.old.isEmpty())
+            exportTarget = exportDbc.front().seconds * exportOldShare;
+        lines.push_back(processLine(label + QStringLiteral("tessaly --export of the DBC"), rows, exportDbc[b],
+                                    exportTarget, million ? millionPeakTargetMb : exportPeakTargetMb));
+        lines.push_back(processLine(label + QStringLiteral("tessaly --export of the results CSV"), rows, exportCsv[b],
+                                    std::nullopt, std::nullopt));
+        lines.push_back(processLine(label + QStringLiteral("tessaly --export of the DBC revision"), rows, revision[b],
+                                    std::nullopt, std::nullopt));
+        lines.push_back(processLine(label + QStringLiteral("tessaly --update CSV revision --export"), rows, update[b],
+                                    std::nullopt, std::nullopt));
+        lines.push_back(ratioLine(label + QStringLiteral("  update / export of the revision: time"), rows,
+                                  update[b].seconds / revision[b].seconds, updateOverExport));
+        lines.push_back(ratioLine(label + QStringLiteral("  update / export of the revision: memory"), rows,
+                                  update[b].peakMb / revision[b].peakMb, updateOverExport));
+    }
 }
 
 void timeProcesses(const Programs &programs, const BenchInputs &inputs, const QString &folder, int runs,
                    std::vector<Line> &lines)
 {
-    std::vector<std::pair<int, BenchInputs>> sizes{{benchSignals, inputs}};
-    if (programs.million) {
-        BenchInputs million;
-        print(QStringLiteral("Writing the inputs of 1,000,000 signals ...\n"));
-        const QString error = writeBenchInputs(folder, million, 1'000'000, false);
-        if (!error.isEmpty())
-            fail(error);
-        sizes.emplace_back(1'000'000, million);
-    }
-    for (const auto &[signalCount, files] : sizes) {
-        std::optional<double> exportTarget;
-        if (!programs.old.isEmpty()) {
-            ProcessFigures old;
-            timeProgram(programs.old, QStringLiteral("old: "), files, signalCount, folder, runs, std::nullopt, lines,
-                        &old);
-            exportTarget = old.seconds * exportOldShare;
-        }
-        timeProgram(programs.tessaly, QString(), files, signalCount, folder, runs, exportTarget, lines);
-    }
+    timeSize(programs, inputs, benchSignals, folder, runs, lines);
+    if (!programs.million)
+        return;
+    BenchInputs million;
+    print(QStringLiteral("Writing the inputs of 1,000,000 signals ...\n"));
+    const QString error = writeBenchInputs(folder, million, 1'000'000, false);
+    if (!error.isEmpty())
+        fail(error);
+    timeSize(programs, million, 1'000'000, folder, runs, lines);
 }
 
 std::vector<Line> runAll(const BenchInputs &inputs, const QString &folder, int runs)
@@ -780,7 +779,7 @@ int main(int argc, char *argv[])
                   .arg(QThread::idealThreadCount()));
     std::vector<Line> lines = runAll(inputs, folder, runs);
     if (QFileInfo(programs.tessaly).isExecutable())
-        timeProcesses(programs, inputs, folder, std::min(runs, 5), lines);
+        timeProcesses(programs, inputs, folder, runs, lines);
     else
         print(QStringLiteral("No program %1: whole processes skipped\n").arg(programs.tessaly));
     printTable(lines);
