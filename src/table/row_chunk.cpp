@@ -239,6 +239,11 @@ void RowChunk::setText(int row, int col, QStringView text)
         pack();
     const qsizetype oldStart = rowStart(row);
     const qsizetype newStart = textSize();
+    // The buffer grows by a quarter, not the half or more a plain resize gives: an
+    // update rewrites every row of a table, and the room left over is packed away.
+    const qsizetype needed = newStart + newTotal;
+    if (needed > (m_wide ? m_text.capacity() : m_bytes.capacity()))
+        reserveText(needed + needed / 4);
     if (m_wide) {
         m_text.resize(newStart + newTotal);
         QChar *const buffer = m_text.data();
@@ -258,7 +263,7 @@ void RowChunk::setText(int row, int col, QStringView text)
     setRowStart(row, newStart);
     all[std::size_t(col)] = quint32(text.size());
     setLengths(row, all);
-    if (m_unused > 1024 && m_unused > textSize() / 2)
+    if (m_unused > 1024 && m_unused > textSize() / 4)
         pack();
 }
 

@@ -21,7 +21,7 @@
 // without one turns it into UTF-16 for good.
 //
 // A changed row is written anew at the end of the buffer; the buffer is packed again
-// once more than half of it is left over, so changes cost a row, not a chunk.
+// once more than a quarter of it is left over, so changes cost a row, not a chunk.
 class RowChunk : public QSharedData
 {
 public:
@@ -149,18 +149,19 @@ bool RowChunk::holdsAscii(int row, int first, int last, Test &&test) const
 template<typename Test>
 bool RowChunk::holdsAscii(qsizetype start, qsizetype size, Test &&test) const
 {
-    // No early exit: a loop without one is vectorised, and most rows hold nothing.
-    bool found = false;
+    // No early exit, and the answer gathered in a number rather than a bool: so the
+    // loop is vectorised, and most rows hold nothing.
+    unsigned found = 0;
     if (m_wide) {
         const char16_t *const text = reinterpret_cast<const char16_t *>(m_text.constData()) + start;
         for (qsizetype i = 0; i < size; ++i)
-            found |= test(unsigned(text[i]));
+            found |= unsigned(test(unsigned(text[i])));
     } else {
         // A byte below 0x80 is the character of the same code, and one above stands
         // for a character above.
         const unsigned char *const text = reinterpret_cast<const unsigned char *>(m_bytes.constData()) + start;
         for (qsizetype i = 0; i < size; ++i)
-            found |= test(unsigned(text[i]));
+            found |= unsigned(test(unsigned(text[i])));
     }
-    return found;
+    return found != 0;
 }
