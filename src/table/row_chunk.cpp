@@ -24,8 +24,8 @@ bool fitsCp1252(QStringView text)
 } // namespace
 
 RowChunk::RowChunk(const RowChunk &other)
-    : QSharedData(other), m_rows(other.m_rows), m_long(other.m_long), m_bytes(other.m_bytes), m_text(other.m_text),
-      m_wide(other.m_wide), m_unused(other.m_unused)
+    : QSharedData(other), m_rows(other.m_rows), m_long(other.m_long), m_bytes(other.m_bytes), m_used(other.m_used),
+      m_text(other.m_text), m_wide(other.m_wide), m_unused(other.m_unused)
 {
     // The copy is made to be changed; a text made for the original would only go stale.
 }
@@ -46,10 +46,12 @@ void RowChunk::reserveText(qsizetype chars)
 void RowChunk::squeeze()
 {
     m_rows.shrink_to_fit();
-    if (m_wide)
+    if (m_wide) {
         m_text.squeeze();
-    else
+    } else {
+        m_bytes.resize(m_used);
         m_bytes.squeeze();
+    }
 }
 
 RowChunk::Lengths RowChunk::lengths(int row) const
@@ -119,7 +121,8 @@ void RowChunk::appendRow(std::span<const QStringView> cells)
     const qsizetype start = textSize();
     bool stored = false;
     if (!m_wide) {
-        m_bytes.resize(start + total);
+        ensureBytes(start + total);
+        m_used = start + total;
         // Nearly every text is ASCII: copied in one loop without a call per cell, and
         // only a row with another character is encoded again with a look-up.
         char *out = m_bytes.data() + start;
@@ -142,7 +145,7 @@ void RowChunk::appendRow(std::span<const QStringView> cells)
             out += cells[col].size();
         }
         if (!stored) {
-            m_bytes.truncate(start);
+            m_used = start;
             widen();
         }
     }
@@ -152,6 +155,10 @@ void RowChunk::appendRow(std::span<const QStringView> cells)
     }
     m_rows.push_back(Row());
     setRowStart(rows() - 1, start);
+    if (total < longCell) { // no cell can be long
+        std::copy(lengths.begin(), lengths.end(), m_rows.back().length.begin());
+        return;
+    }
     setLengths(rows() - 1, lengths);
 }
 
@@ -242,8 +249,8 @@ void RowChunk::setText(int row, int col, QStringView text)
     // The buffer grows by a quarter, not the half or more a plain resize gives: an
     // update rewrites every row of a table, and the room left over is packed away.
     const qsizetype needed = newStart + newTotal;
-    if (needed > (m_wide ? m_text.capacity() : m_bytes.capacity()))
-        reserveText(needed + needed / 4);
+    if (m_wide && needed > m_text.capacity())
+        m_text.reserve(needed + needed / 4);
     if (m_wide) {
         m_text.resize(newStart + newTotal);
         QChar *const buffer = m_text.data();
@@ -252,7 +259,8 @@ void RowChunk::setText(int row, int col, QStringView text)
         std::copy(buffer + oldStart + before + oldSize, buffer + oldStart + total,
                   buffer + newStart + before + text.size());
     } else {
-        m_bytes.resize(newStart + newTotal);
+        ensureBytes(needed);
+        m_used = needed;
         char *const buffer = m_bytes.data();
         std::memcpy(buffer + newStart, buffer + oldStart, std::size_t(before));
         encodeCp1252(text, buffer + newStart + before);
@@ -325,11 +333,20 @@ const QString &RowChunk::decoded() const
         return *text;
     // Copies of a table share their chunks, and another thread may read a copy (the
     // recovery copy does): the first text made is the one every reader gets.
-    auto *made = new QString(decodeCp1252(m_bytes.constData(), m_bytes.size()));
+    auto *made = new QString(decodeCp1252(m_bytes.constData(), m_used));
     if (m_decoded.compare_exchange_strong(text, made, std::memory_order_acq_rel))
         return *made;
     delete made;
     return *text;
+}
+
+void RowChunk::ensureBytes(qsizetype size)
+{
+    if (size <= m_bytes.size())
+        return;
+    // Growing within the capacity costs no allocation, and the size is kept apart in
+    // m_used, so a row appended seldom calls into QByteArray at all.
+    m_bytes.resize(size > m_bytes.capacity() ? size + size / 4 : m_bytes.capacity());
 }
 
 void RowChunk::changed()
@@ -341,8 +358,9 @@ void RowChunk::changed()
 
 void RowChunk::widen()
 {
-    m_text = decodeCp1252(m_bytes.constData(), m_bytes.size());
+    m_text = decodeCp1252(m_bytes.constData(), m_used);
     m_bytes = QByteArray();
+    m_used = 0;
     m_wide = true;
 }
 
@@ -366,6 +384,7 @@ void RowChunk::pack()
             bytes.append(m_bytes.constData() + start, size);
     }
     m_bytes = bytes;
+    m_used = bytes.size();
     m_text = text;
     m_unused = 0;
 }

@@ -40,7 +40,7 @@ public:
     void reserveText(qsizetype chars);
     // Gives back the room the buffer was left to grow into.
     void squeeze();
-    qsizetype textSize() const { return m_wide ? m_text.size() : m_bytes.size(); }
+    qsizetype textSize() const { return m_wide ? m_text.size() : m_used; }
 
     qsizetype cellSize(int row, int col) const { return span(row, col, col).second; }
     qsizetype cellsSize(int row, int first, int last) const { return span(row, first, last).second; }
@@ -120,13 +120,16 @@ private:
     template<typename Test>
     bool holdsAscii(qsizetype start, qsizetype size, Test &&test) const;
     const QString &decoded() const;
+    // Makes m_bytes hold at least `size` bytes, growing it by a quarter when it must.
+    void ensureBytes(qsizetype size);
     void changed();
     void widen();
     void pack();
 
     std::vector<Row> m_rows;
     std::vector<std::pair<int, Lengths>> m_long; // by row, for rows with a cell of 255 or more
-    QByteArray m_bytes; // the text as Windows-1252, while m_wide is false
+    QByteArray m_bytes; // the text as Windows-1252 in its first m_used bytes, while m_wide is false
+    qsizetype m_used = 0;
     QString m_text;     // the text as UTF-16, once m_wide is true
     bool m_wide = false;
     qsizetype m_unused = 0; // characters of the buffer that no row uses any more
