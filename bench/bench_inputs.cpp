@@ -9,9 +9,7 @@
 
 namespace {
 
-constexpr int messages = 12'500;
 constexpr int signalsPerMessage = 8;
-static_assert(messages * signalsPerMessage == benchSignals);
 
 // Writes a file through a buffer of about 1 MiB, so generating stays cheap in memory.
 class ChunkedWriter
@@ -195,7 +193,7 @@ void writeRevisedMessage(ChunkedWriter &out, int m)
         out << "\r\nBO_ " << qint64(messageId(m) + 20'000) << " Moved_" << qint64(m) << ": 8 ECU1\r\n" << moved;
 }
 
-QString writeDbc(const QString &fileName, bool revised = false)
+QString writeDbc(const QString &fileName, int messages, bool revised = false)
 {
     ChunkedWriter out(fileName);
     out << "VERSION \"\"\r\n\r\nNS_ :\r\n\tNS_DESC_\r\n\tCM_\r\n\tBA_DEF_\r\n\tBA_\r\n\tVAL_\r\n\r\nBS_:\r\n\r\n"
@@ -226,7 +224,7 @@ void element(ChunkedWriter &out, const char *tag, const QByteArray &value)
     out << "        <" << tag << '>' << value << "</" << tag << ">\r\n";
 }
 
-QString writeXml(const QString &fileName)
+QString writeXml(const QString &fileName, int messages)
 {
     ChunkedWriter out(fileName);
     out << "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n<PlexCanRXConfig version=\"3\">\r\n"
@@ -267,12 +265,12 @@ QByteArray key(int n)
 
 // Every tenth signal row holds a shared key: the first hundred of them one key
 // together, the others in pairs. All other rows hold keys of their own.
-QByteArray keyOfSignal(int signal)
+QByteArray keyOfSignal(int signal, int signalCount)
 {
     if (signal % 10 != 9)
         return key(signal);
     const int shared = signal / 10;
-    return shared < 100 ? key(300'000) : key(200'000 + shared / 2);
+    return shared < 100 ? key(signalCount + signalCount / 10) : key(signalCount + shared / 2);
 }
 
 QByteArray canIdCell(quint32 id)
@@ -282,8 +280,9 @@ QByteArray canIdCell(quint32 id)
 
 } // namespace
 
-QString writeBenchCsv(const QString &fileName)
+QString writeBenchCsv(const QString &fileName, int signalCount)
 {
+    const int messages = signalCount / signalsPerMessage;
     ChunkedWriter out(fileName);
     out << "//CAN ID;Offset;Bytes;Signed;Name;Unit;Scale;Offset;Description;Mode;Key;LITTLE_ENDIAN;min_max;\r\n";
     for (int m = 0; m < messages; ++m) {
@@ -292,26 +291,28 @@ QString writeBenchCsv(const QString &fileName)
             out << canIdCell(s.id) << ';' << QByteArray::number(s.startBit) + '|' + QByteArray::number(s.length)
                 << ";0;" << (s.isSigned ? "1;" : "0;") << s.name << ';' << s.unit << ';' << s.scale << ';'
                 << s.offset << ';' << s.receivers << ';' << s.mode << ';'
-                << keyOfSignal(m * signalsPerMessage + i) << ';' << (s.littleEndian ? "1;" : "0;") << rangeOf(s)
+                << keyOfSignal(m * signalsPerMessage + i, signalCount) << ';' << (s.littleEndian ? "1;" : "0;") << rangeOf(s)
                 << ";\r\n";
         }
     }
     return out.finish();
 }
 
-QString writeBenchInputs(const QString &folder, BenchInputs &inputs)
+QString writeBenchInputs(const QString &folder, BenchInputs &inputs, int signalCount, bool withXml)
 {
     const QDir dir(folder);
-    inputs.dbc = dir.filePath(QStringLiteral("big.dbc"));
-    inputs.xml = dir.filePath(QStringLiteral("big.PlexCanRXConfig"));
-    inputs.csv = dir.filePath(QStringLiteral("big.csv"));
-    inputs.dbcRevision = dir.filePath(QStringLiteral("big_revision.dbc"));
-    QString error = writeDbc(inputs.dbc);
+    const int messages = signalCount / signalsPerMessage;
+    const QString suffix = signalCount == benchSignals ? QString() : QStringLiteral("_%1").arg(signalCount);
+    inputs.dbc = dir.filePath(QStringLiteral("big%1.dbc").arg(suffix));
+    inputs.xml = withXml ? dir.filePath(QStringLiteral("big%1.PlexCanRXConfig").arg(suffix)) : QString();
+    inputs.csv = dir.filePath(QStringLiteral("big%1.csv").arg(suffix));
+    inputs.dbcRevision = dir.filePath(QStringLiteral("big%1_revision.dbc").arg(suffix));
+    QString error = writeDbc(inputs.dbc, messages);
     if (error.isEmpty())
-        error = writeDbc(inputs.dbcRevision, true);
+        error = writeDbc(inputs.dbcRevision, messages, true);
+    if (error.isEmpty() && withXml)
+        error = writeXml(inputs.xml, messages);
     if (error.isEmpty())
-        error = writeXml(inputs.xml);
-    if (error.isEmpty())
-        error = writeBenchCsv(inputs.csv);
+        error = writeBenchCsv(inputs.csv, signalCount);
     return error;
 }

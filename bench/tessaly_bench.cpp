@@ -7,8 +7,14 @@
 //                                           DIR and leaves them there
 //   tessaly_bench --memory [CSV]            only loads the results CSV (generated
 //                                           when not given) and prints VmHWM
+//
+// Then it runs the program itself (--tessaly PROGRAM, by default the one built beside
+// the benchmark) as whole processes at 100,000 and 1,000,000 signals (--quick: 100,000
+// only): --export of a DBC and of a results CSV, and --update, timed and with their
+// peak memory; --old PROGRAM runs an older build of the program beside it.
 
 #include "bench_inputs.h"
+#include "bench_processes.h"
 #include "bench_timer.h"
 
 #include "csv/results_csv.h"
@@ -59,6 +65,16 @@ constexpr double peakMemoryTargetMb = 150.0;
 constexpr double undoTarget = 0.001;
 constexpr double historyTargetMb = 5.0;
 constexpr double filterTarget = 0.03;
+// Whole processes: the 100,000-signal export in at most half the time of the build
+// given with --old, in 32 MB; a million signals in 1.2 s and 200 MB; an update at most
+// 1.5 times an export of the new file, in time and in memory.
+constexpr double exportOldShare = 0.5;
+constexpr double exportPeakTargetMb = 32.0;
+constexpr double millionExportTarget = 1.2;
+constexpr double millionPeakTargetMb = 200.0;
+constexpr double updateOverExport = 1.5;
+// A results CSV loads in at most the time of a DBC import of the same rows.
+constexpr double csvOverDbcImport = 1.0;
 
 void print(const QString &text)
 {
@@ -261,8 +277,8 @@ Floor timeFloor(const QString &fileName, const QString &name, int runs, std::vec
 // builds a new table from the file and the table the window shows, which it then
 // replaces (freeing the table of the run before).
 template<typename Read>
-void timeRead(SignalTable &table, const QString &name, const Floor &floor, double target, int runs,
-              std::vector<Line> &lines, Read &&read)
+double timeRead(SignalTable &table, const QString &name, const Floor &floor, double target, int runs,
+                std::vector<Line> &lines, Read &&read)
 {
     const double s = medianSeconds(runs, [&] {
         ImportResult result = read();
@@ -273,6 +289,7 @@ void timeRead(SignalTable &table, const QString &name, const Floor &floor, doubl
     if (table.grid().rows() != benchSignals + 1)
         fail(QStringLiteral("%1 gave %2 rows").arg(name).arg(table.grid().rows()));
     lines.push_back(timed(name, floor.input, s, floor.seconds, target));
+    return s;
 }
 
 // Saves the loaded table, against the floor of writing the loaded file's bytes the
@@ -587,13 +604,111 @@ Line memoryLine(const QString &csv)
             memory.peakMb <= peakMemoryTargetMb ? QStringLiteral("ok") : QStringLiteral("MISSED")};
 }
 
+Line ratioLine(const QString &name, const QString &input, double ratio, double target)
+{
+    return {name, input, QStringLiteral("%1x").arg(ratio, 0, 'f', 2), QStringLiteral("-"),
+            QStringLiteral("%1x").arg(target, 0, 'f', 2), ratio <= target ? QStringLiteral("ok") : QStringLiteral("MISSED")};
+}
+
+// ---- Whole processes -----------------------------------------------------------------
+
+struct Programs
+{
+    QString tessaly;
+    QString old; // empty: none to compare with
+    bool million = true;
+};
+
+QString processResult(const ProcessFigures &figures)
+{
+    return QStringLiteral("%1 (cpu %2), %3 MB")
+            .arg(seconds(figures.seconds), seconds(figures.cpuSeconds))
+            .arg(figures.peakMb, 0, 'f', 1);
+}
+
+// A whole run, against a time and a peak-memory target where there is one.
+Line processLine(const QString &name, const QString &input, const ProcessFigures &figures,
+                 std::optional<double> timeTarget, std::optional<double> peakTargetMb)
+{
+    if (!figures.error.isEmpty())
+        fail(figures.error);
+    QStringList targets;
+    bool met = true;
+    if (timeTarget) {
+        targets.append(seconds(*timeTarget));
+        met = met && figures.seconds <= *timeTarget;
+    }
+    if (peakTargetMb) {
+        targets.append(QStringLiteral("%1 MB").arg(*peakTargetMb, 0, 'f', 0));
+        met = met && figures.peakMb <= *peakTargetMb;
+    }
+    return {name, input, processResult(figures), QStringLiteral("-"),
+            targets.isEmpty() ? QStringLiteral("-") : targets.join(QStringLiteral(", ")),
+            targets.isEmpty() ? QString() : (met ? QStringLiteral("ok") : QStringLiteral("MISSED"))};
+}
+
+// The program (and the older build) at one size: the exports and the update, taking
+// turns, and the update against the export of its new file.
+void timeSize(const Programs &programs, const BenchInputs &inputs, int signalCount, const QString &folder, int runs,
+              std::vector<Line> &lines)
+{
+    const QString out = QDir(folder).filePath(QStringLiteral("process_out.csv"));
+    const QString rows = QStringLiteral("%1 signals").arg(signalCount);
+    const bool million = signalCount >= 1'000'000;
+    QStringList builds{programs.tessaly};
+    if (!programs.old.isEmpty())
+        builds.prepend(programs.old);
+    const auto run = [&](const QStringList &arguments) { return runProcesses(builds, arguments, runs); };
+    const auto exportDbc = run({QStringLiteral("--export"), out, inputs.dbc});
+    const auto exportCsv = run({QStringLiteral("--export"), out, inputs.csv});
+    const auto revision = run({QStringLiteral("--export"), out, inputs.dbcRevision});
+    const auto update = run({QStringLiteral("--update"), inputs.csv, inputs.dbcRevision, QStringLiteral("--export"), out});
+    QFile::remove(out);
+    for (std::size_t b = 0; b < std::size_t(builds.size()); ++b) {
+        const bool old = !programs.old.isEmpty() && b == 0;
+        const QString label = old ? QStringLiteral("old: ") : QString();
+        std::optional<double> exportTarget;
+        if (million)
+            exportTarget = millionExportTarget;
+        else if (!old && !programs.old.isEmpty())
+            exportTarget = exportDbc.front().seconds * exportOldShare;
+        lines.push_back(processLine(label + QStringLiteral("tessaly --export of the DBC"), rows, exportDbc[b],
+                                    exportTarget, million ? millionPeakTargetMb : exportPeakTargetMb));
+        lines.push_back(processLine(label + QStringLiteral("tessaly --export of the results CSV"), rows, exportCsv[b],
+                                    std::nullopt, std::nullopt));
+        lines.push_back(processLine(label + QStringLiteral("tessaly --export of the DBC revision"), rows, revision[b],
+                                    std::nullopt, std::nullopt));
+        lines.push_back(processLine(label + QStringLiteral("tessaly --update CSV revision --export"), rows, update[b],
+                                    std::nullopt, std::nullopt));
+        lines.push_back(ratioLine(label + QStringLiteral("  update / export of the revision: time"), rows,
+                                  update[b].seconds / revision[b].seconds, updateOverExport));
+        lines.push_back(ratioLine(label + QStringLiteral("  update / export of the revision: memory"), rows,
+                                  update[b].peakMb / revision[b].peakMb, updateOverExport));
+    }
+}
+
+void timeProcesses(const Programs &programs, const BenchInputs &inputs, const QString &folder, int runs,
+                   std::vector<Line> &lines)
+{
+    timeSize(programs, inputs, benchSignals, folder, runs, lines);
+    if (!programs.million)
+        return;
+    BenchInputs million;
+    print(QStringLiteral("Writing the inputs of 1,000,000 signals ...\n"));
+    const QString error = writeBenchInputs(folder, million, 1'000'000, false);
+    if (!error.isEmpty())
+        fail(error);
+    timeSize(programs, million, 1'000'000, folder, runs, lines);
+}
+
 std::vector<Line> runAll(const BenchInputs &inputs, const QString &folder, int runs)
 {
     std::vector<Line> lines;
     SignalTable table;
 
     const Floor dbc = timeFloor(inputs.dbc, QStringLiteral("floor: read DBC, find line ends"), runs, lines);
-    timeRead(table, QStringLiteral("DBC import (ReadDBC + replace)"), dbc, dbcImportTarget, runs, lines, [&] {
+    const double dbcImport = timeRead(table, QStringLiteral("DBC import (ReadDBC + replace)"), dbc, dbcImportTarget,
+                                      runs, lines, [&] {
         double messageId = 0;
         return ReadDBC(inputs.dbc, table.grid(), messageId);
     });
@@ -603,8 +718,10 @@ std::vector<Line> runAll(const BenchInputs &inputs, const QString &folder, int r
              [&] { return ReadXML(inputs.xml, table.grid()); });
 
     const Floor csv = timeFloor(inputs.csv, QStringLiteral("floor: read CSV, find line ends"), runs, lines);
-    timeRead(table, QStringLiteral("CSV load (LoadCSV + replace)"), csv, csvLoadTarget, runs, lines,
-             [&] { return LoadCSV(inputs.csv); });
+    const double csvLoad = timeRead(table, QStringLiteral("CSV load (LoadCSV + replace)"), csv, csvLoadTarget, runs,
+                                    lines, [&] { return LoadCSV(inputs.csv); });
+    lines.push_back(ratioLine(QStringLiteral("CSV load / DBC import of the same rows"),
+                              QStringLiteral("%1 rows").arg(benchSignals), csvLoad / dbcImport, csvOverDbcImport));
 
     timeSave(table, inputs.csv, folder, runs, lines);
     timeKeyChoices(table, runs, lines);
@@ -620,7 +737,7 @@ std::vector<Line> runAll(const BenchInputs &inputs, const QString &folder, int r
 
 void usage()
 {
-    print(QStringLiteral("Usage: tessaly_bench [--runs N] [--keep DIR]\n"
+    print(QStringLiteral("Usage: tessaly_bench [--runs N] [--keep DIR] [--tessaly PROGRAM] [--old PROGRAM] [--quick]\n"
                          "       tessaly_bench --memory [CSV]\n"));
 }
 
@@ -635,11 +752,19 @@ int main(int argc, char *argv[])
 
     int runs = 7;
     QString keepFolder;
+    Programs programs;
+    programs.tessaly = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../src/tessaly"));
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == u"--runs" && i + 1 < args.size()) {
             runs = std::max(1, args[++i].toInt());
         } else if (args[i] == u"--keep" && i + 1 < args.size()) {
             keepFolder = args[++i];
+        } else if (args[i] == u"--tessaly" && i + 1 < args.size()) {
+            programs.tessaly = args[++i];
+        } else if (args[i] == u"--old" && i + 1 < args.size()) {
+            programs.old = args[++i];
+        } else if (args[i] == u"--quick") {
+            programs.million = false;
         } else {
             usage();
             return args[i] == u"--help" ? 0 : 2;
@@ -661,6 +786,11 @@ int main(int argc, char *argv[])
                   .arg(benchSignals)
                   .arg(runs)
                   .arg(QThread::idealThreadCount()));
-    printTable(runAll(inputs, folder, runs));
+    std::vector<Line> lines = runAll(inputs, folder, runs);
+    if (QFileInfo(programs.tessaly).isExecutable())
+        timeProcesses(programs, inputs, folder, runs, lines);
+    else
+        print(QStringLiteral("No program %1: whole processes skipped\n").arg(programs.tessaly));
+    printTable(lines);
     return 0;
 }

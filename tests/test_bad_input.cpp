@@ -10,6 +10,7 @@
 #include "import/dbc_import.h"
 #include "import/xml_import.h"
 #include "keys/key_list.h"
+#include "table/table_status.h"
 #include "table/text_file.h"
 
 #include <QDir>
@@ -38,6 +39,7 @@ struct Outcome
     QStringList warnings;
     QByteArray result;
     int rows = 0;
+    QList<int> breaking; // the rows a save names before it writes them
 };
 
 Outcome readWith(const QString &reader, const QString &path)
@@ -58,6 +60,7 @@ Outcome readWith(const QString &reader, const QString &path)
     outcome.warnings = result.warnings;
     outcome.result = resultsCsvBytes(result.table);
     outcome.rows = result.table.rows();
+    outcome.breaking = rowsBreakingCsv(result.table, 10);
     return outcome;
 }
 
@@ -150,12 +153,14 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QByteArray>("input");
         QTest::addColumn<QByteArray>("result"); // the table or the items; for a refused file a text of the error
+        QTest::addColumn<QList<int>>("breaking");
 
         const QByteArray m(1 << 20, 'r'), h = highBytes();
         const QByteArray overlong = "first line\n" + QByteArray(LineReader::maxLineLength + 1, 'x') + "\nlast line\n";
         for (const char *reader : {"dbc", "xml", "csv", "keys"}) {
             const auto refused = [&](const char *name, const char *kind, const QByteArray &reason) {
-                QTest::addRow("%s, %s", reader, name) << QString::fromLatin1(reader) << kind << overlong << reason;
+                QTest::addRow("%s, %s", reader, name) << QString::fromLatin1(reader) << kind << overlong << reason
+                                                      << QList<int>();
             };
             refused("line over 16 MiB", "file", "line 2 is longer than 16 MiB");
             refused("gone since the dialog", "gone", "No such file");
@@ -166,18 +171,26 @@ private slots:
             refused("a device", "device", "not a regular file");
 #endif
             const QByteArray empty = qstrcmp(reader, "dbc") == 0 || qstrcmp(reader, "xml") == 0 ? headingLine : "";
-            QTest::addRow("%s, empty", reader) << QString::fromLatin1(reader) << "file" << QByteArray() << empty;
+            QTest::addRow("%s, empty", reader) << QString::fromLatin1(reader) << "file" << QByteArray() << empty
+                                               << QList<int>();
         }
-        // NUL bytes stay in their cells; a 1 MB line spans several read chunks, and the
+        // NUL bytes stay in their cells, and a save names their rows first (as it does
+        // for any control character); a 1 MB line spans several read chunks, and the
         // line after it comes out whole; every byte from 0x80 to 0xFF is kept.
-        const auto add = [](const char *name, const QByteArray &input, const QByteArray &result) {
-            QTest::newRow(name) << QString::fromLatin1(name).section(u',', 0, 0) << "file" << input << result;
+        const auto add = [](const char *name, const QByteArray &input, const QByteArray &result,
+                            const QList<int> &breaking = {}) {
+            QTest::newRow(name) << QString::fromLatin1(name).section(u',', 0, 0) << "file" << input << result
+                                << breaking;
         };
         add("dbc, NUL", "BO_ 291 M: 8 E\n SG_ A\0B : 0|8@1+ (1,0) [0|255] \"\0\" R\0X\n"_ba,
-            headingLine + "0 123;0|8;0;0;A\0B;\0;1;0;R\0X;;;1;[0|255];\r\n"_ba);
+            headingLine + "0 123;0|8;0;0;A\0B;\0;1;0;R\0X;;;1;[0|255];\r\n"_ba, {1});
         add("xml, NUL", "<CAN_Data_Item>\n<label>A\0B</label>\n\0\0\0\n<CAN_Data_Item>\n<id>\0</id>\n"_ba,
-            headingLine + ";;;;A\0B;;;;A\0B;;;;;\r\n\0;;;;;;;;;;;;;\r\n"_ba);
-        add("csv, NUL", "//h\0x;y\r\n1\0;A\0B;\r\n"_ba, "//h\0x;y;;;;;;;;;;;;\r\n1\0;A\0B;;;;;;;;;;;;\r\n"_ba);
+            headingLine + ";;;;A\0B;;;;A\0B;;;;;\r\n\0;;;;;;;;;;;;;\r\n"_ba, {1, 2});
+        add("csv, NUL", "//h\0x;y\r\n1\0;A\0B;\r\n"_ba, "//h\0x;y;;;;;;;;;;;;\r\n1\0;A\0B;;;;;;;;;;;;\r\n"_ba, {0, 1});
+        add("dbc, controls", "BO_ 1 M: 8 E\n SG_ A : 0|8@1+ (1,0) [0|1] \"\x01\" R\n SG_ B : 0|8@1+ (1,0) [0|1] \"\" R\x1F\n"
+                             " SG_ C : 0|8@1+ (1,0) [0|1] \"\x7F\" R\x80\n"_ba,
+            headingLine + "0 1;0|8;0;0;A;\x01;1;0;R;;;1;[0|1];\r\n0 1;0|8;0;0;B;;1;0;R\x1F;;;1;[0|1];\r\n"
+                          "0 1;0|8;0;0;C;\x7F;1;0;R\x80;;;1;[0|1];\r\n"_ba, {1, 2});
         add("keys, NUL", "KEYS;x;d\0e\r\nABCD;\0;z\r\n"_ba, "KEYS - d\0e\nABCD - z"_ba);
         add("dbc, 1 MB line", " SG_ L : 0|8@1+ (1,0) [0|1] \"u\" " + m + "\n SG_ N : 0|8@1+ (1,0) [0|1] \"u\" X\n",
             headingLine + "0 0;0|8;0;0;L;u;1;0;" + m + ";;;1;[0|1];\r\n0 0;0|8;0;0;N;u;1;0;X;;;1;[0|1];\r\n");
@@ -208,6 +221,7 @@ private slots:
         QFETCH(QString, kind);
         QFETCH(QByteArray, input);
         QFETCH(QByteArray, result);
+        QFETCH(QList<int>, breaking);
         const QTemporaryDir dir;
         const QString path = dir.filePath(inputName(reader));
         QVERIFY(make(kind, path, input));
@@ -216,6 +230,7 @@ private slots:
             QVERIFY2(outcome.problem.isEmpty(), qPrintable(outcome.problem));
             QCOMPARE(outcome.warnings, QStringList());
             QCOMPARE(outcome.result, result);
+            QCOMPARE(outcome.breaking, breaking);
             return;
         }
         QVERIFY2(outcome.problem.contains(QDir::toNativeSeparators(path)) && outcome.problem.contains(result),

@@ -130,8 +130,9 @@ private slots:
         QTest::newRow("dbc") << fixture("engine.dbc") << QByteArray();
         // The "&amp;" of one item is a ";" that the saved row holds.
         QTest::newRow("xml") << fixture("receiver.PlexCanRXConfig")
-                             << QByteArray("tessaly: warning: Row #6 holds a \";\" or a tab in a cell. The results CSV "
-                                           "separates its cells with \";\", so such a row loads back with its cells shifted.\n");
+                             << QByteArray("tessaly: warning: Row #6 holds a \";\", a tab or another control character "
+                                           "in a cell. The results CSV separates its cells with \";\" and its lines with "
+                                           "CR LF, so such a row does not load back as it was.\n");
         QTest::newRow("results csv") << fixture("results_shared_keys.csv") << QByteArray();
         QTest::newRow("real dbc") << fixture("dbc/vehicle.dbc") << QByteArray();
     }

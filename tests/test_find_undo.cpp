@@ -131,6 +131,45 @@ private slots:
         QCOMPARE(tableDump(model.grid()), tableDump(withKeys({"CCCC", "CCCC"})));
     }
 
+    void historyKeepsWithinItsLimit()
+    {
+        SignalTable model;
+        model.replace(withKeys({"AAAA", "BBBB"}));
+        QUndoStack &history = model.history();
+        QSignalSpy dropped(&model, &SignalTable::olderStepsDroppedChanged);
+        model.editText(1, Col::Name, "n1");
+        model.setHistoryLimit(3 * model.historyBytes() + 16); // about three text steps
+        for (int i = 2; i <= 9; ++i)
+            model.editText(1, Col::Name, QStringLiteral("n%1").arg(i));
+        QVERIFY(model.olderStepsDropped());
+        QCOMPARE(dropped.size(), 1);
+        QCOMPARE(history.count(), 3);
+        QVERIFY(model.historyBytes() <= model.historyLimit());
+        model.setUnsavedChanges(false); // saved at "n9"
+        model.chooseKey(2, "AAAA");      // drops the step to "n7"
+        QCOMPARE(history.count(), 3);
+        history.undo();
+        QVERIFY(!model.unsavedChanges()); // the saved step is where it was
+        QCOMPARE(model.grid().colour(1, Col::Key), CellColour::KeyCell);
+        while (history.canUndo())
+            history.undo();
+        QCOMPARE(model.grid().text(1, Col::Name), "n7"); // as the last dropped step left it
+        while (history.canRedo())
+            history.redo();
+        QCOMPARE(model.grid().text(1, Col::Name), "n9");
+        QCOMPARE(model.grid().colour(1, Col::Key), CellColour::DuplicateKey);
+
+        // A table step bigger than the limit stays while it is the one just done.
+        model.replaceUndoable(withKeys({"CCCC"}), "update from car.dbc");
+        QCOMPARE(history.count(), 1);
+        QVERIFY(model.unsavedChanges()); // the saved state went with the dropped steps
+        history.undo();
+        QCOMPARE(model.grid().text(2, Col::Key), "AAAA");
+        model.replace(withKeys({"AAAA"}));
+        QVERIFY(!model.olderStepsDropped());
+        QCOMPARE(dropped.size(), 2);
+    }
+
     void unsavedFollowsTheSavedStep()
     {
         SignalTable model;

@@ -57,6 +57,30 @@ private slots:
         QCOMPARE(table.fixedRows(), 0); // a fixed row must stay below the row count
     }
 
+    void keyIndexFollowsEveryChange()
+    {
+        // Many keys in a small index collide; taking any of them out must leave every
+        // other one found.
+        TableData table = tableWithKeys({});
+        QStringList keys;
+        for (int i = 0; i < 300; ++i)
+            keys.append(QStringLiteral("K%1").arg(i * 7919 % 97));
+        for (const QString &key : std::as_const(keys))
+            table.setText(table.appendRow({}), Col::Key, key);
+        for (int step = 0; step < 600; ++step) {
+            const int row = 1 + step * 131 % 300;
+            table.setText(row, Col::Key, step % 3 == 0 ? QString() : QStringLiteral("N%1").arg(step % 41));
+            if (step % 50 != 49)
+                continue;
+            QHash<QString, int> held;
+            for (int r = 1; r < table.rows(); ++r)
+                held[table.text(r, Col::Key)] += 1;
+            for (auto it = held.cbegin(); it != held.cend(); ++it)
+                QCOMPARE(table.keyIndex().count(it.key()), it.key().isEmpty() ? 0 : it.value());
+            QCOMPARE(table.keyIndex().keyedRows(), table.rows() - 1 - held.value(QString()));
+        }
+    }
+
     void modelPresentsGridWithoutFixedParts()
     {
         SignalTable model;
@@ -202,12 +226,14 @@ private slots:
         table.setText(3, Col::Number, "3;"); // the "#" column is not saved
         table.setText(4, Col::MinMax, "0\t1");
         table.setText(5, Col::CanId, ";");
-        QCOMPARE(rowsBreakingCsv(table, 10), (QList<int>{2, 4, 5}));
-        QCOMPARE(rowsBreakingCsv(table, 2), (QList<int>{2, 4}));
+        table.setText(1, Col::Unit, "\r\n"); // typed: a line end would start another line
+        QCOMPARE(rowsBreakingCsv(table, 10), (QList<int>{1, 2, 4, 5}));
+        QCOMPARE(rowsBreakingCsv(table, 2), (QList<int>{1, 2}));
         QVERIFY(csvSeparatorWarning(TableData::standard()).isEmpty());
         table.setText(4, Col::Number, "17");
-        QCOMPARE(csvSeparatorWarning(table), "Rows 2, #17, 5 hold a \";\" or a tab in a cell. The results CSV separates "
-                                             "its cells with \";\", so such a row loads back with its cells shifted.");
+        QCOMPARE(csvSeparatorWarning(table), "Rows 1, 2, #17, 5 hold a \";\", a tab or another control character in a cell. "
+                                             "The results CSV separates its cells with \";\" and its lines with CR LF, "
+                                             "so such a row does not load back as it was.");
     }
 };
 

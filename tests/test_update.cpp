@@ -81,6 +81,10 @@ private slots:
                                                   << "scale: 5 -> 0.25 (your 5 kept)\n";
         QTest::newRow("shared key stays shared") << "1:A:1:KK 1:B:1:KK 1:C:1:KC" << "1:C:1 1:A:1 1:B:1"
                                                  << "KC KK KK" << "1 1 1" << "..." << "3 0 0 0" << "";
+        // Omega has no byte in Windows-1252, the euro sign has: the current table keeps
+        // its rows as UTF-16, the new one as bytes.
+        QTest::newRow("kept from a table kept as UTF-16") << "1:\u20AC:1:KE 1:\u03A9:1:KO" << "1:\u20AC:1" << "KE" << "1"
+                                                          << "." << "1 0 0 1" << "  1  \u03A9  key KO\n";
         QTest::newRow("empty names never move") << "1::1:K1" << "2::1" << "-" << "1" << "a" << "0 0 1 1" << "";
     }
 

@@ -29,6 +29,13 @@ void frmDBC::buildEditMenu(QMenu *edit)
     connect(m_undo, &QAction::triggered, this, [this] { moveHistory(true); });
     connect(m_redo, &QAction::triggered, this, [this] { moveHistory(false); });
     connect(&m_table, &SignalTable::undoneOrRedone, this, &frmDBC::showUndoneCell);
+    const auto noteDroppedSteps = [this] {
+        m_undo->setToolTip(m_table.olderStepsDropped() ? m_undo->text().remove(u'&')
+                                   + QStringLiteral("\nOlder steps were dropped to keep memory bounded")
+                                                       : QString());
+    };
+    connect(&m_table, &SignalTable::olderStepsDroppedChanged, this, noteDroppedSteps);
+    connect(&history, &QUndoStack::undoTextChanged, this, noteDroppedSteps);
     edit->addAction(m_undo);
     edit->addAction(m_redo);
     edit->addSeparator();

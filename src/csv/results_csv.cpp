@@ -42,17 +42,18 @@ namespace {
 // row, the texts of columns 1 on, each followed by ";", and CR LF.
 void appendLine(QByteArray &out, const TableData &table, int row)
 {
-    const QStringView prefix = row == 0 ? u"//" : u"";
-    qsizetype size = prefix.size() + 2;
-    for (int col = 1; col < TableData::cols(); ++col)
-        size += table.cell(row, col).size() + 1;
+    constexpr int first = Col::Number + 1;
+    constexpr int last = Col::Count - 1;
+    const qsizetype prefix = row == 0 ? 2 : 0;
+    const qsizetype size = prefix + table.cellsSize(row, first, last) + (last - first + 1) + 2;
     const qsizetype start = out.size();
     out.resize(start + size);
-    char *dest = encodeCp1252(prefix, out.data() + start);
-    for (int col = 1; col < TableData::cols(); ++col) {
-        dest = encodeCp1252(table.cell(row, col), dest);
-        *dest++ = ';';
+    char *dest = out.data() + start;
+    if (row == 0) {
+        *dest++ = '/';
+        *dest++ = '/';
     }
+    dest = table.encodeCells(row, first, last, ';', dest);
     *dest++ = '\r';
     *dest = '\n';
 }

@@ -2,12 +2,18 @@
 
 #include "keys/key_marking.h"
 #include "table/text_file.h"
+#include "table/text_helpers.h"
 
 #include <QFile>
 #include <QIODevice>
 
 #include <array>
+#include <bit>
 #include <span>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -18,9 +24,41 @@ ImportResult failed(const QString &error)
     return result;
 }
 
-bool isSeparator(QChar c)
+// Cuts `line` into at most `max` fields at every ";" and tab, in one pass over it
+// that looks at eight characters at a time; returns how many there are.
+std::size_t splitFields(QStringView line, QStringView *fields, std::size_t max)
 {
-    return c == u';' || c == u'\t';
+    std::size_t count = 0;
+    qsizetype from = 0;
+    // Takes the field that ends at `at`; true once there are `max`.
+    const auto cut = [&](qsizetype at) {
+        fields[count++] = line.sliced(from, at - from);
+        from = at + 1;
+        return count == max;
+    };
+    const char16_t *const chars = line.utf16();
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const __m128i semicolon = _mm_set1_epi16(short(u';'));
+    const __m128i tab = _mm_set1_epi16(short(u'\t'));
+    for (; i + 8 <= line.size(); i += 8) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(chars + i));
+        unsigned hits = unsigned(
+                _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(block, semicolon), _mm_cmpeq_epi16(block, tab))));
+        while (hits != 0) {
+            const int bit = std::countr_zero(hits);
+            hits &= ~(3u << bit); // a character is two bits of the mask
+            if (cut(i + bit / 2))
+                return count;
+        }
+    }
+#endif
+    for (; i < line.size(); ++i) {
+        if ((chars[i] == u';' || chars[i] == u'\t') && cut(i))
+            return count;
+    }
+    fields[count++] = line.sliced(from);
+    return count;
 }
 
 // One line as a row of the table: the row's index, then the line's fields, with
@@ -33,19 +71,9 @@ void addLine(TableData &table, QStringView line)
         heading.remove(QStringLiteral("//"));
         line = heading;
     }
-    const QString number = QString::number(table.rows());
-    std::array<QStringView, Col::Count> cells{number};
-    std::size_t count = 1;
-    qsizetype from = 0;
-    while (count < cells.size()) {
-        qsizetype to = from;
-        while (to < line.size() && !isSeparator(line[to]))
-            ++to;
-        cells[count++] = line.sliced(from, to - from);
-        if (to == line.size())
-            break;
-        from = to + 1;
-    }
+    DecimalText number;
+    std::array<QStringView, Col::Count> cells{writeDecimal(table.rows(), number)};
+    const std::size_t count = 1 + splitFields(line, cells.data() + 1, cells.size() - 1);
     table.appendRow(std::span<const QStringView>(cells.data(), count));
 }
 

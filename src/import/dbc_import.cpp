@@ -46,7 +46,10 @@ char16_t *writeHex32(char16_t *out, double value)
 
 } // namespace
 
-QString FormatCanId(double id)
+namespace {
+
+// The CAN ID cell's text written into `text`, for a caller that copies it at once.
+QStringView canIdText(double id, std::array<char16_t, 17> &text)
 {
     constexpr double lowest = double(std::numeric_limits<qint32>::min()) * halfRange;
     constexpr double highest = double(std::numeric_limits<qint32>::max()) * halfRange + (halfRange - 1.0);
@@ -55,11 +58,18 @@ QString FormatCanId(double id)
     id = std::clamp(id, lowest, highest);
     const double high = std::floor(id / halfRange);
     const double low = roundHalfEven(id - high * halfRange);
-    std::array<char16_t, 17> text;
     char16_t *end = writeHex32(text.data(), high);
     *end++ = u' ';
     end = writeHex32(end, low);
-    return QStringView(text.data(), end).toString();
+    return QStringView(text.data(), end);
+}
+
+} // namespace
+
+QString FormatCanId(double id)
+{
+    std::array<char16_t, 17> text;
+    return canIdText(id, text).toString();
 }
 
 namespace {
@@ -239,9 +249,11 @@ bool ParseSignalLine(QString &line, TableData &table, int &signalCount, double c
     // What is left of the line, the receivers, is the description as written.
 
     // Cells in column order, Col::Number to Col::MinMax.
+    DecimalText number;
+    std::array<char16_t, 17> canId;
     const int row = table.appendRow({
-            QString::number(signalCount),
-            FormatCanId(currentMessageId),
+            writeDecimal(signalCount, number),
+            canIdText(currentMessageId, canId),
             position.bits,
             u"0",
             position.isSigned ? u"1" : u"0",

@@ -234,10 +234,10 @@ QString rowForMessage(const TableData &table, int row)
 {
     if (row == 0)
         return QStringLiteral("the heading row (before the first signal)");
-    const QStringView label = table.cell(row, Col::Name);
+    const QString label = table.text(row, Col::Name);
     QString text = QLatin1Char('#') + table.text(row, Col::Number);
     if (!label.isEmpty())
-        text += QLatin1Char(' ') + label.toString();
+        text += QLatin1Char(' ') + label;
     return text;
 }
 

@@ -2,40 +2,46 @@
 
 #include <QHash>
 #include <QList>
+#include <QSharedDataPointer>
 #include <QString>
+#include <QStringView>
 
 // Which signal rows hold each non-empty key, so that shared keys are found without
 // comparing every row with every other.
+//
+// A flat hash table of its own: the keys' texts lie back to back in one buffer and
+// each slot holds a key's hash, so a key costs no allocation of its own and growing
+// hashes nothing again; copies of an index share it until one of them changes.
 class KeyIndex
 {
 public:
-    void add(const QString &key, int row);
-    void remove(const QString &key, int row);
-    void clear()
-    {
-        m_rows.clear();
-        m_keyedRows = m_sharedKeys = 0;
-    }
-    void reserve(qsizetype keys) { m_rows.reserve(keys); }
+    KeyIndex();
+    KeyIndex(const KeyIndex &other);
+    KeyIndex(KeyIndex &&other) noexcept;
+    KeyIndex &operator=(const KeyIndex &other);
+    KeyIndex &operator=(KeyIndex &&other) noexcept;
+    ~KeyIndex();
+
+    void add(QStringView key, int row);
+    void remove(QStringView key, int row);
+    void clear();
+    void reserve(qsizetype keys);
 
     // Rows that hold `key`, in no particular order; empty for an empty key.
-    QList<int> rows(const QString &key) const;
-    qsizetype count(const QString &key) const;
+    QList<int> rows(QStringView key) const;
+    QList<int> rows(const QString &key) const { return rows(QStringView(key)); }
+    qsizetype count(QStringView key) const;
+    qsizetype count(const QString &key) const { return count(QStringView(key)); }
     // Every row whose key another row holds too, in no particular order.
     QList<int> sharedRows() const;
     // Rows that hold a key, and keys that two or more rows hold.
-    int keyedRows() const { return m_keyedRows; }
-    int sharedKeys() const { return m_sharedKeys; }
+    int keyedRows() const;
+    int sharedKeys() const;
+
+    // About the heap the index holds.
+    qsizetype memoryBytes() const;
 
 private:
-    // The rows of one key. Most keys are held by one row, which needs no list.
-    struct Holders
-    {
-        int first = -1;
-        QList<int> others;
-    };
-
-    QHash<QString, Holders> m_rows;
-    int m_keyedRows = 0;
-    int m_sharedKeys = 0;
+    struct Data;
+    QSharedDataPointer<Data> d;
 };

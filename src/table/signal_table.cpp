@@ -9,91 +9,160 @@
 #include <algorithm>
 #include <utility>
 
-// One cell written by the user: a text, or a key with the marks it changed.
-class SignalTable::CellStep : public QUndoCommand
+// A step of the history that knows about the memory it holds, and can hand what it
+// holds to a new step of its own kind when the history is built again without its
+// oldest steps. While the history is built again, doing and undoing change nothing.
+class SignalTable::Step : public QUndoCommand
 {
 public:
-    CellStep(SignalTable &table, int row, int col, const QString &text, bool isKey)
-        : m_table(table), m_row(row), m_col(col), m_before(table.m_grid.text(row, col)), m_after(text),
-          m_handMadeBefore(table.m_grid.handMade(row)), m_isKey(isKey)
+    Step(SignalTable &table, const QString &text, bool done) : QUndoCommand(text), m_table(table), m_done(done) {}
+    ~Step() override { m_table.m_historyBytes -= m_bytes; }
+
+    void redo() final
     {
-        // The row as the user finds it: by its "#" number where it has one.
-        const QStringView number = table.m_grid.cell(row, Col::Number);
-        const QString name = number.isEmpty() ? QString::number(row) : number.toString();
-        if (!isKey)
-            setText(QStringLiteral("text in row %1, %2").arg(name).arg(headingLiteral.split(u';')[col].toString()));
-        else if (text.isEmpty())
-            setText(QStringLiteral("key cleared in row %1").arg(name));
-        else
-            setText(QStringLiteral("key %1 in row %2").arg(text, name));
+        if (m_table.m_replaying)
+            return;
+        apply(false);
+        if (std::exchange(m_done, true))
+            m_table.m_stepCell = changedCell();
+        count();
+    }
+    void undo() final
+    {
+        if (m_table.m_replaying)
+            return;
+        apply(true);
+        m_table.m_stepCell = changedCell();
+        count();
     }
 
-    void redo() override
+    qsizetype bytes() const { return m_bytes; }
+    // A step that holds what this one held; this one holds nothing any more.
+    virtual Step *takeOver() = 0;
+
+protected:
+    virtual void apply(bool undo) = 0;
+    virtual std::pair<int, int> changedCell() const = 0;
+    virtual qsizetype heldBytes() const = 0;
+    // Brings the history's total up to date with what the step holds now.
+    void count()
     {
-        if (m_isKey) {
-            m_marks = m_table.writeKey(m_row, m_after);
+        const qsizetype now = heldBytes() + text().capacity() * 2;
+        m_table.m_historyBytes += now - m_bytes;
+        m_bytes = now;
+    }
+    void handOver(Step &to)
+    {
+        to.m_bytes = std::exchange(m_bytes, 0);
+    }
+
+    SignalTable &m_table;
+
+private:
+    qsizetype m_bytes = 0;
+    bool m_done;
+};
+
+// One cell written by the user: a text, or a key with the marks it changed.
+class SignalTable::CellStep : public Step
+{
+public:
+    struct Change
+    {
+        int row;
+        int col;
+        QString before;
+        QString after;
+        std::vector<KeyMark> marks;
+        quint16 handMadeBefore;
+        bool isKey;
+    };
+
+    CellStep(SignalTable &table, int row, int col, const QString &text, bool isKey)
+        : Step(table, description(table, row, col, text, isKey), false),
+          m_change{row, col, table.m_grid.text(row, col), text, {}, table.m_grid.handMade(row), isKey}
+    {
+    }
+    CellStep(SignalTable &table, const QString &text, Change &&change)
+        : Step(table, text, true), m_change(std::move(change))
+    {
+    }
+
+    Step *takeOver() override
+    {
+        auto *step = new CellStep(m_table, text(), std::move(m_change));
+        handOver(*step);
+        return step;
+    }
+
+protected:
+    void apply(bool undo) override
+    {
+        Change &c = m_change;
+        if (undo) {
+            m_table.restore(c.row, c.col, c.before, c.marks);
+            m_table.m_grid.setHandMade(c.row, c.handMadeBefore);
+        } else if (c.isKey) {
+            c.marks = m_table.writeKey(c.row, c.after);
         } else {
             // A typed cell is the user's own: an update from a newer file keeps it.
-            m_table.m_grid.setText(m_row, m_col, m_after);
-            m_table.m_grid.setHandMade(m_row, quint16(m_handMadeBefore | (1u << m_col)));
-            m_table.cellChanged(m_row, m_col);
+            m_table.m_grid.setText(c.row, c.col, c.after);
+            m_table.m_grid.setHandMade(c.row, quint16(c.handMadeBefore | (1u << c.col)));
+            m_table.cellChanged(c.row, c.col);
         }
-        if (std::exchange(m_done, true))
-            m_table.m_stepCell = {m_row, m_col};
     }
-
-    void undo() override
+    std::pair<int, int> changedCell() const override { return {m_change.row, m_change.col}; }
+    qsizetype heldBytes() const override
     {
-        m_table.restore(m_row, m_col, m_before, m_marks);
-        m_table.m_grid.setHandMade(m_row, m_handMadeBefore);
-        m_table.m_stepCell = {m_row, m_col};
+        return qsizetype(sizeof(CellStep)) + (m_change.before.capacity() + m_change.after.capacity()) * 2
+                + qsizetype(m_change.marks.capacity() * sizeof(KeyMark));
     }
 
 private:
-    SignalTable &m_table;
-    int m_row;
-    int m_col;
-    QString m_before;
-    QString m_after;
-    std::vector<KeyMark> m_marks;
-    quint16 m_handMadeBefore;
-    bool m_isKey;
-    bool m_done = false;
+    static QString description(const SignalTable &table, int row, int col, const QString &text, bool isKey)
+    {
+        // The row as the user finds it: by its "#" number where it has one.
+        const QString number = table.m_grid.text(row, Col::Number);
+        const QString name = number.isEmpty() ? QString::number(row) : number;
+        if (!isKey)
+            return QStringLiteral("text in row %1, %2").arg(name).arg(headingLiteral.split(u';')[col].toString());
+        if (text.isEmpty())
+            return QStringLiteral("key cleared in row %1").arg(name);
+        return QStringLiteral("key %1 in row %2").arg(text, name);
+    }
+
+    Change m_change;
 };
 
 // A whole table swapped for another; the step holds the one not shown.
-class SignalTable::TableStep : public QUndoCommand
+class SignalTable::TableStep : public Step
 {
 public:
-    TableStep(SignalTable &table, TableData grid, const QString &description, const QString &fileName)
-        : QUndoCommand(description), m_table(table), m_other(std::move(grid)), m_otherFile(fileName)
+    TableStep(SignalTable &table, TableData grid, const QString &description, const QString &fileName,
+              bool done = false)
+        : Step(table, description, done), m_other(std::move(grid)), m_otherFile(fileName)
     {
     }
 
-    void redo() override
+    Step *takeOver() override
     {
-        swap();
-        if (std::exchange(m_done, true))
-            m_table.m_stepCell = {-1, -1};
+        auto *step = new TableStep(m_table, std::move(m_other), text(), std::move(m_otherFile), true);
+        handOver(*step);
+        return step;
     }
 
-    void undo() override
-    {
-        swap();
-        m_table.m_stepCell = {-1, -1};
-    }
-
-private:
-    void swap()
+protected:
+    void apply(bool) override
     {
         std::swap(m_table.m_currentFile, m_otherFile);
         m_table.swapGrid(m_other);
     }
+    std::pair<int, int> changedCell() const override { return {-1, -1}; }
+    qsizetype heldBytes() const override { return qsizetype(sizeof(TableStep)) + m_other.memoryBytes(); }
 
-    SignalTable &m_table;
+private:
     TableData m_other;
     QString m_otherFile;
-    bool m_done = false;
 };
 
 SignalTable::SignalTable(QObject *parent)
@@ -115,6 +184,7 @@ void SignalTable::replace(TableData grid)
         m_history.resetClean();
     m_holdUnsaved = false;
     updateUnsaved();
+    setOlderStepsDropped(false);
 }
 
 void SignalTable::reset()
@@ -126,27 +196,86 @@ void SignalTable::reset()
 
 void SignalTable::applyUpdate(TableData grid, const QString &fileName)
 {
-    m_history.push(new TableStep(*this, std::move(grid),
-                                 QStringLiteral("update from %1").arg(QFileInfo(fileName).fileName()), fileName));
+    push(new TableStep(*this, std::move(grid), QStringLiteral("update from %1").arg(QFileInfo(fileName).fileName()),
+                       fileName));
 }
 
 void SignalTable::editText(int row, int col, const QString &text)
 {
-    if (m_grid.cell(row, col) != text)
-        m_history.push(new CellStep(*this, row, col, text, false));
+    if (!m_grid.sameText(row, col, text))
+        push(new CellStep(*this, row, col, text, false));
 }
 
 void SignalTable::chooseKey(int row, const QString &key)
 {
-    if (m_grid.cell(row, Col::Key) != key)
-        m_history.push(new CellStep(*this, row, Col::Key, key, true));
+    if (!m_grid.sameText(row, Col::Key, key))
+        push(new CellStep(*this, row, Col::Key, key, true));
     else
         writeKey(row, key); // no change to take back, but the marks are brought up to date
 }
 
 void SignalTable::replaceUndoable(TableData grid, const QString &description)
 {
-    m_history.push(new TableStep(*this, std::move(grid), description, m_currentFile));
+    push(new TableStep(*this, std::move(grid), description, m_currentFile));
+}
+
+void SignalTable::setHistoryLimit(qsizetype bytes)
+{
+    m_historyLimit = bytes;
+    trimHistory();
+}
+
+void SignalTable::push(Step *step)
+{
+    m_history.push(step);
+    trimHistory();
+}
+
+// QUndoStack cannot take its oldest steps away, so the history is built again from
+// the steps that stay, each handing what it holds to a new one, with the same index
+// and the same saved step where that one stays.
+void SignalTable::trimHistory()
+{
+    const int count = m_history.count();
+    if (m_historyBytes <= m_historyLimit || count < 2)
+        return;
+    // Only steps before the table as it stands can go, and never the one just done.
+    const int index = m_history.index();
+    const int droppable = std::min(index, count - 1);
+    qsizetype bytes = m_historyBytes;
+    int dropped = 0;
+    while (dropped < droppable && bytes > m_historyLimit) {
+        bytes -= static_cast<const Step *>(m_history.command(dropped))->bytes();
+        ++dropped;
+    }
+    if (dropped == 0)
+        return;
+    const int clean = m_history.cleanIndex();
+    std::vector<Step *> kept;
+    for (int i = dropped; i < count; ++i) // the stack's own steps, about to be deleted
+        kept.push_back(const_cast<Step *>(static_cast<const Step *>(m_history.command(i)))->takeOver());
+    m_replaying = true;
+    m_holdUnsaved = true;
+    m_history.clear();
+    for (Step *step : kept)
+        m_history.push(step);
+    if (clean >= dropped) {
+        m_history.setIndex(clean - dropped);
+        m_history.setClean();
+    } else {
+        m_history.resetClean(); // the saved state is out of reach now
+    }
+    m_history.setIndex(index - dropped);
+    m_replaying = false;
+    m_holdUnsaved = false;
+    updateUnsaved();
+    setOlderStepsDropped(true);
+}
+
+void SignalTable::setOlderStepsDropped(bool dropped)
+{
+    if (std::exchange(m_olderStepsDropped, dropped) != dropped)
+        emit olderStepsDroppedChanged(dropped);
 }
 
 // Writes the key and marks the Key cells of the old and the new key's rows. Returns

@@ -55,6 +55,15 @@ public:
     // on it (QUndoStack::createUndoAction(parent, "Undo") gives "Undo key ENSP in
     // row 17"); replace() and reset() clear it.
     QUndoStack &history() { return m_history; }
+    // The history keeps its steps within historyLimit() bytes (about: a step that
+    // swapped a whole table counts that table's memory): a new step drops the oldest
+    // ones while they are over it, though never the step just done.
+    static constexpr qsizetype defaultHistoryLimit = 200 * 1024 * 1024;
+    qsizetype historyLimit() const { return m_historyLimit; }
+    void setHistoryLimit(qsizetype bytes);
+    qsizetype historyBytes() const { return m_historyBytes; }
+    // Whether steps were dropped since the history began.
+    bool olderStepsDropped() const { return m_olderStepsDropped; }
 
     // True while the table holds work that has not been saved to a results CSV. It
     // follows the history: false marks the current step as the saved one, so undoing
@@ -96,8 +105,11 @@ signals:
     // current; (-1, -1) after a whole table was swapped. Emitted once the history is
     // up to date, never for the first doing of a change.
     void undoneOrRedone(int row, int col);
+    // olderStepsDropped() changed.
+    void olderStepsDroppedChanged(bool dropped);
 
 private:
+    class Step;
     class CellStep;
     class TableStep;
 
@@ -114,8 +126,15 @@ private:
     void swapGrid(TableData &grid);
     void historyMoved();
     void updateUnsaved();
+    void push(Step *step);
+    void trimHistory();
+    void setOlderStepsDropped(bool dropped);
 
     TableData m_grid;
+    qsizetype m_historyBytes = 0; // before m_history: its steps give their bytes back when deleted
+    qsizetype m_historyLimit = defaultHistoryLimit;
+    bool m_replaying = false;     // while steps are pushed again after the oldest were dropped
+    bool m_olderStepsDropped = false;
     QUndoStack m_history;
     bool m_unsavedChanges = false;
     bool m_holdUnsaved = false;                 // while replace() clears the history

@@ -2,7 +2,27 @@
 
 #include "table/text_helpers.h"
 
+#include <QVarLengthArray>
+
 #include <algorithm>
+
+namespace {
+
+// A cell's characters, copied out of the table's chunk for a moment.
+class CellChars
+{
+public:
+    CellChars(const RowChunk &chunk, int row, int col) : m_chars(chunk.cellSize(row, col))
+    {
+        chunk.copyChars(row, col, col, m_chars.data());
+    }
+    QStringView view() const { return QStringView(m_chars.data(), m_chars.size()); }
+
+private:
+    QVarLengthArray<char16_t, 128> m_chars;
+};
+
+} // namespace
 
 TableData TableData::standard()
 {
@@ -20,7 +40,17 @@ void TableData::setRows(int count)
     count = std::max(count, 0);
     for (int row = count; row < rows(); ++row)
         indexKey(row, false);
-    m_rows.resize(std::size_t(count));
+    while (rows() > count) {
+        const int inLast = std::as_const(m_chunks).back()->rows();
+        const int keep = std::max(0, inLast - (rows() - count));
+        m_rowCount -= inLast - keep;
+        if (keep == 0)
+            m_chunks.pop_back();
+        else
+            m_chunks.back()->truncate(keep);
+    }
+    while (rows() < count)
+        appendRow({});
     m_marks.removeIf([count](const auto &mark) { return mark.key() >= count; });
     if (m_fixedRows >= count)
         m_fixedRows = 0;
@@ -34,78 +64,59 @@ void TableData::setRowMark(int row, RowMark mark, const QString &note)
         m_marks.insert(row, {mark, note});
 }
 
-QStringView TableData::cell(int row, int col) const
+bool TableData::sameText(int row, int col, QStringView text) const
 {
-    const Row &r = m_rows[std::size_t(row)];
-    const quint32 start = col == 0 ? 0 : r.end[std::size_t(col - 1)];
-    return QStringView(r.text).mid(start, r.end[std::size_t(col)] - start);
+    const RowChunk &c = chunk(row);
+    if (c.cellSize(inChunk(row), col) != text.size())
+        return false;
+    return CellChars(c, inChunk(row), col).view() == text;
 }
 
-QStringView TableData::cells(int row, int first, int last) const
+bool TableData::sameText(int row, int col, const TableData &other, int otherRow) const
 {
-    const Row &r = m_rows[std::size_t(row)];
-    const quint32 start = first == 0 ? 0 : r.end[std::size_t(first - 1)];
-    return QStringView(r.text).mid(start, r.end[std::size_t(last)] - start);
+    return chunk(row).sameText(inChunk(row), col, other.chunk(otherRow), other.inChunk(otherRow), col);
 }
 
-void TableData::setText(int row, int col, const QString &text)
+size_t TableData::cellHash(int row, int col, size_t seed) const
+{
+    return chunk(row).hash(inChunk(row), col, seed);
+}
+
+void TableData::setText(int row, int col, QStringView text)
 {
     const bool isKey = col == Col::Key;
     if (isKey)
         indexKey(row, false);
-    Row &r = m_rows[std::size_t(row)];
-    const quint32 start = col == 0 ? 0 : r.end[std::size_t(col - 1)];
-    const quint32 oldLength = r.end[std::size_t(col)] - start;
-    r.text.replace(start, oldLength, text);
-    const qint64 delta = qint64(text.size()) - qint64(oldLength);
-    for (int c = col; c < Col::Count; ++c)
-        r.end[std::size_t(c)] = quint32(qint64(r.end[std::size_t(c)]) + delta);
+    writable(row).setText(inChunk(row), col, text);
     if (isKey)
         indexKey(row, true);
 }
 
-template<typename Cells>
-int TableData::appendCells(const Cells &cells)
-{
-    Row r;
-    qsizetype total = 0;
-    int col = 0;
-    for (const QStringView cell : cells) {
-        if (col == Col::Count)
-            break;
-        total += cell.size();
-        ++col;
-    }
-    // One allocation of the exact size per row (resize() would leave room to grow),
-    // filled in place; a row of empty cells needs none.
-    if (total > 0)
-        r.text = QString(total, Qt::Uninitialized);
-    char16_t *const text = total > 0 ? reinterpret_cast<char16_t *>(r.text.data()) : nullptr;
-    quint32 end = 0;
-    col = 0;
-    for (const QStringView cell : cells) {
-        if (col == Col::Count)
-            break;
-        std::copy(cell.utf16(), cell.utf16() + cell.size(), text + end);
-        end += quint32(cell.size());
-        r.end[std::size_t(col++)] = end;
-    }
-    for (; col < Col::Count; ++col)
-        r.end[std::size_t(col)] = end;
-    m_rows.push_back(std::move(r));
-    const int row = rows() - 1;
-    indexKey(row, true);
-    return row;
-}
-
 int TableData::appendRow(std::initializer_list<QStringView> cells)
 {
-    return appendCells(cells);
+    return appendRow(std::span<const QStringView>(cells.begin(), cells.size()));
 }
 
 int TableData::appendRow(std::span<const QStringView> cells)
 {
-    return appendCells(cells);
+    if (m_chunks.empty() || std::as_const(m_chunks).back()->rows() == RowChunk::capacity) {
+        // A full chunk gives back what it had to grow into (unless a copy of the table
+        // shares it); the next one starts with room for as much text, so it seldom grows.
+        qsizetype text = 0;
+        if (!m_chunks.empty()) {
+            const RowChunk &last = *std::as_const(m_chunks).back();
+            if (last.ref.loadRelaxed() == 1)
+                m_chunks.back()->squeeze();
+            text = last.textSize();
+        }
+        m_chunks.emplace_back(new RowChunk);
+        if (text > 0)
+            m_chunks.back()->reserveText(text + text / 8);
+    }
+    m_chunks.back()->appendRow(cells.first(std::min(cells.size(), std::size_t(Col::Count))));
+    const int row = m_rowCount++;
+    indexKey(row, true);
+    return row;
 }
 
 int TableData::addItem(QStringView tabSeparated)
@@ -124,15 +135,27 @@ int TableData::addItem(QStringView tabSeparated)
     return appendRow(std::span<const QStringView>(cells.data(), count));
 }
 
+qsizetype TableData::memoryBytes() const
+{
+    qsizetype bytes = qsizetype(sizeof(TableData) + m_chunks.capacity() * sizeof(m_chunks.front()));
+    for (const auto &c : m_chunks)
+        bytes += c->memoryBytes();
+    bytes += m_keys.memoryBytes();
+    for (auto it = m_marks.cbegin(); it != m_marks.cend(); ++it)
+        bytes += qsizetype(sizeof(Mark) + 32) + it->note.capacity() * 2;
+    return bytes;
+}
+
 void TableData::indexKey(int row, bool add)
 {
     if (row < 1)
         return; // the heading row holds no key
-    const QStringView key = cell(row, Col::Key);
-    if (key.isEmpty())
+    const RowChunk &c = chunk(row);
+    if (c.cellSize(inChunk(row), Col::Key) == 0)
         return;
+    const CellChars key(c, inChunk(row), Col::Key);
     if (add)
-        m_keys.add(key.toString(), row);
+        m_keys.add(key.view(), row);
     else
-        m_keys.remove(key.toString(), row);
+        m_keys.remove(key.view(), row);
 }

@@ -13,7 +13,7 @@ int signalCount(const TableData &table)
     if (rows != 1)
         return qMax(rows, 0);
     for (int col = 0; col < TableData::cols(); ++col) {
-        if (!table.cell(1, col).isEmpty())
+        if (!table.isEmpty(1, col))
             return 1;
     }
     return 0;
@@ -50,15 +50,15 @@ int nextSharedKeyRow(const TableData &table, int row)
 
 QList<int> rowsBreakingCsv(const TableData &table, int limit)
 {
+    // A ";" would start another cell, a CR or LF another line, and any other control
+    // character (NUL above all) is something no reader of the file expects in a cell.
+    const auto breaks = [](unsigned c) { return (c == u';') | (c < 0x20); }; // no branch: the loop vectorises
     QList<int> rows;
-    for (int row = 0; row < table.rows() && rows.size() < limit; ++row) {
-        for (int col = 1; col < TableData::cols(); ++col) {
-            const QStringView cell = table.cell(row, col);
-            if (cell.contains(u';') || cell.contains(u'\t')) {
-                rows.append(row);
-                break;
-            }
-        }
+    for (int row = 0; rows.size() < limit; ++row) {
+        row = table.nextRowHoldingAscii(row, Col::Number + 1, Col::Count - 1, breaks);
+        if (row == table.rows())
+            break;
+        rows.append(row);
     }
     return rows;
 }
@@ -73,8 +73,8 @@ QString rowName(const TableData &table, int row)
 {
     if (row == 0)
         return QStringLiteral("the heading row");
-    const QStringView number = table.cell(row, Col::Number);
-    return number.isEmpty() ? QString::number(row) : u'#' + number.toString();
+    const QString number = table.text(row, Col::Number);
+    return number.isEmpty() ? QString::number(row) : u'#' + number;
 }
 
 } // namespace
@@ -90,7 +90,8 @@ QString csvSeparatorWarning(const TableData &table)
     if (rows.size() > separatorRowsNamed)
         named.append(QStringLiteral("more"));
     const QString text = (rows.size() == 1 ? QStringLiteral("Row %1 holds a") : QStringLiteral("Rows %1 hold a"))
-                         + QStringLiteral(" \";\" or a tab in a cell. The results CSV separates its cells with "
-                                          "\";\", so such a row loads back with its cells shifted.");
+                         + QStringLiteral(" \";\", a tab or another control character in a cell. The results CSV "
+                                          "separates its cells with \";\" and its lines with CR LF, so such a row "
+                                          "does not load back as it was.");
     return text.arg(named.join(QStringLiteral(", ")));
 }

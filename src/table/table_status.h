@@ -13,9 +13,9 @@ QString tableStatusText(const TableData &table);
 // the first row after the last; -1 when no key is shared.
 int nextSharedKeyRow(const TableData &table, int row);
 
-// Rows (the heading row included) with a ";" or a tab in a cell that the results CSV
-// writes: such a row would read back with its cells shifted. At most `limit` rows,
-// in order.
+// Rows (the heading row included) with a ";", a tab or another control character
+// (CR and LF among them) in a cell that the results CSV writes: such a row would not
+// read back as it was. At most `limit` rows, in order.
 QList<int> rowsBreakingCsv(const TableData &table, int limit);
 
 // The warning about such rows, naming the first few by their "#"; empty when the

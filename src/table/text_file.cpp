@@ -31,10 +31,8 @@ char encodeChar(char16_t c)
 
 } // namespace
 
-void decodeCp1252(const char *bytes, qsizetype size, QString &text)
+void decodeCp1252(const char *bytes, qsizetype size, char16_t *out)
 {
-    text.resize(size);
-    char16_t *out = reinterpret_cast<char16_t *>(text.data());
     // Widen every byte first, a loop the compiler vectorises (with a byte, not a
     // bool, to collect the flag), and look up the few bytes from 0x80 to 0x9F only
     // in a text that holds one.
@@ -52,6 +50,12 @@ void decodeCp1252(const char *bytes, qsizetype size, QString &text)
     }
 }
 
+void decodeCp1252(const char *bytes, qsizetype size, QString &text)
+{
+    text.resize(size);
+    decodeCp1252(bytes, size, reinterpret_cast<char16_t *>(text.data()));
+}
+
 QString decodeCp1252(const char *bytes, qsizetype size)
 {
     QString text;
@@ -64,6 +68,29 @@ char *encodeCp1252(QStringView text, char *out)
     for (const QChar c : text)
         *out++ = encodeChar(c.unicode());
     return out;
+}
+
+bool encodeCp1252Exactly(QStringView text, char *out)
+{
+    const char16_t *const chars = text.utf16();
+    // ASCII, nearly every character of a signal file, needs no look-up; the flag is
+    // collected without a branch so the loop vectorises.
+    char16_t any = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        out[i] = char(chars[i]);
+        any |= chars[i];
+    }
+    if (any < 0x80)
+        return true;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = chars[i];
+        if (c < 0x80)
+            continue;
+        out[i] = encodeChar(c);
+        if (out[i] == '?')
+            return false;
+    }
+    return true;
 }
 
 void appendCp1252(QByteArray &out, QStringView text)

@@ -13,10 +13,14 @@ QString decodeCp1252(const char *bytes, qsizetype size);
 // The same into `text`, whose memory is reused when it is not shared.
 void decodeCp1252(const char *bytes, qsizetype size, QString &text);
 inline QString decodeCp1252(const QByteArray &bytes) { return decodeCp1252(bytes.constData(), bytes.size()); }
+// The same into `out`, which has room for `size` characters.
+void decodeCp1252(const char *bytes, qsizetype size, char16_t *out);
 // Characters outside the code page become "?".
 void appendCp1252(QByteArray &out, QStringView text);
 // The same into `out`, which has room for text.size() bytes; returns where they end.
 char *encodeCp1252(QStringView text, char *out);
+// The same, false when a character has no byte of its own (`out` then holds a part).
+bool encodeCp1252Exactly(QStringView text, char *out);
 
 // Opens `fileName` for reading. On failure `error` says which file and why.
 bool openForReading(QFile &file, QString &error);

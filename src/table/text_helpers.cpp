@@ -2,6 +2,10 @@
 
 #include <QLocale>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -26,8 +30,40 @@ qsizetype findChar(QStringView text, QChar c, qsizetype from)
 {
     const char16_t *const begin = text.utf16();
     const char16_t *const end = begin + text.size();
-    const char16_t *const at = std::find(begin + std::min(from, text.size()), end, c.unicode());
+    const char16_t *at = begin + std::min(std::max(from, qsizetype(0)), text.size());
+#if defined(__SSE2__)
+    // Eight characters at a time: the readers look for the next space or quote of a
+    // line again and again, and this search is a good part of their time.
+    const __m128i wanted = _mm_set1_epi16(short(c.unicode()));
+    for (; end - at >= 8; at += 8) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+        const int hits = _mm_movemask_epi8(_mm_cmpeq_epi16(block, wanted));
+        if (hits != 0)
+            return at - begin + std::countr_zero(unsigned(hits)) / 2;
+    }
+#endif
+    at = std::find(at, end, c.unicode());
     return at == end ? -1 : at - begin;
+}
+
+qsizetype findEither(QStringView text, QChar a, QChar b, qsizetype from)
+{
+    const char16_t *const begin = text.utf16();
+    const char16_t *const end = begin + text.size();
+    const char16_t *at = begin + std::min(std::max(from, qsizetype(0)), text.size());
+#if defined(__SSE2__)
+    const __m128i first = _mm_set1_epi16(short(a.unicode()));
+    const __m128i second = _mm_set1_epi16(short(b.unicode()));
+    for (; end - at >= 8; at += 8) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+        const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(block, first), _mm_cmpeq_epi16(block, second)));
+        if (hits != 0)
+            return at - begin + std::countr_zero(unsigned(hits)) / 2;
+    }
+#endif
+    while (at < end && *at != a.unicode() && *at != b.unicode())
+        ++at;
+    return at - begin;
 }
 
 QString NextField(QString &text, QStringView delimiter)
@@ -51,6 +87,20 @@ QStringView NextField(QStringView &text, QStringView delimiter)
     const QStringView field = text.first(at);
     text = text.sliced(at + delimiter.size());
     return field;
+}
+
+QStringView writeDecimal(int number, DecimalText &text)
+{
+    char16_t *const end = text.data() + text.size();
+    char16_t *begin = end;
+    unsigned magnitude = number < 0 ? 0u - unsigned(number) : unsigned(number);
+    do {
+        *--begin = char16_t(u'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (number < 0)
+        *--begin = u'-';
+    return QStringView(begin, end);
 }
 
 QStringView trimSpaces(QStringView text)

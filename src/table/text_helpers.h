@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <array>
+
 // Small text helpers shared by every reader and writer of the program.
 
 // Cuts the text before the first `delimiter` off `text` and returns it; `text` keeps
@@ -18,6 +20,8 @@ QStringView NextField(QStringView &text, QStringView delimiter);
 // whose general set-up costs more than the search itself.
 qsizetype findChar(QStringView text, QChar c, qsizetype from = 0);
 inline bool containsChar(QStringView text, QChar c) { return findChar(text, c) >= 0; }
+// Where `a` or `b` first stands in `text` at or after `from`; text.size() where neither does.
+qsizetype findEither(QStringView text, QChar a, QChar b, qsizetype from = 0);
 
 // Removes leading and trailing space characters (U+0020 only; tabs stay).
 QStringView trimSpaces(QStringView text);
@@ -45,6 +49,11 @@ inline QString formatSingle(float value, QStringView decimalPoint)
 {
     return formatGeneral(double(value), 7, decimalPoint);
 }
+
+// A whole number in decimal, written into `text` for a caller that copies it at
+// once: cheaper than QString::number() for a text per row.
+using DecimalText = std::array<char16_t, 12>;
+QStringView writeDecimal(int number, DecimalText &text);
 
 // True when `fileName` ends in `extension` (given with its dot), in any letter case.
 bool hasExtension(QStringView fileName, QStringView extension);

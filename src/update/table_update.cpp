@@ -12,29 +12,46 @@ namespace {
 
 constexpr int none = -1;
 
-// A signal's identity in one table: views into that table's cells.
+// A signal's identity: the CAN ID and Name cells of a row of one of the two tables,
+// compared and hashed in place, so matching copies no text.
 struct SignalId
 {
-    QStringView canId;
-    QStringView name;
+    const TableData *table;
+    int row;
 
-    bool operator==(const SignalId &other) const { return canId == other.canId && name == other.name; }
+    bool operator==(const SignalId &other) const
+    {
+        return table->sameText(row, Col::CanId, *other.table, other.row)
+                && table->sameText(row, Col::Name, *other.table, other.row);
+    }
 };
 
 size_t qHash(const SignalId &id, size_t seed = 0)
 {
-    return qHashMulti(seed, id.canId, id.name);
+    return id.table->cellHash(id.row, Col::Name, id.table->cellHash(id.row, Col::CanId, seed));
+}
+
+// A signal's Name alone, the same way.
+struct SignalName
+{
+    const TableData *table;
+    int row;
+
+    bool operator==(const SignalName &other) const
+    {
+        return table->sameText(row, Col::Name, *other.table, other.row);
+    }
+};
+
+size_t qHash(const SignalName &name, size_t seed = 0)
+{
+    return name.table->cellHash(name.row, Col::Name, seed);
 }
 
 // The rows below the heading row; none while the heading row is not fixed.
 int firstSignalRow(const TableData &table)
 {
     return table.fixedRows() > 0 ? 1 : table.rows();
-}
-
-SignalId idOf(const TableData &table, int row)
-{
-    return {table.cell(row, Col::CanId), table.cell(row, Col::Name)};
 }
 
 // For every imported row, the current row it is paired with, or none. `moved` tells
@@ -45,29 +62,77 @@ struct Pairing
     std::vector<bool> moved;
 };
 
+// The identities of the current table's rows: an open hash table of its own that
+// keeps each identity's hash, so a look-up compares texts only where the hashes agree
+// (QHash compared them at every step of a probe).
+class IdentityTable
+{
+public:
+    explicit IdentityTable(const TableData &current) : m_current(current)
+    {
+        std::size_t capacity = 16;
+        while (capacity < std::size_t(current.rows()) * 2)
+            capacity *= 2;
+        m_slots.assign(capacity, Slot());
+    }
+
+    static quint32 hashOf(const TableData &table, int row)
+    {
+        return quint32(qHash(SignalId{&table, row}, QHashSeed::globalSeed()));
+    }
+
+    // The head of the chain of current rows of the identity of `row` of `table`;
+    // a new slot whose `sample` is 0 when no current row has it yet.
+    int &head(const TableData &table, int row, quint32 hash, int *&sample)
+    {
+        const std::size_t mask = m_slots.size() - 1;
+        for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+            Slot &slot = m_slots[i];
+            if (slot.sample == 0 || (slot.hash == hash && SignalId{&m_current, slot.sample} == SignalId{&table, row})) {
+                slot.hash = hash;
+                sample = &slot.sample;
+                return slot.head;
+            }
+        }
+    }
+
+private:
+    struct Slot
+    {
+        quint32 hash = 0;
+        int sample = 0;  // a current row of the identity; 0 for a free slot
+        int head = none; // the next current row of the identity not yet paired
+    };
+
+    const TableData &m_current;
+    std::vector<Slot> m_slots;
+};
+
 // Pairs rows of equal CAN ID and Name in the order they stand. Each current row
 // starts a chain to the next current row of the same identity, so every identity is
 // looked up once per imported row, whatever the number of duplicates.
 void pairByIdentity(const TableData &current, const TableData &imported, Pairing &pairing,
                     std::vector<bool> &oldTaken)
 {
-    QHash<SignalId, int> head;
-    head.reserve(current.rows());
+    IdentityTable identities(current);
     std::vector<int> next(std::size_t(current.rows()), none);
+    int *sample = nullptr;
     for (int row = current.rows() - 1; row >= firstSignalRow(current); --row) {
-        int &first = head[idOf(current, row)];
-        if (first != 0)
+        int &first = identities.head(current, row, IdentityTable::hashOf(current, row), sample);
+        if (*sample == 0)
+            *sample = row;
+        else
             next[std::size_t(row)] = first;
         first = row;
     }
     for (int row = firstSignalRow(imported); row < imported.rows(); ++row) {
-        const auto found = head.find(idOf(imported, row));
-        if (found == head.end() || found.value() == none)
-            continue;
-        const int oldRow = found.value();
+        int &first = identities.head(imported, row, IdentityTable::hashOf(imported, row), sample);
+        if (*sample == 0 || first == none)
+            continue; // a free slot stays free: its sample is still 0
+        const int oldRow = first;
         pairing.oldRowOf[std::size_t(row)] = oldRow;
         oldTaken[std::size_t(oldRow)] = true;
-        found.value() = next[std::size_t(oldRow)];
+        first = next[std::size_t(oldRow)];
     }
 }
 
@@ -82,20 +147,21 @@ struct NameSlot
 void pairByName(const TableData &current, const TableData &imported, Pairing &pairing,
                 const std::vector<bool> &oldTaken)
 {
-    QHash<QStringView, NameSlot> oldNames;
+    QHash<SignalName, NameSlot> oldNames;
     for (int row = firstSignalRow(current); row < current.rows(); ++row) {
-        if (!oldTaken[std::size_t(row)] && !current.cell(row, Col::Name).isEmpty()) {
-            NameSlot &slot = oldNames[current.cell(row, Col::Name)];
+        if (!oldTaken[std::size_t(row)] && !current.isEmpty(row, Col::Name)) {
+            NameSlot &slot = oldNames[SignalName{&current, row}];
             ++slot.count;
             slot.row = row;
         }
     }
     if (oldNames.isEmpty())
         return;
-    QHash<QStringView, NameSlot> newNames;
+    QHash<SignalName, NameSlot> newNames;
     for (int row = firstSignalRow(imported); row < imported.rows(); ++row) {
-        if (pairing.oldRowOf[std::size_t(row)] == none && oldNames.contains(imported.cell(row, Col::Name))) {
-            NameSlot &slot = newNames[imported.cell(row, Col::Name)];
+        const SignalName name{&imported, row};
+        if (pairing.oldRowOf[std::size_t(row)] == none && oldNames.contains(name)) {
+            NameSlot &slot = newNames[name];
             ++slot.count;
             slot.row = row;
         }
@@ -120,7 +186,7 @@ QList<FieldChange> fieldChanges(const TableData &current, int oldRow, const Tabl
     QList<FieldChange> changes;
     const quint16 handMade = current.handMade(oldRow);
     for (int col = 1; col < Col::Count; ++col) {
-        if (!isComparedField(col) || current.cell(oldRow, col) == imported.cell(row, col))
+        if (!isComparedField(col) || current.sameText(oldRow, col, imported, row))
             continue;
         changes.append({col, current.text(oldRow, col), imported.text(row, col), (handMade & (1u << col)) != 0});
     }
@@ -130,9 +196,8 @@ QList<FieldChange> fieldChanges(const TableData &current, int oldRow, const Tabl
 // Gives the new row the Key and the hand-made cells of its current row.
 void carryOver(const TableData &current, int oldRow, TableData &table, int row)
 {
-    const QStringView key = current.cell(oldRow, Col::Key);
-    if (!key.isEmpty())
-        table.setText(row, Col::Key, key.toString());
+    if (!current.isEmpty(oldRow, Col::Key))
+        table.setText(row, Col::Key, current.text(oldRow, Col::Key));
     const quint16 handMade = current.handMade(oldRow);
     for (int col = 0; col < Col::Count; ++col) {
         if (col != Col::Key && (handMade & (1u << col)))
@@ -163,7 +228,7 @@ bool hasSignalRows(const TableData &table)
 {
     for (int row = firstSignalRow(table); row < table.rows(); ++row) {
         for (int col = 1; col < Col::Count; ++col) {
-            if (!table.cell(row, col).isEmpty())
+            if (!table.isEmpty(row, col))
                 return true;
         }
     }
