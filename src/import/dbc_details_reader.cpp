@@ -7,14 +7,25 @@
 #include <QHash>
 
 #include <array>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <memory>
 #include <optional>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 using Text = DbcDetails::Text;
 
 namespace {
+
+// Equality of short texts, without a call per comparison.
+bool same(QStringView a, QStringView b)
+{
+    return a.size() == b.size() && std::equal(a.utf16(), a.utf16() + a.size(), b.utf16());
+}
 
 bool isBlank(QChar c)
 {
@@ -58,7 +69,7 @@ Keyword keywordOf(QStringView word)
     if (word.size() < 3 || !(word[0] == u'C' || word[0] == u'V' || word[0] == u'B' || word[0] == u'S'))
         return Keyword::None;
     for (const auto &[text, keyword] : read) {
-        if (word == text)
+        if (same(word, text))
             return keyword;
     }
     return Keyword::None;
@@ -86,6 +97,29 @@ bool beginsSection(QStringView line)
     return std::find(keywords.begin(), keywords.end(), keyword) != keywords.end();
 }
 
+// Where the first of `a`, `b` and `c` stands in chars[pos, size), or `size`. Statements
+// are long comments mostly, so this passes over eight characters at a time.
+qsizetype findAny(const char16_t *chars, qsizetype pos, qsizetype size, char16_t a, char16_t b, char16_t c)
+{
+#if defined(__SSE2__)
+    const __m128i va = _mm_set1_epi16(short(a));
+    const __m128i vb = _mm_set1_epi16(short(b));
+    const __m128i vc = _mm_set1_epi16(short(c));
+    for (; pos + 8 <= size; pos += 8) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(chars + pos));
+        const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(block, va), _mm_cmpeq_epi16(block, vb)),
+                                          _mm_cmpeq_epi16(block, vc));
+        if (const int mask = _mm_movemask_epi8(hits))
+            return pos + std::countr_zero(unsigned(mask)) / 2;
+    }
+#endif
+    for (; pos < size; ++pos) {
+        if (chars[pos] == a || chars[pos] == b || chars[pos] == c)
+            return pos;
+    }
+    return size;
+}
+
 // Looks for the ";" that ends a statement, from `pos` on, outside quotes; inside a
 // quote a backslash takes the next character as it is. True with `pos` on the ";".
 bool findStatementEnd(QStringView text, qsizetype &pos, bool &inQuote)
@@ -93,17 +127,22 @@ bool findStatementEnd(QStringView text, qsizetype &pos, bool &inQuote)
     const char16_t *const chars = text.utf16();
     const qsizetype size = text.size();
     while (pos < size) {
-        const char16_t c = chars[pos];
         if (inQuote) {
-            if (c == u'\\') {
+            pos = findAny(chars, pos, size, u'"', u'\\', u'"');
+            if (pos == size)
+                break;
+            if (chars[pos] == u'\\') {
                 pos += 2;
                 continue;
             }
-            inQuote = c != u'"';
-        } else if (c == u'"') {
+            inQuote = false;
+        } else {
+            pos = findAny(chars, pos, size, u'"', u';', u';');
+            if (pos == size)
+                break;
+            if (chars[pos] == u';')
+                return true;
             inQuote = true;
-        } else if (c == u';') {
-            return true;
         }
         ++pos;
     }
@@ -127,9 +166,10 @@ bool nextToken(QStringView &rest, Token &token)
         return false;
     }
     if (rest[i] == u'"') {
-        qsizetype j = i + 1;
-        while (j < rest.size() && rest[j] != u'"')
-            j += rest[j] == u'\\' ? 2 : 1;
+        const char16_t *const chars = rest.utf16();
+        qsizetype j = findAny(chars, i + 1, rest.size(), u'"', u'\\', u'"');
+        while (j < rest.size() && chars[j] == u'\\')
+            j = j + 2 < rest.size() ? findAny(chars, j + 2, rest.size(), u'"', u'\\', u'"') : rest.size();
         if (j >= rest.size())
             return false;
         token = {rest.sliced(i + 1, j - i - 1), true};
@@ -156,7 +196,7 @@ bool word(QStringView &rest, QStringView &text)
 bool keyword(QStringView &rest, QStringView expected)
 {
     QStringView text;
-    return word(rest, text) && text == expected;
+    return word(rest, text) && same(text, expected);
 }
 
 bool quoted(QStringView &rest, QStringView &text)
@@ -273,12 +313,19 @@ Text DbcDetailsReader::intern(QStringView text)
 // A quoted text of the file as it reads: \" is a quote and \\ a backslash.
 Text DbcDetailsReader::storeQuoted(QStringView raw, bool shared)
 {
-    if (containsChar(raw, u'\\')) {
+    if (raw.contains(u'\\')) {
         m_unescaped.truncate(0);
         appendUnescaped(m_unescaped, raw);
         raw = m_unescaped;
     }
     return shared ? intern(raw) : store(raw);
+}
+
+void DbcDetailsReader::reserve(qint64 fileSize)
+{
+    // The texts are a part of the file; memory reserved and never written costs no
+    // page, and what is left over goes at the end.
+    m_details.m_pool.reserve(qsizetype(std::clamp<qint64>(fileSize, 0, DbcDetails::largestPool)));
 }
 
 void DbcDetailsReader::skip(qint64 lineNumber)
@@ -345,9 +392,12 @@ int DbcDetailsReader::findInMessage(int message, QStringView name)
     const int first = m_firstSignal[std::size_t(message)];
     const int end = std::size_t(message) + 1 < m_firstSignal.size() ? m_firstSignal[std::size_t(message) + 1]
                                                                      : int(m_signalRows.size());
-    const auto named = [&](int signal) { return m_table.cell(m_signalRows[std::size_t(signal)], Col::Name) == name; };
-    if (m_lastSignal >= first && m_lastSignal < end && named(m_lastSignal))
-        return m_lastSignal;
+    const auto named = [&](int signal) { return same(m_table.cell(m_signalRows[std::size_t(signal)], Col::Name), name); };
+    // The statements about a message's signals mostly follow them in order.
+    for (const int guess : {m_lastSignal, m_lastSignal + 1}) {
+        if (guess >= first && guess < end && named(guess))
+            return m_lastSignal = guess;
+    }
     if (end - first <= manySignals) {
         for (int signal = first; signal < end; ++signal) {
             if (named(signal))
@@ -482,7 +532,7 @@ void DbcDetailsReader::readStatements(QStringView text, qint64 lineNumber)
             m_inQuote = inQuote;
             return;
         }
-        if (!parse(text.first(pos), lineNumber))
+        if (!parse(text.first(pos), keyword, lineNumber))
             skip(lineNumber);
         text = text.sliced(pos + 1);
     }
@@ -503,20 +553,20 @@ void DbcDetailsReader::continueStatement(QStringView line, qint64 lineNumber)
     }
     m_open = false;
     const QString statement = std::exchange(m_statement, QString());
-    if (!parse(QStringView(statement).first(pos), m_statementLine))
+    const QStringView whole = QStringView(statement).first(pos);
+    if (!parse(whole, firstWord(whole), m_statementLine))
         skip(m_statementLine);
     // What follows the ";" stands on the line just read.
     readStatements(QStringView(statement).sliced(pos + 1), lineNumber);
 }
 
-bool DbcDetailsReader::parse(QStringView statement, qint64 lineNumber)
+// `keyword` is the statement's first word, a view of it.
+bool DbcDetailsReader::parse(QStringView statement, QStringView keyword, qint64 lineNumber)
 {
     if (quint64(m_details.m_pool.size()) + quint64(statement.size()) > DbcDetails::largestPool)
         return false;
-    QStringView rest = statement;
-    QStringView key;
-    word(rest, key);
-    switch (keywordOf(key)) {
+    const QStringView rest = statement.sliced(keyword.data() - statement.data() + keyword.size());
+    switch (keywordOf(keyword)) {
     case Keyword::Comment: return parseComment(rest, lineNumber);
     case Keyword::Values: return parseValues(rest, lineNumber);
     case Keyword::ValueTable: return parseValueTable(rest);
@@ -543,18 +593,18 @@ bool DbcDetailsReader::parseComment(QStringView rest, qint64 lineNumber)
         return true;
     }
     QStringView name;
-    if (first.text == u"BU_" || first.text == u"EV_") {
+    if (same(first.text, u"BU_") || same(first.text, u"EV_")) {
         if (!word(rest, name) || !quoted(rest, text) || !atEnd(rest))
             return false;
-        if (first.text == u"BU_")
+        if (same(first.text, u"BU_"))
             m_details.m_nodes.push_back({intern(name), storeQuoted(text, false)});
         return true;
     }
     Statement statement;
     statement.line = lineNumber;
-    if (first.text == u"BO_")
+    if (same(first.text, u"BO_"))
         statement.kind = Kind::MessageComment;
-    else if (first.text == u"SG_")
+    else if (same(first.text, u"SG_"))
         statement.kind = Kind::SignalComment;
     else
         return false;
@@ -668,7 +718,7 @@ bool DbcDetailsReader::parseAttribute(QStringView rest, qint64 lineNumber)
         return false;
     Statement statement;
     statement.line = lineNumber;
-    if (attribute == u"GenMsgCycleTime") {
+    if (same(attribute, u"GenMsgCycleTime")) {
         QStringView value;
         if (!keyword(rest, u"BO_") || !identifier(rest, statement.id) || !word(rest, value) || !atEnd(rest)
             || !isNumber(value))
@@ -681,7 +731,7 @@ bool DbcDetailsReader::parseAttribute(QStringView rest, qint64 lineNumber)
         toMessage(statement);
         return true;
     }
-    if (attribute == u"SystemSignalLongSymbol") {
+    if (same(attribute, u"SystemSignalLongSymbol")) {
         QStringView signal;
         QStringView name;
         if (!keyword(rest, u"SG_") || !identifier(rest, statement.id) || !word(rest, signal) || !quoted(rest, name)

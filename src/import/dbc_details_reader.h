@@ -36,6 +36,8 @@ public:
     // `table` is the table the import builds; its signal rows are looked up by name.
     explicit DbcDetailsReader(const TableData &table) : m_table(table) {}
 
+    // Room for the texts of a file of `fileSize` bytes, before reading it.
+    void reserve(qint64 fileSize);
     // A message line: its identifier, and the rest of the line after the identifier
     // ("EngineData: 8 Engine").
     void addMessage(double id, QStringView rest);
@@ -86,7 +88,7 @@ private:
     void breakOpenStatement();
     void continueStatement(QStringView line, qint64 lineNumber);
     void readStatements(QStringView text, qint64 lineNumber);
-    bool parse(QStringView statement, qint64 lineNumber);
+    bool parse(QStringView statement, QStringView keyword, qint64 lineNumber);
     bool parseComment(QStringView rest, qint64 lineNumber);
     bool parseValues(QStringView rest, qint64 lineNumber);
     bool parseValueTable(QStringView rest);

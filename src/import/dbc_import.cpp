@@ -343,6 +343,8 @@ ImportResult ReadDBC(QIODevice &device, const QString &fileName, const TableData
     int signalCount = 0;
     IncompleteLines incomplete;
     DbcDetailsReader details(table);
+    if (!device.isSequential())
+        details.reserve(device.size());
     QString parsed; // a message or signal line, taken apart in place
 
     const auto readLine = [&](QStringView line, qint64 lineNumber) {
