@@ -193,7 +193,31 @@ void writeRevisedMessage(ChunkedWriter &out, int m)
         out << "\r\nBO_ " << qint64(messageId(m) + 20'000) << " Moved_" << qint64(m) << ": 8 ECU1\r\n" << moved;
 }
 
-QString writeDbc(const QString &fileName, int messages, bool revised = false)
+// Value descriptions as real files have them: a few lists, each used by many signals.
+constexpr std::array<const char *, 5> valueLists = {
+    R"(0 "Off" 1 "On")",
+    R"(0 "Off" 1 "On" 2 "Error" 3 "Not available")",
+    R"(0 "P" 1 "R" 2 "N" 3 "D")",
+    R"(0 "Inactive" 1 "Active" 2 "Reserved" 3 "Signal not available")",
+    R"(0 "No fault" 1 "Warning" 2 "Fault" 7 "Init")",
+};
+
+// A comment and value descriptions for every signal, as the details of a large bus.
+void writeSignalDetails(ChunkedWriter &out, int messages)
+{
+    for (int m = 0; m < messages; ++m) {
+        for (int i = 0; i < signalsPerMessage; ++i) {
+            const QByteArray id = QByteArray::number(messageId(m));
+            const QByteArray name = "Sig_" + QByteArray::number(m) + '_' + QByteArray::number(i);
+            out << "CM_ SG_ " << id << ' ' << name << " \"Measured value " << qint64(i) << " of message " << qint64(m)
+                << ", sent by ECU" << qint64(m % 3 + 1) << "\";\r\n";
+            out << "VAL_ " << id << ' ' << name << ' ' << valueLists[std::size_t(m + i) % valueLists.size()]
+                << " ;\r\n";
+        }
+    }
+}
+
+QString writeDbc(const QString &fileName, int messages, bool revised = false, bool detailed = false)
 {
     ChunkedWriter out(fileName);
     out << "VERSION \"\"\r\n\r\nNS_ :\r\n\tNS_DESC_\r\n\tCM_\r\n\tBA_DEF_\r\n\tBA_\r\n\tVAL_\r\n\r\nBS_:\r\n\r\n"
@@ -216,6 +240,8 @@ QString writeDbc(const QString &fileName, int messages, bool revised = false)
     out << "BA_DEF_ BO_ \"GenMsgCycleTime\" INT 0 65535;\r\n";
     for (int m = 0; m < messages; m += 5)
         out << "BA_ \"GenMsgCycleTime\" BO_ " << qint64(messageId(m)) << " 100;\r\n";
+    if (detailed)
+        writeSignalDetails(out, messages);
     return out.finish();
 }
 
@@ -307,7 +333,10 @@ QString writeBenchInputs(const QString &folder, BenchInputs &inputs, int signalC
     inputs.xml = withXml ? dir.filePath(QStringLiteral("big%1.PlexCanRXConfig").arg(suffix)) : QString();
     inputs.csv = dir.filePath(QStringLiteral("big%1.csv").arg(suffix));
     inputs.dbcRevision = dir.filePath(QStringLiteral("big%1_revision.dbc").arg(suffix));
+    inputs.dbcDetailed = dir.filePath(QStringLiteral("big%1_detailed.dbc").arg(suffix));
     QString error = writeDbc(inputs.dbc, messages);
+    if (error.isEmpty())
+        error = writeDbc(inputs.dbcDetailed, messages, false, true);
     if (error.isEmpty())
         error = writeDbc(inputs.dbcRevision, messages, true);
     if (error.isEmpty() && withXml)

@@ -13,6 +13,8 @@ struct BenchInputs
     // The next revision of `dbc`: 1% of the signals renamed, moved to another message
     // or removed, and every thousandth one rescaled.
     QString dbcRevision;
+    // `dbc` with a comment and value descriptions for every signal.
+    QString dbcDetailed;
 };
 
 inline constexpr int benchSignals = 100'000;

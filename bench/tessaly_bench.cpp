@@ -75,6 +75,9 @@ constexpr double millionPeakTargetMb = 200.0;
 constexpr double updateOverExport = 1.5;
 // A results CSV loads in at most the time of a DBC import of the same rows.
 constexpr double csvOverDbcImport = 1.0;
+// A comment and value descriptions for every signal, against the same file without them.
+constexpr double detailsImportRatio = 1.3;
+constexpr double detailsMemoryRatio = 1.5;
 
 void print(const QString &text)
 {
@@ -489,7 +492,9 @@ void timeUndoRedo(SignalTable &table, int runs, std::vector<Line> &lines)
 qint64 heapInUse()
 {
 #if defined(__GLIBC__)
-    return qint64(mallinfo2().uordblks);
+    // Large blocks (a table's pool of texts, say) are mapped apart from the heap.
+    const struct mallinfo2 info = mallinfo2();
+    return qint64(info.uordblks + info.hblkhd);
 #else
     return -1;
 #endif
@@ -591,6 +596,62 @@ void timeFilter(SignalTable &table, int runs, std::vector<Line> &lines)
                                QStringLiteral("sig_123"), runs));
     lines.push_back(timeTyping(baseline, QStringLiteral("for comparison, QSortFilterProxyModel: scattered rows"),
                                description, QStringLiteral("ecu3"), runs));
+}
+
+// The heap a table read from `dbc` holds, and the median time of reading it.
+struct DbcFigures
+{
+    double seconds = 0;
+    qint64 heapBytes = 0;
+};
+
+DbcFigures measureDbc(const QString &dbc, int runs)
+{
+    TableData held;
+    const auto import = [&] {
+        double messageId = 0;
+        ImportResult result = ReadDBC(dbc, TableData::standard(), messageId);
+        if (!result.ok())
+            fail(result.error);
+        held = std::move(result.table);
+    };
+    DbcFigures figures;
+    figures.seconds = medianSeconds(runs, [&] { held = TableData(); }, import, [] {});
+    held = TableData();
+    const qint64 before = heapInUse();
+    import();
+    figures.heapBytes = heapInUse() - before;
+    return figures;
+}
+
+// The DBC with a comment and value descriptions for every signal, against the same
+// signals without them: import time and the heap the table holds, and a find that
+// also looks through the details.
+void timeDetails(const BenchInputs &inputs, int runs, std::vector<Line> &lines)
+{
+    timeFloor(inputs.dbcDetailed, QStringLiteral("floor: read DBC with details, find line ends"), runs, lines);
+    const DbcFigures plain = measureDbc(inputs.dbc, runs);
+    const DbcFigures detailed = measureDbc(inputs.dbcDetailed, runs);
+    const QString input = QStringLiteral("%1 vs. %2").arg(megabytes(QFileInfo(inputs.dbcDetailed).size()),
+                                                          megabytes(QFileInfo(inputs.dbc).size()));
+    Line import = timed(QStringLiteral("DBC import, comment + values per signal (x plain)"), input, detailed.seconds,
+                        plain.seconds, plain.seconds * detailsImportRatio);
+    lines.push_back(import);
+    const double ratio = double(detailed.heapBytes) / double(plain.heapBytes);
+    lines.push_back({QStringLiteral("heap of that table, details included (x plain)"),
+                     QStringLiteral("plain %1").arg(megabytes(plain.heapBytes)), megabytes(detailed.heapBytes),
+                     QStringLiteral("%1x").arg(ratio, 0, 'f', 2), QStringLiteral("%1x").arg(detailsMemoryRatio, 0, 'f', 1),
+                     ratio <= detailsMemoryRatio ? QStringLiteral("ok") : QStringLiteral("MISSED")});
+
+    SignalTable table;
+    double messageId = 0;
+    ImportResult result = ReadDBC(inputs.dbcDetailed, table.grid(), messageId);
+    table.replace(std::move(result.table));
+    SignalFilterModel filter(table);
+    FindCriteria shown;
+    shown.onlyMatching = true;
+    lines.push_back(timeTyping(filter, QStringLiteral("filter: typing, every column and the details"), shown,
+                               QStringLiteral("ecu3"), runs));
 }
 
 Line memoryLine(const QString &csv)
@@ -712,6 +773,7 @@ std::vector<Line> runAll(const BenchInputs &inputs, const QString &folder, int r
         double messageId = 0;
         return ReadDBC(inputs.dbc, table.grid(), messageId);
     });
+    timeDetails(inputs, runs, lines);
 
     const Floor xml = timeFloor(inputs.xml, QStringLiteral("floor: read XML, find line ends"), runs, lines);
     timeRead(table, QStringLiteral("XML import (ReadXML + replace)"), xml, xmlImportTarget, runs, lines,

@@ -91,6 +91,9 @@ bool make(const QString &kind, const QString &path, const QByteArray &bytes = {}
     return kind == "gone" || kind == "full";
 }
 
+// The first bytes of a PNG picture, as a file renamed to .dbc would begin.
+const QByteArray picture("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\0\x10", 24);
+
 QByteArray highBytes()
 {
     QByteArray bytes;
@@ -153,45 +156,53 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QByteArray>("input");
         QTest::addColumn<QByteArray>("result"); // the table or the items; for a refused file a text of the error
-        QTest::addColumn<QList<int>>("breaking");
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<QList<int>>("breaking"); // the rows a save names before writing
 
         const QByteArray m(1 << 20, 'r'), h = highBytes();
         const QByteArray overlong = "first line\n" + QByteArray(LineReader::maxLineLength + 1, 'x') + "\nlast line\n";
         for (const char *reader : {"dbc", "xml", "csv", "keys"}) {
-            const auto refused = [&](const char *name, const char *kind, const QByteArray &reason) {
-                QTest::addRow("%s, %s", reader, name) << QString::fromLatin1(reader) << kind << overlong << reason
+            const auto refused = [&](const char *name, const char *kind, const QByteArray &reason,
+                                     const QByteArray &input) {
+                QTest::addRow("%s, %s", reader, name) << QString::fromLatin1(reader) << kind << input << reason << true
                                                       << QList<int>();
             };
-            refused("line over 16 MiB", "file", "line 2 is longer than 16 MiB");
-            refused("gone since the dialog", "gone", "No such file");
-            refused("a folder", "folder", "folder");
+            refused("line over 16 MiB", "file", "line 2 is longer than 16 MiB", overlong);
+            refused("gone since the dialog", "gone", "No such file", overlong);
+            refused("a folder", "folder", "folder", overlong);
 #ifdef Q_OS_UNIX
             // Opening a pipe for reading waits for a writer; a device may never end.
-            refused("a pipe", "pipe", "not a regular file");
-            refused("a device", "device", "not a regular file");
+            refused("a pipe", "pipe", "not a regular file", overlong);
+            refused("a device", "device", "not a regular file", overlong);
 #endif
-            const QByteArray empty = qstrcmp(reader, "dbc") == 0 || qstrcmp(reader, "xml") == 0 ? headingLine : "";
-            QTest::addRow("%s, empty", reader) << QString::fromLatin1(reader) << "file" << QByteArray() << empty
-                                               << QList<int>();
+            refused("a picture", "file", "it holds a NUL byte, so it is not a text file.", picture);
+            refused("NUL", "file", "it holds a NUL byte, so it is not a text file.", "ABCD;x;\0\r\nA\n"_ba);
+            // A signal file without signals has nothing to import; an empty results
+            // CSV or key list is an empty table or list.
+            if (qstrcmp(reader, "dbc") == 0) {
+                refused("empty", "file", "it holds no signal line (\"SG_\"), so there is nothing to import.", {});
+                refused("message lines only", "file", "it holds no signal line", "BO_ 1 A: 8 N\nBO_ 2 B: 8 N\n");
+            } else if (qstrcmp(reader, "xml") == 0) {
+                refused("empty", "file", "it holds no <CAN_Data_Item> element", {});
+                refused("on one line", "file", "This reader needs one element per line.",
+                        "<?xml version=\"1.0\"?><a><CAN_Data_Item><id>1</id></CAN_Data_Item></a>");
+            } else {
+                QTest::addRow("%s, empty", reader) << QString::fromLatin1(reader) << "file" << QByteArray() << QByteArray()
+                                                   << false << QList<int>();
+            }
         }
-        // NUL bytes stay in their cells, and a save names their rows first (as it does
-        // for any control character); a 1 MB line spans several read chunks, and the
-        // line after it comes out whole; every byte from 0x80 to 0xFF is kept.
+        // Control characters stay in their cells, and a save names their rows first; a
+        // 1 MB line spans several read chunks, and the line after it comes out whole;
+        // every byte from 0x80 to 0xFF is kept (they are not UTF-8).
         const auto add = [](const char *name, const QByteArray &input, const QByteArray &result,
                             const QList<int> &breaking = {}) {
-            QTest::newRow(name) << QString::fromLatin1(name).section(u',', 0, 0) << "file" << input << result
+            QTest::newRow(name) << QString::fromLatin1(name).section(u',', 0, 0) << "file" << input << result << false
                                 << breaking;
         };
-        add("dbc, NUL", "BO_ 291 M: 8 E\n SG_ A\0B : 0|8@1+ (1,0) [0|255] \"\0\" R\0X\n"_ba,
-            headingLine + "0 123;0|8;0;0;A\0B;\0;1;0;R\0X;;;1;[0|255];\r\n"_ba, {1});
-        add("xml, NUL", "<CAN_Data_Item>\n<label>A\0B</label>\n\0\0\0\n<CAN_Data_Item>\n<id>\0</id>\n"_ba,
-            headingLine + ";;;;A\0B;;;;A\0B;;;;;\r\n\0;;;;;;;;;;;;;\r\n"_ba, {1, 2});
-        add("csv, NUL", "//h\0x;y\r\n1\0;A\0B;\r\n"_ba, "//h\0x;y;;;;;;;;;;;;\r\n1\0;A\0B;;;;;;;;;;;;\r\n"_ba, {0, 1});
         add("dbc, controls", "BO_ 1 M: 8 E\n SG_ A : 0|8@1+ (1,0) [0|1] \"\x01\" R\n SG_ B : 0|8@1+ (1,0) [0|1] \"\" R\x1F\n"
                              " SG_ C : 0|8@1+ (1,0) [0|1] \"\x7F\" R\x80\n"_ba,
             headingLine + "0 1;0|8;0;0;A;\x01;1;0;R;;;1;[0|1];\r\n0 1;0|8;0;0;B;;1;0;R\x1F;;;1;[0|1];\r\n"
                           "0 1;0|8;0;0;C;\x7F;1;0;R\x80;;;1;[0|1];\r\n"_ba, {1, 2});
-        add("keys, NUL", "KEYS;x;d\0e\r\nABCD;\0;z\r\n"_ba, "KEYS - d\0e\nABCD - z"_ba);
         add("dbc, 1 MB line", " SG_ L : 0|8@1+ (1,0) [0|1] \"u\" " + m + "\n SG_ N : 0|8@1+ (1,0) [0|1] \"u\" X\n",
             headingLine + "0 0;0|8;0;0;L;u;1;0;" + m + ";;;1;[0|1];\r\n0 0;0|8;0;0;N;u;1;0;X;;;1;[0|1];\r\n");
         add("xml, 1 MB line", "<CAN_Data_Item>\n<label>" + m + "</label>\n<CAN_Data_Item>\n<label>N</label>\n",
@@ -221,12 +232,13 @@ private slots:
         QFETCH(QString, kind);
         QFETCH(QByteArray, input);
         QFETCH(QByteArray, result);
+        QFETCH(bool, refused);
         QFETCH(QList<int>, breaking);
         const QTemporaryDir dir;
         const QString path = dir.filePath(inputName(reader));
         QVERIFY(make(kind, path, input));
         const Outcome outcome = readWith(reader, path);
-        if (kind == "file" && !input.startsWith("first line")) {
+        if (!refused) {
             QVERIFY2(outcome.problem.isEmpty(), qPrintable(outcome.problem));
             QCOMPARE(outcome.warnings, QStringList());
             QCOMPARE(outcome.result, result);
@@ -284,6 +296,8 @@ private slots:
             QTest::addRow("%s, a folder", command) << command << "folder" << inputName(command);
         }
         QTest::newRow("Import DBC, line over 16 MiB") << "mnImportDBC" << "long" << inputName("dbc");
+        QTest::newRow("Import DBC, empty file") << "mnImportDBC" << "empty" << inputName("dbc");
+        QTest::newRow("Import XML, a picture") << "mnImportXML" << "picture" << inputName("xml");
         // New asks to save first; a save that fails must stop it.
         QTest::newRow("save to a missing folder") << "mnNew" << "gone" << "no/such/out.CSV";
         QTest::newRow("save onto a folder") << "mnNew" << "folder" << "out.CSV";
@@ -306,7 +320,10 @@ private slots:
         QVERIFY(f.window->table().unsavedChanges() && f.window->table().grid().rows() == 3);
         const QByteArray before = snapshot(f.window.get());
         const QString path = f.path(target);
-        QVERIFY(kind == "long" ? make("file", path, QByteArray(LineReader::maxLineLength + 1, 'x')) : make(kind, path));
+        const QByteArray bytes = kind == "long" ? QByteArray(LineReader::maxLineLength + 1, 'x')
+                                 : kind == "picture"              ? picture
+                                                                  : QByteArray();
+        QVERIFY(kind == "long" || kind == "picture" || kind == "empty" ? make("file", path, bytes) : make(kind, path));
 
         const bool save = command == "mnNew";
         f.dialogs->shown.clear();

@@ -172,6 +172,45 @@ private slots:
         QCOMPARE(result.table.fixedRows(), fixedRows);
     }
 
+    void encodings_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("saved");
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<QString>("warning"); // how the warning about unsaved characters begins
+        const QByteArray tail(12, ';');
+        QTest::newRow("UTF-8 saves as Windows-1252") << QByteArray("//h\r\n\xC2\xB0" "C;\xC2\xBA;\xC2\xB5;\xC3\xA9;\xE2\x82\xAC\r\n")
+                                                     << QByteArray("//h;" + tail + "\r\n\xB0" "C;\xBA;\xB5;\xE9;\x80;;;;;;;;;\r\n")
+                                                     << "UTF-8" << "";
+        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF//h\r\n") << QByteArray("//h;" + tail + "\r\n")
+                                         << "UTF-8" << "";
+        QTest::newRow("Windows-1252 that is no UTF-8") << QByteArray("//h\r\n\xB0" "C;\xE9\xC3\r\n")
+                                                       << QByteArray("//h;" + tail + "\r\n\xB0" "C;\xE9\xC3;;;;;;;;;;;;\r\n")
+                                                       << "Windows-1252" << "";
+        QTest::newRow("a character Windows-1252 lacks") << QByteArray("//h\r\nx;\xE4\xB8\xAD\xC4\x80\r\n")
+                                                        << QByteArray("//h;" + tail + "\r\nx;??;;;;;;;;;;;;\r\n") << "UTF-8"
+                                                        << QString::fromUtf8("Row #1 holds a character that the results CSV "
+                                                                             "cannot hold (the first is \"\xE4\xB8\xAD\")");
+        QByteArray many = "//\xE4\xB8\xAD\r\n";
+        for (int i = 0; i < 7; ++i)
+            many += "\xE4\xB8\xAD\r\n";
+        QTest::newRow("many rows") << many << QByteArray("//?;" + tail + "\r\n" + ("?;" + tail + "\r\n").repeated(7))
+                                   << "UTF-8" << "Rows the heading row, #1, #2, #3, #4, more hold";
+    }
+
+    void encodings()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, saved);
+        QFETCH(QString, encoding);
+        QFETCH(QString, warning);
+        const ImportResult result = loadBytes(bytes);
+        QCOMPARE(result.encoding, encoding);
+        QCOMPARE(resultsCsvBytes(result.table), saved);
+        const QString said = csvEncodingWarning(result.table);
+        QVERIFY2(warning.isEmpty() ? said.isEmpty() : said.startsWith(warning), qPrintable(said));
+    }
+
     void keyMarks_data()
     {
         QTest::addColumn<QByteArrayList>("keys");

@@ -1,8 +1,12 @@
+#include "import/dbc_details.h"
 #include "import/dbc_import.h"
+#include "import/signal_details.h"
 #include "reader_support.h"
+#include "table/signal_table.h"
 #include "table/table_data.h"
 
 #include <QBuffer>
+#include <QDataStream>
 #include <QFileInfo>
 #include <QTest>
 
@@ -17,6 +21,38 @@ ImportResult importBytes(QByteArray bytes, double &messageId, const TableData &c
     QBuffer buffer(&bytes); // left closed: the reader opens it
     return ReadDBC(buffer, QStringLiteral("memory.dbc"), current, messageId);
 }
+
+// What the details of a row say, field by field; "none" without details.
+QString detailsOf(const TableData &table, int row)
+{
+    const std::optional<SignalDetails> d = signalDetails(table, row);
+    if (!d)
+        return QStringLiteral("none");
+    QStringList fields;
+    const auto add = [&fields](const char *name, QString value) {
+        if (!value.isEmpty() && value != u"-1")
+            fields << QLatin1String(name) + u'=' + value.replace(u'\n', u'/');
+    };
+    add("message", d->messageName);
+    add("dlc", QString::number(d->dlc));
+    add("cycle", QString::number(d->cycleTimeMs));
+    add("tx", d->transmitter);
+    add("txComment", d->transmitterComment);
+    add("messageComment", d->messageComment);
+    add("long", d->longName);
+    add("type", d->valueType == u"integer" ? QString() : d->valueType);
+    add("comment", d->comment);
+    add("values", d->values);
+    add("mux", d->multiplexing);
+    return fields.join(QStringLiteral("; "));
+}
+
+// Two messages that both have a signal "Speed".
+const QByteArray detailsBase = "BO_ 100 Engine: 8 ECU\n"
+                               " SG_ Speed : 0|16@1+ (1,0) [0|100] \"rpm\" GW\n"
+                               " SG_ Gear : 16|8@1+ (1,0) [0|7] \"\" GW\n"
+                               "BO_ 2364540158 Brake: 6 ABS\n"
+                               " SG_ Speed : 0|16@1+ (1,0) [0|100] \"km/h\" GW\n";
 
 } // namespace
 
@@ -154,15 +190,21 @@ private slots:
         current.setText(0, Col::Name, QStringLiteral("Signal name"));
         current.setColour(0, Col::Unit, CellColour::DuplicateKey);
         double messageId = 0;
-        ImportResult result = importBytes("VERSION \"\"\r\nBO_ 2047 A: 8 N\r\n", messageId, current);
-        QCOMPARE(result.table.rows(), 1);
-        QCOMPARE(result.table.fixedRows(), 0); // no signal rows: nothing to fix
+        ImportResult result = importBytes("VERSION \"\"\r\nBO_ 2047 A: 8 N\r\n" + plainSignal, messageId, current);
+        QCOMPARE(result.table.fixedRows(), 1);
         QCOMPARE(rowText(result.table, 0), rowText(current, 0));
         QCOMPARE(result.table.colour(0, Col::Unit), CellColour::DuplicateKey);
 
         result = importBytes(plainSignal, messageId, TableData());
         QCOMPARE(rowText(result.table, 0), QString(Col::Count - 1, u';'));
         QCOMPARE(result.table.fixedRows(), 1);
+
+        // Without a signal line there is nothing to import: an error, and no table.
+        messageId = 5;
+        result = importBytes("VERSION \"\"\r\nBO_ 2047 A: 8 N\r\n SG_MUL_VAL_ 2047 A B 1-1;\r\n", messageId, current);
+        QCOMPARE(result.error, "Cannot import \"memory.dbc\": it holds no signal line (\"SG_\"), so there is nothing to import.");
+        QCOMPARE(result.table.rows(), 0);
+        QCOMPARE(messageId, 5.0);
     }
 
     void incompleteLines_data()
@@ -206,6 +248,160 @@ private slots:
                  qPrintable(warning));
     }
 
+    void details_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("rows"); // detailsOf rows 1 to 3
+        QTest::addColumn<QString>("warning");  // how the warnings end; empty for none
+        const QString engine = QStringLiteral("message=Engine; dlc=8; tx=ECU");
+        const QString brake = QStringLiteral("message=Brake; dlc=6; tx=ABS");
+        const QStringList plain = {engine, engine, brake};
+        const auto add = [&](const char *name, const QByteArray &before, const QByteArray &after, QStringList rows,
+                             const QString &warning = {}) {
+            QTest::newRow(name) << before + detailsBase + after << rows << warning;
+        };
+        const auto skipped = [&](const char *name, const QByteArray &after, const QString &lines = "line 6 ") {
+            add(name, {}, after, plain, lines);
+        };
+        add("nothing more", "NS_ :\n\tCM_\n    VAL_\n", "CM_ EV_ Env \"not kept\";\nBA_ \"Other\" BO_ 100 1;\n", plain);
+        add("comment on a shared name", {}, "CM_ SG_ 2364540158 Speed \"brake speed\";\n",
+            {engine, engine, brake + "; comment=brake speed"});
+        add("comment over lines, with quotes", {}, "CM_ SG_ 100 Gear \"first\r\nsecond \\\"quoted\\\" \\\\\nthird\" ;\n",
+            {engine, engine + R"(; comment=first/second "quoted" \/third)", brake});
+        add("message, node and network comments", {},
+            "CM_ BO_ 100 \"engine frame\";\nCM_ BU_ ECU \"engine unit\";\nCM_ \"the bus\";\n",
+            {engine + "; txComment=engine unit; messageComment=engine frame",
+             engine + "; txComment=engine unit; messageComment=engine frame", brake});
+        add("value descriptions over two lines", {}, "VAL_ 100 Gear 0 \"P\" 1 \"R\"\n 2 \"N\" -1 \"D\" ;\n",
+            {engine, engine + "; values=0 = P/1 = R/2 = N/-1 = D", brake});
+        add("value table by name", "VAL_TABLE_ Gears 0 \"P\" 1 \"R\" ;\n", "VAL_ 100 Gear Gears ;\n",
+            {engine, engine + "; values=0 = P/1 = R", brake});
+        add("cycle time and long name", {},
+            "BA_ \"GenMsgCycleTime\" BO_ 100 20;\nBA_ \"SystemSignalLongSymbol\" SG_ 2364540158 Speed \"Brake_Speed_Long\";\n",
+            {"message=Engine; dlc=8; cycle=20; tx=ECU", "message=Engine; dlc=8; cycle=20; tx=ECU",
+             brake + "; long=Brake_Speed_Long"});
+        add("value types", {}, "SIG_VALTYPE_ 100 Speed : 1;\nSIG_VALTYPE_ 2364540158 Speed: 2 ;\nSIG_VALTYPE_ 100 Gear : 0;\n",
+            {engine + "; type=IEEE float (32 bit)", engine, brake + "; type=IEEE double (64 bit)"},
+            "2 signals are IEEE floating point; the channel list has no column for it.");
+        add("extended multiplexing", {}, "SG_MUL_VAL_ 100 Gear Speed 3-3, 5-7;\nSG_MUL_VAL_ 100 Gear Other 1-1;\n",
+            {engine, engine + "; mux=Speed 3-3, 5-7; Other 1-1", brake});
+        add("statements before their signals", "CM_ SG_ 100 Gear \"early\";\nBA_ \"GenMsgCycleTime\" BO_ 2364540158 5;\n", {},
+            {engine, engine + "; comment=early", "message=Brake; dlc=6; cycle=5; tx=ABS"});
+        add("several on one line", {}, "CM_ BO_ 100 \"a;b\"; BA_ \"GenMsgCycleTime\" BO_ 100 10;\n",
+            {"message=Engine; dlc=8; cycle=10; tx=ECU; messageComment=a;b", "message=Engine; dlc=8; cycle=10; tx=ECU; messageComment=a;b", brake});
+        skipped("comment without quotes", "CM_ SG_ 100 Gear text;\n");
+        skipped("comment on no signal", "CM_ SG_ 100 Nope \"x\";\n");
+        skipped("comment on no message", "CM_ BO_ 7 \"x\";\n");
+        skipped("unknown comment kind", "CM_ XX_ 100 \"x\";\n");
+        skipped("values without a description", "VAL_ 100 Gear 0 \"P\" 1 ;\n");
+        skipped("unknown value table", "VAL_ 100 Gear Missing ;\n");
+        skipped("cycle time not a number", "BA_ \"GenMsgCycleTime\" BO_ 100 fast;\n");
+        skipped("long name without quotes", "BA_ \"SystemSignalLongSymbol\" SG_ 100 Gear Long;\n");
+        skipped("value type 7", "SIG_VALTYPE_ 100 Gear : 7;\n");
+        skipped("multiplexing range not a number", "SG_MUL_VAL_ 100 Gear Speed 3-x;\n");
+        skipped("comment left open at the end", "CM_ SG_ 100 Gear \"open\nmore\n");
+        skipped("values not ended before the next statement", "VAL_ 100 Gear 0 \"P\"\nCM_ BO_ 7 \"x\";\n", "lines 6, 7.");
+        add("comment left open before a signal line", "CM_ SG_ 100 Gear \"open\n", {}, plain, "line 1 ");
+    }
+
+    void details()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, rows);
+        QFETCH(QString, warning);
+        double messageId = 0;
+        const ImportResult result = importBytes(file, messageId);
+        // The rows are exactly those of the message and signal lines alone.
+        QCOMPARE(tableDump(result.table), tableDump(importBytes(detailsBase, messageId).table));
+        QCOMPARE((QStringList{detailsOf(result.table, 1), detailsOf(result.table, 2), detailsOf(result.table, 3)}), rows);
+        const QString said = result.warnings.join(u'\n');
+        QVERIFY2(warning.isEmpty() ? said.isEmpty() : said.contains(warning), qPrintable(said));
+    }
+
+    void texts()
+    {
+        double messageId = 0;
+        const ImportResult result = importBytes(detailsBase + "CM_ SG_ 2364540158 Speed \"at the wheels\";\n"
+                                                               "CM_ BO_ 2364540158 \"brake frame\";\n"
+                                                               "SIG_VALTYPE_ 2364540158 Speed : 1;\n",
+                                                messageId);
+        QCOMPARE(detailsText(result.table, 3),
+                 "Message: Brake\nIdentifier: 0x0CF004FE (217056510), extended frame; the file writes 2364540158\n"
+                 "J1939: PGN 0xF004 (61444), priority 3, source address 0xFE (254)\nLength: 6 bytes\n"
+                 "Transmitter: ABS\nMessage comment: brake frame\nValue type: IEEE float (32 bit)\n"
+                 "Comment: at the wheels");
+        QCOMPARE(detailsText(result.table, 1).section(u'\n', 1, 1), "Identifier: 0x064 (100), standard frame");
+        QCOMPARE(detailsToolTip(result.table, 3, Col::Name), "at the wheels");
+        QCOMPARE(detailsToolTip(result.table, 3, Col::CanId), "Message: Brake\nbrake frame");
+        QVERIFY(isFloatRow(result.table, 3) && !isFloatRow(result.table, 1));
+        SignalTable model;
+        model.replace(result.table);
+        QVERIFY(model.headerData(2, Qt::Vertical, Qt::ToolTipRole).toString().startsWith("IEEE floating point"));
+        QVERIFY(!model.headerData(0, Qt::Vertical, Qt::ToolTipRole).isValid());
+        QVERIFY(detailsText(TableData::standard(), 1).startsWith("No DBC details: the rows do not come from a DBC file"));
+    }
+
+    void j1939_data()
+    {
+        QTest::addColumn<quint32>("id");
+        QTest::addColumn<bool>("extended");
+        QTest::addColumn<QList<int>>("fields"); // priority, PGN, source, destination
+        QTest::newRow("largest standard") << 0x7FFu << false << QList<int>{0, 0, 0xFF, 0x07};
+        QTest::newRow("beyond 11 bits") << 0x800u << true << QList<int>{0, 0, 0, 0x08};
+        QTest::newRow("PDU2, bit 31 set") << 0x98FEF100u << true << QList<int>{6, 0xFEF1, 0x00, -1};
+        QTest::newRow("PDU1 request") << 0x18EA00F9u << true << QList<int>{6, 0xEA00, 0xF9, 0x00};
+        QTest::newRow("data page") << 0x19FEF1FEu << true << QList<int>{6, 0x1FEF1, 0xFE, -1};
+    }
+
+    void j1939()
+    {
+        QFETCH(quint32, id);
+        QFETCH(bool, extended);
+        QFETCH(QList<int>, fields);
+        QCOMPARE(isExtendedId(id), extended);
+        const J1939Id j = j1939Of(id);
+        QCOMPARE((QList<int>{j.priority, int(j.pgn), j.sourceAddress, j.destinationAddress}), fields);
+    }
+
+    void detailsCopy_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<bool>("read");
+        QTest::newRow("whole") << "" << true;
+        QTest::newRow("without details") << "none" << true;
+        QTest::newRow("cut short") << "cut" << false;
+        QTest::newRow("row of no signal") << "row" << false;
+        QTest::newRow("text beyond the pool") << "text" << false;
+        QTest::newRow("huge pool") << "pool" << false;
+    }
+
+    void detailsCopy()
+    {
+        QFETCH(QString, damage);
+        QFETCH(bool, read);
+        double messageId = 0;
+        TableData table = damage == u"none" ? TableData::standard()
+                                            : importBytes(detailsBase + "CM_ SG_ 100 Gear \"g\";\nVAL_ 100 Gear 0 \"P\";\n", messageId).table;
+        QByteArray bytes;
+        QDataStream out(&bytes, QIODevice::WriteOnly);
+        writeTableDetails(out, table);
+        if (damage == u"cut")
+            bytes.chop(bytes.size() / 2);
+        if (damage == u"row")
+            bytes[bytes.size() - 1] = 9; // the last row's signal: there are three
+        if (damage == u"pool")
+            bytes[5] = char(0x7F); // the pool's size, after the flag and the version
+        if (damage == u"text")
+            bytes[bytes.size() - 4 * 4 - 4 - 4 - 1] = char(0x7F); // the size of the last signal's last text
+        TableData copy = table;
+        copy.setDetails(nullptr);
+        QDataStream in(bytes);
+        QCOMPARE(readTableDetails(in, copy), read);
+        QCOMPARE(in.status() == QDataStream::Ok, read);
+        for (int row = 0; row < table.rows(); ++row)
+            QCOMPARE(detailsText(copy, row), read ? detailsText(table, row) : detailsText(TableData::standard(), 1));
+    }
+
     void readFailureKeepsMessageId()
     {
         FailingDevice device;
@@ -219,17 +415,34 @@ private slots:
 
     void realFiles_data()
     {
-        // The signals and the units that hold a space, as the corpus' SOURCES.md counts them.
+        // The signals and the units that hold a space, as the corpus' SOURCES.md counts them;
+        // the signals with a comment, with value descriptions, with a long name, with
+        // extended multiplexing and as floating point; the statements the file gets
+        // wrong (naming a signal of another message).
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("signalCount");
         QTest::addColumn<int>("unitsWithSpace");
-        const QList<std::tuple<const char *, int, int>> files = {
-            {"gm_global_a_lowspeed_1818125.dbc", 3210, 38}, {"ford_lincoln_base_pt.dbc", 2150, 8}, {"j1939.dbc", 2390, 0},
-            {"vw_pq.dbc", 1331, 0}, {"ESR.dbc", 868, 0}, {"tesla_can.dbc", 572, 2}, {"psa_aee2010_r3.dbc", 536, 1},
-            {"vehicle.dbc", 462, 0}, {"_toyota_2017.dbc", 310, 0}, {"tesla_model3_vehicle.dbc", 209, 0},
-            {"abs.dbc", 89, 0}, {"multiplex_2.dbc", 19, 0}, {"open_actuator.dbc", 21, 0}, {"test.dbc", 2, 0}};
-        for (const auto &[name, signalCount, spaced] : files)
-            QTest::newRow(name) << QStringLiteral(TESSALY_TEST_DATA "/dbc/") + QLatin1String(name) << signalCount << spaced;
+        QTest::addColumn<QList<int>>("details");
+        QTest::addColumn<int>("skipped");
+        const QList<std::tuple<const char *, int, int, QList<int>, int>> files = {
+            {"gm_global_a_lowspeed_1818125.dbc", 3210, 38, {0, 0, 0, 0, 0}, 0},
+            {"ford_lincoln_base_pt.dbc", 2150, 8, {241, 1571, 0, 0, 0}, 0},
+            {"j1939.dbc", 2390, 0, {0, 0, 1298, 0, 0}, 0},
+            {"vw_pq.dbc", 1331, 0, {180, 180, 0, 18, 0}, 7},
+            {"ESR.dbc", 868, 0, {0, 5, 0, 0, 0}, 0},
+            {"tesla_can.dbc", 572, 2, {0, 171, 0, 0, 0}, 1},
+            {"psa_aee2010_r3.dbc", 536, 1, {136, 57, 0, 0, 0}, 0},
+            {"vehicle.dbc", 462, 0, {236, 15, 0, 0, 0}, 0},
+            {"_toyota_2017.dbc", 310, 0, {80, 51, 0, 0, 0}, 0},
+            {"tesla_model3_vehicle.dbc", 209, 0, {0, 99, 0, 0, 0}, 0},
+            {"abs.dbc", 89, 0, {61, 5, 0, 0, 0}, 0},
+            {"multiplex_2.dbc", 19, 0, {0, 0, 0, 12, 2}, 0},
+            {"open_actuator.dbc", 21, 0, {4, 1, 0, 0, 0}, 0},
+            {"test.dbc", 2, 0, {1, 1, 0, 0, 0}, 0}};
+        for (const auto &[name, signalCount, spaced, details, skipped] : files) {
+            QTest::newRow(name) << QStringLiteral(TESSALY_TEST_DATA "/dbc/") + QLatin1String(name) << signalCount << spaced
+                                << details << skipped;
+        }
     }
 
     void realFiles()
@@ -237,19 +450,34 @@ private slots:
         QFETCH(QString, file);
         QFETCH(int, signalCount);
         QFETCH(int, unitsWithSpace);
+        QFETCH(QList<int>, details);
+        QFETCH(int, skipped);
         double messageId = 0;
         const ImportResult result = ReadDBC(file, TableData::standard(), messageId);
         QVERIFY2(result.ok(), qPrintable(result.error));
-        QCOMPARE(result.warnings, QStringList()); // every signal line of the corpus is complete
+        // Every signal line of the corpus is complete.
+        QVERIFY2(!result.warnings.join(u' ').contains(u"could not be read completely"), qPrintable(result.warnings.join(u' ')));
         QCOMPARE(result.table.rows() - 1, signalCount);
         int spaced = 0;
+        QList<int> found(5, 0);
         for (int row = 1; row < result.table.rows(); ++row) {
             QCOMPARE(result.table.text(row, Col::Number), QString::number(row - 1));
             const QStringView unit = result.table.cell(row, Col::Unit);
             QVERIFY(!unit.contains(u'"'));
             spaced += unit.contains(u' ') ? 1 : 0;
+            const std::optional<SignalDetails> d = signalDetails(result.table, row);
+            QVERIFY(d && !d->messageName.isEmpty());
+            const QList<bool> has = {!d->comment.isEmpty(), !d->values.isEmpty(), !d->longName.isEmpty(),
+                                     !d->multiplexing.isEmpty(), isFloatRow(result.table, row)};
+            for (qsizetype i = 0; i < has.size(); ++i)
+                found[i] += has[i] ? 1 : 0;
         }
         QCOMPARE(spaced, unitsWithSpace);
+        QCOMPARE(found, details);
+        const QString said = result.warnings.join(u' ');
+        QCOMPARE(said.contains(u"skipped"), skipped > 0);
+        if (skipped > 1)
+            QVERIFY2(said.contains(QStringLiteral(": %1 lines of comments").arg(skipped)), qPrintable(said));
     }
 };
 

@@ -167,8 +167,8 @@ private slots:
     void headingRowTakesAnEditWithoutSignals()
     {
         WindowFixture f;
-        writeFile(f.path("none.dbc"), "VERSION \"\"\n");
-        f.run("mnImportDBC", {f.path("none.dbc")});
+        writeFile(f.path("none.csv"), headingLine);
+        f.run("mnLoadCSV", {f.path("none.csv")});
         QVERIFY(!f.window->grid()->horizontalHeader()->isVisible()); // the heading is an ordinary row
         f.window->grid()->setCurrentIndex(f.window->editors()->map().viewIndex(0, Col::Name));
         QCOMPARE(f.window->textEditor()->text(), "Name");

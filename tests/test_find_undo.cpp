@@ -1,3 +1,4 @@
+#include "import/dbc_import.h"
 #include "keys/key_marking.h"
 #include "reader_support.h"
 #include "table/signal_filter.h"
@@ -244,6 +245,50 @@ private slots:
             QVERIFY(filter.data(filter.viewIndex(cell.row, cell.col), SignalFilterModel::MatchRole).toBool());
         QCOMPARE(filter.statusText(),
                  find.onlyMatching ? QStringLiteral("showing %1 of 7 signals").arg(rows.size()) : QString());
+    }
+
+    void findLooksInDetails_data()
+    {
+        QTest::addColumn<FindCriteria>("find");
+        QTest::addColumn<QList<GridCell>>("matches");
+        const int name = Col::Name;
+        QTest::newRow("message comment") << FindCriteria{.text = "FRAME"} << QList<GridCell>{{3, name}};
+        QTest::newRow("value description") << FindCriteria{.text = "park"} << QList<GridCell>{{2, name}};
+        QTest::newRow("a name cell once") << FindCriteria{.text = "speed"} << QList<GridCell>{{1, name}, {3, name}};
+        QTest::newRow("in the order of the cells") << FindCriteria{.text = "km"}
+                                                   << QList<GridCell>{{3, name}, {3, Col::Unit}};
+        QTest::newRow("Message") << FindCriteria{"engine", FindCriteria::messageColumn} << QList<GridCell>{{1, name}, {2, name}};
+        QTest::newRow("Comment") << FindCriteria{"wheel", FindCriteria::commentColumn} << QList<GridCell>{{3, name}};
+        QTest::newRow("message comment in Comment") << FindCriteria{"brake", FindCriteria::commentColumn} << QList<GridCell>{{3, name}};
+        QTest::newRow("Message is not Comment") << FindCriteria{"wheel", FindCriteria::messageColumn} << QList<GridCell>{};
+        QTest::newRow("one column stays one") << FindCriteria{"park", Col::Name} << QList<GridCell>{};
+    }
+
+    void findLooksInDetails()
+    {
+        QFETCH(FindCriteria, find);
+        QFETCH(QList<GridCell>, matches);
+        QByteArray dbc = "BO_ 100 Engine: 8 ECU\n SG_ Speed : 0|16@1+ (1,0) [0|100] \"rpm\" GW\n"
+                         " SG_ Gear : 16|8@1+ (1,0) [0|7] \"\" GW\nBO_ 2364540158 Brake: 6 ABS\n"
+                         " SG_ Speed : 0|16@1+ (1,0) [0|100] \"km/h\" GW\nCM_ BO_ 2364540158 \"brake frame\";\n"
+                         "CM_ SG_ 2364540158 Speed \"at the wheels, in km/h\";\nVAL_ 100 Gear 0 \"Park\" 1 \"Reverse\";\n";
+        QBuffer buffer(&dbc);
+        double messageId = 0;
+        SignalTable table;
+        table.replace(ReadDBC(buffer, "car.dbc", TableData::standard(), messageId).table);
+        SignalFilterModel filter(table);
+        filter.setCriteria(find);
+        QCOMPARE(QList<GridCell>(filter.matches().begin(), filter.matches().end()), matches);
+        for (const GridCell &cell : matches)
+            QVERIFY(filter.data(filter.viewIndex(cell.row, cell.col), SignalFilterModel::MatchRole).toBool());
+        find.onlyMatching = true;
+        filter.setCriteria(find);
+        QList<int> rows;
+        for (const GridCell &cell : matches) {
+            if (!rows.contains(cell.row))
+                rows.append(cell.row);
+        }
+        QCOMPARE(shownRows(filter), rows);
     }
 
     void mappingAndFindOrder()

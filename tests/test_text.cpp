@@ -7,6 +7,8 @@
 
 #include <cmath>
 
+using namespace Qt::StringLiterals;
+
 class TestText : public QObject
 {
     Q_OBJECT
@@ -146,7 +148,6 @@ private slots:
         QTest::newRow("empty lines") << QByteArray("\r\n\n\r") << QStringList{"", "", ""};
         QTest::newRow("LF CR is two ends") << QByteArray("a\n\rb") << QStringList{"a", "", "b"};
         QTest::newRow("empty file") << QByteArray() << QStringList{};
-        QTest::newRow("NUL bytes") << QByteArray("a\0b\n", 4) << QStringList{QString::fromUtf16(u"a\0b", 3)};
     }
 
     void lineEnds()
@@ -164,6 +165,45 @@ private slots:
             QCOMPARE(got, lines);
             QCOMPARE(reader.error(), QString());
             QCOMPARE(reader.lineNumber(), qint64(lines.size()));
+        }
+    }
+
+    void encodings_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text"); // the lines joined by "|"; for a refused file its reason
+        QTest::addColumn<QString>("encoding");
+        const QString cp1252 = QStringLiteral("Windows-1252");
+        const QString utf8 = QStringLiteral("UTF-8");
+        QTest::newRow("ASCII") << QByteArray("a\nb") << "a|b" << cp1252;
+        QTest::newRow("UTF-8") << QByteArray("ok\n\xC2\xB0" "C \xE2\x82\xAC\n\xF0\x9F\x98\x80") << u"ok|\u00B0C \u20AC|\U0001F600"_s << utf8;
+        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF" "a\nb") << "a|b" << utf8;
+        QTest::newRow("mark, then a stray byte") << QByteArray("\xEF\xBB\xBF\xE9\xC3\xA9") << u"\u00E9\u00E9"_s << utf8;
+        QTest::newRow("Windows-1252") << QByteArray("caf\xE9 \x80") << u"caf\u00E9 \u20AC"_s << cp1252;
+        // One byte that is not UTF-8 anywhere in the file makes all of it Windows-1252.
+        QTest::newRow("UTF-8 until the last byte") << QByteArray("\xC3\xA9\nx\xE9") << u"\u00C3\u00A9|x\u00E9"_s << cp1252;
+        QTest::newRow("sequence cut at the end") << QByteArray("a\xC3") << u"a\u00C3"_s << cp1252;
+        QTest::newRow("overlong form") << QByteArray("\xC0\xAF") << u"\u00C0\u00AF"_s << cp1252;
+        QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80") << u"\u00ED\u00A0\u20AC"_s << cp1252;
+        QTest::newRow("beyond U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << u"\u00F4\u0090\u20AC\u20AC"_s << cp1252;
+        QTest::newRow("NUL byte") << QByteArray("a\n\0b", 4) << "it holds a NUL byte, so it is not a text file." << cp1252;
+    }
+
+    void encodings()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QFETCH(QString, encoding);
+        // Tiny chunks split sequences, the mark and lines between reads.
+        for (const qsizetype chunk : {qsizetype(1), qsizetype(2), qsizetype(4096)}) {
+            QBuffer buffer(&bytes);
+            QVERIFY(buffer.open(QIODevice::ReadOnly));
+            LineReader reader(buffer, chunk);
+            QStringList lines;
+            for (QString line; reader.readLine(line);)
+                lines << line;
+            QCOMPARE(reader.error().isEmpty() ? lines.join(u'|') : reader.error(), text);
+            QCOMPARE(reader.encodingName(), encoding);
         }
     }
 

@@ -1,3 +1,4 @@
+#include "import/dbc_details.h"
 #include "update/table_update.h"
 #include "update/update_report.h"
 
@@ -98,8 +99,15 @@ private slots:
         QFETCH(QString, counts);
         QFETCH(QString, reported);
 
-        const TableUpdate update = updateTable(table(current), table(imported), QStringLiteral("new.dbc"));
+        // The new file's details: each row keeps its signal, whatever the update carries.
+        TableData fresh = table(imported);
+        const auto details = std::make_shared<const DbcDetails>();
+        fresh.setDetails(details);
+        for (int row = 1; row < fresh.rows(); ++row)
+            fresh.setDetailsSignal(row, 10 * row);
+        const TableUpdate update = updateTable(table(current), fresh, QStringLiteral("new.dbc"));
         const TableData &t = update.table;
+        QCOMPARE(t.details(), details);
         QCOMPARE(column(t, Col::Key), keys);
         QCOMPARE(column(t, Col::Scale), scales);
         QCOMPARE(::marks(t), marks);
@@ -118,6 +126,7 @@ private slots:
             QCOMPARE(t.colour(row, Col::Key), shared ? CellColour::DuplicateKey : CellColour::KeyCell);
             // A carried hand-typed cell stays hand-typed for the next update.
             QCOMPARE(t.handMade(row) != 0, scales.split(u' ')[row - 1] == u"5");
+            QCOMPARE(t.detailsSignal(row), 10 * row);
         }
     }
 

@@ -226,10 +226,13 @@ private slots:
         QCOMPARE(rowText(result.table, 0), rowText(current, 0));
         QCOMPARE(result.table.colour(0, Col::Unit), CellColour::DuplicateKey);
 
+        // No signal row is an error that says why: none in the file, or none the
+        // reader can see.
         result = importBytes("<?xml version=\"1.0\"?>\n<PlexCanRXConfig/>\n", current);
-        QVERIFY(result.ok() && result.warnings.isEmpty());
-        QCOMPARE(result.table.rows(), 1);
-        QCOMPARE(result.table.fixedRows(), 0); // no signal rows: nothing to fix
+        QVERIFY2(result.error.contains(u"holds no <CAN_Data_Item> element"), qPrintable(result.error));
+        QCOMPARE(result.table.rows(), 0);
+        result = importBytes("<PlexCanRXConfig><CAN_Data_Item><id>1</id></CAN_Data_Item></PlexCanRXConfig>", current);
+        QVERIFY2(result.error.endsWith(u"This reader needs one element per line."), qPrintable(result.error));
 
         result = importBytes(item("<id>291</id>"), TableData());
         QCOMPARE(rowText(result.table, 0), QString(Col::Count - 1, u';'));

@@ -38,7 +38,9 @@ FindBar::FindBar(QWidget *parent) : QWidget(parent)
                                                     {"CAN ID", Col::CanId},
                                                     {"Unit", Col::Unit},
                                                     {"Description", Col::Description},
-                                                    {"Key", Col::Key}};
+                                                    {"Key", Col::Key},
+                                                    {"Message", FindCriteria::messageColumn},
+                                                    {"Comment", FindCriteria::commentColumn}};
     for (const auto &[name, col] : columns)
         cmbColumn->addItem(QString::fromLatin1(name), col);
     lblMatches = new QLabel(this);

@@ -7,6 +7,7 @@
 
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringList>
 
 #include <array>
 
@@ -34,6 +35,44 @@ QString csvDialogName(const QString &proposal)
             return proposal.left(proposal.size() - extension.size()) + QStringLiteral(".CSV");
     }
     return proposal;
+}
+
+namespace {
+
+constexpr int encodingRowsNamed = 5;
+
+QString rowName(const TableData &table, int row)
+{
+    if (row == 0)
+        return QStringLiteral("the heading row");
+    const QStringView number = table.cell(row, Col::Number);
+    return number.isEmpty() ? QString::number(row) : u'#' + number.toString();
+}
+
+} // namespace
+
+QString csvEncodingWarning(const TableData &table)
+{
+    QStringList named;
+    QString first;
+    for (int row = 0; row < table.rows() && named.size() <= encodingRowsNamed; ++row) {
+        const QStringView cells = table.cells(row, Col::Number + 1, Col::Count - 1);
+        const qsizetype at = firstOutsideCp1252(cells);
+        if (at < 0)
+            continue;
+        if (first.isEmpty()) {
+            const bool pair = QChar::isHighSurrogate(cells[at].unicode()) && at + 1 < cells.size();
+            first = cells.mid(at, pair ? 2 : 1).toString();
+        }
+        named.append(named.size() < encodingRowsNamed ? rowName(table, row) : QStringLiteral("more"));
+    }
+    if (named.isEmpty())
+        return {};
+    return (named.size() == 1 ? QStringLiteral("Row %1 holds") : QStringLiteral("Rows %1 hold"))
+                   .arg(named.join(QStringLiteral(", ")))
+            + QStringLiteral(" a character that the results CSV cannot hold (the first is \"%1\"): the file is "
+                             "Windows-1252, which lacks it, so it is saved as \"?\".")
+                      .arg(first);
 }
 
 namespace {

@@ -18,6 +18,11 @@ QString proposeCsvPath(const QString &currentFile);
 // ".plexcanrxconfig" (any letter case) replaced by ".CSV".
 QString csvDialogName(const QString &proposal);
 
+// The warning about rows with a character that Windows-1252, the code page of the
+// file, does not have: such a character is saved as "?". Names the first few rows by
+// their "#" and the first such character; empty when every character can be saved.
+QString csvEncodingWarning(const TableData &table);
+
 // The whole file as bytes.
 QByteArray resultsCsvBytes(const TableData &table);
 

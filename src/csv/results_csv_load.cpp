@@ -83,9 +83,8 @@ ImportResult LoadCSV(QIODevice &device, const QString &fileName)
 {
     ImportResult result;
     TableData &table = result.table;
-    const QString error = readLines<QStringView>(device, fileName, [&](QStringView line, qint64) {
-        addLine(table, line);
-    });
+    const QString error = readLines<QStringView>(
+            device, fileName, [&](QStringView line, qint64) { addLine(table, line); }, &result.encoding);
     if (!error.isEmpty())
         return failed(error);
 

@@ -1,5 +1,6 @@
 #include "dbc_import.h"
 
+#include "import/dbc_details_reader.h"
 #include "table/table_data.h"
 #include "table/text_file.h"
 #include "table/text_helpers.h"
@@ -314,6 +315,13 @@ QString incompleteWarning(const QString &fileName, const IncompleteLines &lines)
             .arg(numbers);
 }
 
+// Copying into the same text again and again reuses its memory.
+void copyInto(QString &text, QStringView line)
+{
+    text.resize(line.size());
+    std::copy(line.begin(), line.end(), text.data());
+}
+
 void copyHeading(const TableData &current, TableData &table)
 {
     table.appendRow({});
@@ -346,32 +354,47 @@ ImportResult ReadDBC(QIODevice &device, const QString &fileName, const TableData
     double messageId = currentMessageId;
     int signalCount = 0;
     IncompleteLines incomplete;
+    DbcDetailsReader details(table);
+    if (!device.isSequential())
+        details.reserve(device.size());
+    QString parsed; // a message or signal line, taken apart in place
 
-    const QString error = readLines<QString>(device, fileName, [&](QString &line, qint64 lineNumber) {
+    const auto readLine = [&](QStringView line, qint64 lineNumber) {
         bool complete = true;
         switch (lineKind(line)) {
         case LineKind::Message:
-            complete = ParseMessageLine(line, messageId);
+            copyInto(parsed, line);
+            complete = ParseMessageLine(parsed, messageId);
+            details.addMessage(messageId, parsed); // it holds what followed the identifier
             break;
         case LineKind::Signal:
-            complete = ParseSignalLine(line, table, signalCount, messageId);
+            copyInto(parsed, line);
+            complete = ParseSignalLine(parsed, table, signalCount, messageId);
             table.setRowIcon(table.rows() - 1, true);
+            details.addSignal(table.rows() - 1, messageId);
             break;
         case LineKind::Other:
+            details.readLine(line, lineNumber);
             break;
         }
         if (!complete)
             addIncomplete(incomplete, lineNumber);
-    });
+    };
+    QString error = readLines<QStringView>(device, fileName, readLine, &result.encoding);
+    if (error.isEmpty() && signalCount == 0) {
+        error = QStringLiteral("Cannot import %1: it holds no signal line (\"SG_\"), so there is nothing to import.")
+                        .arg(displayName(fileName));
+    }
     if (!error.isEmpty()) {
         ImportResult failed;
         failed.error = error;
         return failed;
     }
 
-    table.setFixedRows(signalCount > 0 ? 1 : 0);
+    table.setFixedRows(1);
     currentMessageId = messageId;
     if (incomplete.count > 0)
         result.warnings.append(incompleteWarning(fileName, incomplete));
+    details.finish(table, fileName, result.warnings);
     return result;
 }

@@ -9,8 +9,9 @@ class QIODevice;
 class TableData;
 
 // Import of a DBC file: every "BO_" line sets the identifier of the message that
-// follows, every "SG_" line becomes one row of the signal table. Nothing else of the
-// file is used.
+// follows, every "SG_" line becomes one row of the signal table. What the file says
+// beyond the table's columns (comments, value descriptions, attributes, value types)
+// goes into the table's details (DbcDetailsReader) and changes no row.
 
 // True when `fileName` ends in ".dbc", in any letter case.
 bool isDbcFileName(QStringView fileName);
@@ -40,7 +41,7 @@ bool ParseSignalLine(QString &line, TableData &table, int &signalCount, double c
 // (an empty row when `current` has none). `currentMessageId` is the identifier of the
 // message read last; a signal before the file's first message line gets it. It is
 // updated only when the whole file could be read. Lines that could not be read
-// completely are named in one warning.
+// completely are named in one warning. A file without any signal line is an error.
 ImportResult ReadDBC(const QString &fileName, const TableData &current, double &currentMessageId);
 // The same from an open (or openable) device; `fileName` names it in messages.
 ImportResult ReadDBC(QIODevice &device, const QString &fileName, const TableData &current,

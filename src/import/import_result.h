@@ -12,6 +12,7 @@ struct ImportResult
     QString error;        // why the file could not be read, naming the file; empty on success
     TableData table;      // the new contents of the signal table
     QStringList warnings; // what the user should know about the input; the rows stand
+    QString encoding;     // how the file's text was read: "UTF-8" or "Windows-1252"
 
     bool ok() const { return error.isEmpty(); }
 };

@@ -106,6 +106,9 @@ public:
     TableData finish();
     // Rows whose Scale was left empty because the division gave no finite number.
     const std::vector<int> &rowsWithoutScale() const { return m_rowsWithoutScale; }
+    // Whether a signal row came; if not, whether an item stood where it is not read.
+    bool hasItems() const { return !m_inHeading; }
+    bool hasItemInsideLine() const { return m_itemInsideLine; }
 
 private:
     void startItem();
@@ -118,6 +121,7 @@ private:
     TableData m_table;
     Cells m_cells;
     bool m_inHeading = true;
+    bool m_itemInsideLine = false;
     float m_multiplier = 0.0f;
     const QString m_decimalPoint = QLocale().decimalPoint(); // asked once, not per number
     std::vector<int> m_rowsWithoutScale;
@@ -134,6 +138,9 @@ XmlTableBuilder::XmlTableBuilder(const TableData &current)
 
 void XmlTableBuilder::readLine(QStringView line)
 {
+    // Only while no signal has come: the reason a file gives none.
+    if (m_inHeading && !m_itemInsideLine)
+        m_itemInsideLine = line.contains(u"<CAN_Data_Item>");
     const Element element = elementOf(NextField(line, u">"));
     if (element == Element::Other)
         return;
@@ -277,11 +284,20 @@ ImportResult ReadXML(QIODevice &device, const QString &fileName, const TableData
 {
     ImportResult result;
     XmlTableBuilder builder(current);
-    result.error = readLines<QStringView>(device, fileName, [&](QStringView line, qint64) {
-        builder.readLine(line);
-    });
+    result.error = readLines<QStringView>(
+            device, fileName, [&](QStringView line, qint64) { builder.readLine(line); }, &result.encoding);
     if (!result.ok())
         return result;
+    if (!builder.hasItems()) {
+        result.error = builder.hasItemInsideLine()
+                ? QStringLiteral("Cannot import %1: its <CAN_Data_Item> elements do not stand at the start of a line. "
+                                 "This reader needs one element per line.")
+                          .arg(displayName(fileName))
+                : QStringLiteral("Cannot import %1: it holds no <CAN_Data_Item> element, so there is no signal to "
+                                 "import.")
+                          .arg(displayName(fileName));
+        return result;
+    }
     result.table = builder.finish();
     if (!builder.rowsWithoutScale().empty())
         result.warnings.append(noScaleWarning(result.table, builder.rowsWithoutScale(), fileName));

@@ -20,7 +20,8 @@ bool isXmlFileName(QStringView fileName);
 
 // Reads the file into a new table whose row 0 starts as a copy of current's row 0
 // (an empty row if current has none); elements before the first <CAN_Data_Item>
-// write into it. The error names the file when it cannot be opened or read.
+// write into it. The error names the file when it cannot be opened or read, and
+// when no <CAN_Data_Item> line gives a signal row.
 ImportResult ReadXML(const QString &fileName, const TableData &current);
 // The same for a device; `fileName` only names the input in messages. A device that
 // is not open yet is opened for reading.

@@ -1,17 +1,39 @@
 #include "find_criteria.h"
 
+#include "import/dbc_details.h"
+
 #include <algorithm>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
+namespace {
+
+// The table columns a find looks through: every one but "#", one, or none.
+int firstColumn(int column)
+{
+    return column == FindCriteria::allColumns ? Col::Number + 1 : column >= 0 ? column : Col::Count;
+}
+
+int lastColumn(int column)
+{
+    return column == FindCriteria::allColumns ? Col::Count - 1 : column >= 0 ? column : Col::Count - 1;
+}
+
+} // namespace
+
 RowMatcher::RowMatcher(const FindCriteria &criteria, const TableData &grid)
-    : m_grid(grid),
+    : m_grid(grid), m_details(grid.details().get()),
+      m_inDetails(!m_details                                         ? InDetails::No
+                  : criteria.column == FindCriteria::allColumns     ? InDetails::All
+                  : criteria.column == FindCriteria::messageColumn ? InDetails::Message
+                  : criteria.column == FindCriteria::commentColumn ? InDetails::Comment
+                                                                    : InDetails::No),
       m_text(criteria.caseSensitivity == Qt::CaseSensitive ? criteria.text : criteria.text.toCaseFolded()),
       m_case(criteria.caseSensitivity),
-      m_first(criteria.column == FindCriteria::allColumns ? Col::Number + 1 : criteria.column),
-      m_last(criteria.column == FindCriteria::allColumns ? Col::Count - 1 : criteria.column),
+      m_first(firstColumn(criteria.column)),
+      m_last(lastColumn(criteria.column)),
       m_onlyMatching(criteria.onlyMatching), m_withoutKey(criteria.withoutKey), m_sharedKey(criteria.sharedKey)
 {
     // A case-insensitive match begins with any character whose case folding is the
@@ -110,17 +132,53 @@ bool RowMatcher::holds(QStringView text) const
     return false;
 }
 
+bool RowMatcher::detailsHold(int row) const
+{
+    const int index = m_inDetails == InDetails::No ? -1 : m_grid.detailsSignal(row);
+    if (index < 0 || index >= m_details->signalCount())
+        return false;
+    const DbcDetails::Signal &signal = m_details->signal(index);
+    const DbcDetails::Message *message = signal.message >= 0 ? &m_details->message(signal.message) : nullptr;
+    const auto has = [this](DbcDetails::Text text) { return text.size > 0 && holds(m_details->text(text)); };
+    switch (m_inDetails) {
+    case InDetails::Message: return message && has(message->name);
+    case InDetails::Comment: return has(signal.comment) || (message && has(message->comment));
+    case InDetails::All:
+        // The descriptions stand apart by NUL characters, which no find text holds.
+        return (message && (has(message->name) || has(message->comment))) || has(signal.comment)
+                || has(signal.longName) || has(signal.valueLabels);
+    case InDetails::No: break;
+    }
+    return false;
+}
+
 bool RowMatcher::cellMatches(int row, int col) const
 {
-    return !m_text.isEmpty() && col >= m_first && col <= m_last && holds(m_grid.cell(row, col));
+    if (m_text.isEmpty())
+        return false;
+    return (col >= m_first && col <= m_last && holds(m_grid.cell(row, col))) || (col == Col::Name && detailsHold(row));
 }
 
 // One scan over the searched cells back to back: most rows hold the text nowhere,
-// and a match found is given to the cell it lies in.
+// and a match found is given to the cell it lies in. A match in the details is the
+// Name cell's, in its place among the row's cells.
 void RowMatcher::appendMatches(int row, std::vector<GridCell> &matches) const
 {
     if (m_text.isEmpty())
         return;
+    const std::size_t before = matches.size();
+    if (m_first <= m_last)
+        appendCellMatches(row, matches);
+    if (m_inDetails == InDetails::No)
+        return;
+    const auto rowMatches = matches.begin() + std::ptrdiff_t(before);
+    const auto after = std::find_if(rowMatches, matches.end(), [](const GridCell &c) { return c.col >= Col::Name; });
+    if ((after == matches.end() || after->col != Col::Name) && detailsHold(row))
+        matches.insert(after, {row, Col::Name});
+}
+
+void RowMatcher::appendCellMatches(int row, std::vector<GridCell> &matches) const
+{
     const QStringView cells = m_grid.cells(row, m_first, m_last);
     int col = m_first;
     qsizetype cellEnd = m_grid.cell(row, col).size();

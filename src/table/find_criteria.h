@@ -19,10 +19,14 @@ struct GridCell
 // What the user looks for in the signal table, and which rows the view shows.
 struct FindCriteria
 {
+    // Besides the table's columns: all of them, and what the DBC file says of a row's
+    // message and signal (see RowMatcher).
     static constexpr int allColumns = -1;
+    static constexpr int messageColumn = -2; // the name of the row's message
+    static constexpr int commentColumn = -3; // the comments of the row's signal and message
 
     QString text;                 // found as a part of a cell's text; empty finds nothing
-    int column = allColumns;      // every column but "#", or one Col value
+    int column = allColumns;      // every column but "#", one Col value, or one of the above
     Qt::CaseSensitivity caseSensitivity = Qt::CaseInsensitive;
     bool onlyMatching = false;    // show only the rows that pass the filters below
     bool withoutKey = false;      // with onlyMatching: rows whose Key is empty
@@ -31,8 +35,15 @@ struct FindCriteria
     bool operator==(const FindCriteria &) const = default;
 };
 
+class DbcDetails;
+
 // The criteria made ready for passes over one table: the text case folded once, the
 // rows of shared keys found once.
+//
+// Where the table has DBC details, "all columns" also looks in the name and the
+// comment of the row's message and in the signal's comment, long name and value
+// descriptions; a match there counts as a match of the row's Name cell, as does one
+// in the message or the comments alone.
 class RowMatcher
 {
 public:
@@ -49,12 +60,18 @@ public:
     bool showsRow(int row) const;
 
 private:
+    enum class InDetails { No, All, Message, Comment };
+
+    bool detailsHold(int row) const;
+    void appendCellMatches(int row, std::vector<GridCell> &matches) const;
     bool beginsMatch(char16_t c) const;
     qsizetype nextStart(QStringView text, qsizetype from) const;
     bool matchesAt(QStringView text, qsizetype at) const;
     bool holds(QStringView text) const;
 
     const TableData &m_grid;
+    const DbcDetails *m_details;
+    InDetails m_inDetails;
     QString m_text;
     Qt::CaseSensitivity m_case;
     QString m_firsts;                  // every character that may begin a match

@@ -1,5 +1,6 @@
 #include "signal_table.h"
 
+#include "import/signal_details.h"
 #include "keys/key_marking.h"
 
 #include <QColor>
@@ -427,13 +428,25 @@ QVariant SignalTable::headerData(int section, Qt::Orientation orientation, int r
     if (role == Qt::DisplayRole)
         return m_grid.text(row, Col::Number);
     const RowMark mark = m_grid.rowMark(row);
-    if (role == Qt::ToolTipRole && mark != RowMark::None)
-        return m_grid.rowNote(row);
+    if (role == Qt::ToolTipRole)
+        return rowToolTip(row);
     if (role == Qt::DecorationRole && mark != RowMark::None)
         return mark == RowMark::Added ? m_addedIcon : m_changedIcon;
     if (role == Qt::DecorationRole && m_grid.rowIcon(row))
         return m_rowIcon;
     return {};
+}
+
+// The note of an update's mark, and whether the signal is a floating-point number,
+// which no column of the channel list tells.
+QVariant SignalTable::rowToolTip(int row) const
+{
+    QStringList lines;
+    if (m_grid.rowMark(row) != RowMark::None)
+        lines.append(m_grid.rowNote(row));
+    if (isFloatRow(m_grid, row))
+        lines.append(QStringLiteral("IEEE floating point: the channel list has no column for it"));
+    return lines.isEmpty() ? QVariant() : QVariant(lines.join(u'\n'));
 }
 
 Qt::ItemFlags SignalTable::flags(const QModelIndex &index) const

@@ -121,6 +121,7 @@ private:
     };
 
     void cellChanged(int row, int col);
+    QVariant rowToolTip(int row) const;
     std::vector<KeyMark> writeKey(int row, const QString &key);
     void restore(int row, int col, const QString &text, const std::vector<KeyMark> &marks);
     void swapGrid(TableData &grid);

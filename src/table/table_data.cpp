@@ -51,6 +51,8 @@ void TableData::setRows(int count)
     }
     while (rows() < count)
         appendRow({});
+    if (m_detailsSignal.size() > std::size_t(count))
+        m_detailsSignal.resize(std::size_t(count));
     m_marks.removeIf([count](const auto &mark) { return mark.key() >= count; });
     if (m_fixedRows >= count)
         m_fixedRows = 0;
@@ -62,6 +64,18 @@ void TableData::setRowMark(int row, RowMark mark, const QString &note)
         m_marks.remove(row);
     else
         m_marks.insert(row, {mark, note});
+}
+
+void TableData::setDetailsSignal(int row, int signal)
+{
+    const auto at = std::size_t(row);
+    if (at >= m_detailsSignal.size()) {
+        if (signal < 0)
+            return;
+        // Rows come in order, so this grows like the rows do.
+        m_detailsSignal.resize(at + 1, -1);
+    }
+    m_detailsSignal[at] = signal;
 }
 
 bool TableData::sameText(int row, int col, QStringView text) const

@@ -11,8 +11,11 @@
 
 #include <array>
 #include <initializer_list>
+#include <memory>
 #include <span>
 #include <vector>
+
+class DbcDetails;
 
 // The contents of the signal table as a grid: row 0 is the heading row, column 0
 // the "#" column, every cell a text with an optional background colour, and a
@@ -116,6 +119,18 @@ public:
     // The same for one text whose cells are separated by tab characters.
     int addItem(QStringView tabSeparated);
 
+    // What the DBC file the rows were imported from says beyond the table's columns
+    // (message names, comments, value descriptions and so on); null when the rows
+    // come from elsewhere. It never changes once read, so copies of a table share it.
+    const std::shared_ptr<const DbcDetails> &details() const { return m_details; }
+    void setDetails(std::shared_ptr<const DbcDetails> details) { m_details = std::move(details); }
+    // The signal of details() that a row shows, or -1 for none.
+    int detailsSignal(int row) const
+    {
+        return std::size_t(row) < m_detailsSignal.size() ? m_detailsSignal[std::size_t(row)] : -1;
+    }
+    void setDetailsSignal(int row, int signal);
+
     // Signal rows (row 1 on) that hold each key.
     const KeyIndex &keyIndex() const { return m_keys; }
 
@@ -144,4 +159,6 @@ private:
     int m_fixedRows = 0;
     KeyIndex m_keys;
     QHash<int, Mark> m_marks; // few rows carry one, so they are kept apart
+    std::shared_ptr<const DbcDetails> m_details;
+    std::vector<qint32> m_detailsSignal; // per row, as far as a row has a signal
 };

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -29,7 +30,153 @@ char encodeChar(char16_t c)
     return '?';
 }
 
+char16_t cp1252Char(unsigned char b)
+{
+    return (b & 0xE0) == 0x80 ? high[b - 0x80] : char16_t(b);
+}
+
+constexpr quint64 highBits = 0x8080808080808080u;
+
+// Where the first byte from 0x80 up stands, or -1; eight bytes at a time.
+qsizetype firstHighByte(const char *bytes, qsizetype size)
+{
+    qsizetype i = 0;
+    for (; i + 8 <= size; i += 8) {
+        quint64 word;
+        std::memcpy(&word, bytes + i, sizeof word);
+        if (word & highBits)
+            break;
+    }
+    for (; i < size; ++i) {
+        if (static_cast<unsigned char>(bytes[i]) >= 0x80)
+            return i;
+    }
+    return -1;
+}
+
+// The bytes a well-formed UTF-8 sequence may continue with after its lead byte
+// (no overlong forms, no surrogates, nothing beyond U+10FFFF), and how many follow.
+struct Utf8Lead
+{
+    int following = -1; // -1: no lead byte
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+};
+
+Utf8Lead utf8Lead(unsigned char b)
+{
+    if (b >= 0xC2 && b <= 0xDF)
+        return {1, 0x80, 0xBF};
+    if (b == 0xE0)
+        return {2, 0xA0, 0xBF};
+    if (b == 0xED)
+        return {2, 0x80, 0x9F};
+    if (b >= 0xE1 && b <= 0xEF)
+        return {2, 0x80, 0xBF};
+    if (b == 0xF0)
+        return {3, 0x90, 0xBF};
+    if (b >= 0xF1 && b <= 0xF3)
+        return {3, 0x80, 0xBF};
+    if (b == 0xF4)
+        return {3, 0x80, 0x8F};
+    return {};
+}
+
+// Checks UTF-8 piece by piece; a sequence may span two pieces.
+struct Utf8Check
+{
+    int following = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    bool bad = false;
+
+    void feed(const char *bytes, qsizetype size)
+    {
+        qsizetype i = 0;
+        while (i < size && !bad) {
+            if (following == 0) {
+                const qsizetype ascii = firstHighByte(bytes + i, size - i);
+                if (ascii < 0)
+                    return;
+                const Utf8Lead lead = utf8Lead(static_cast<unsigned char>(bytes[i + ascii]));
+                i += ascii + 1;
+                bad = lead.following < 0;
+                following = lead.following;
+                low = lead.low;
+                high = lead.high;
+                continue;
+            }
+            const auto b = static_cast<unsigned char>(bytes[i++]);
+            bad = b < low || b > high;
+            low = 0x80;
+            high = 0xBF;
+            --following;
+        }
+    }
+    bool wellFormed() const { return !bad && following == 0; }
+};
+
+// The code point of the well-formed sequence at `bytes`, and its length; 0 when the
+// bytes there are not one.
+int utf8Sequence(const unsigned char *bytes, qsizetype available, char32_t &code)
+{
+    const Utf8Lead lead = utf8Lead(bytes[0]);
+    if (lead.following < 0 || lead.following >= available)
+        return 0;
+    if (bytes[1] < lead.low || bytes[1] > lead.high)
+        return 0;
+    code = bytes[0] & (0x3F >> lead.following);
+    for (int i = 1; i <= lead.following; ++i) {
+        if (i > 1 && (bytes[i] & 0xC0) != 0x80)
+            return 0;
+        code = (code << 6) | (bytes[i] & 0x3F);
+    }
+    return lead.following + 1;
+}
+
 } // namespace
+
+bool cp1252High(char16_t c)
+{
+    return std::find(high.begin(), high.end(), c) != high.end();
+}
+
+qsizetype firstOutsideCp1252(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!inCp1252(text[i].unicode()))
+            return i;
+    }
+    return -1;
+}
+
+void decodeUtf8(const char *bytes, qsizetype size, QString &text)
+{
+    // No sequence gives more UTF-16 units than it has bytes.
+    text.resize(size);
+    char16_t *const begin = reinterpret_cast<char16_t *>(text.data());
+    char16_t *out = begin;
+    const auto *in = reinterpret_cast<const unsigned char *>(bytes);
+    for (qsizetype i = 0; i < size;) {
+        if (in[i] < 0x80) {
+            *out++ = in[i++];
+            continue;
+        }
+        char32_t code = 0;
+        const int length = utf8Sequence(in + i, size - i, code);
+        if (length == 0) {
+            *out++ = cp1252Char(in[i++]);
+        } else if (code > 0xFFFF) {
+            *out++ = QChar::highSurrogate(code);
+            *out++ = QChar::lowSurrogate(code);
+            i += length;
+        } else {
+            *out++ = char16_t(code);
+            i += length;
+        }
+    }
+    text.truncate(out - begin);
+}
 
 void decodeCp1252(const char *bytes, qsizetype size, char16_t *out)
 {
@@ -138,10 +285,66 @@ bool LineReader::fail(const QString &reason)
     return false;
 }
 
+QString LineReader::encodingName() const
+{
+    return m_encoding == Encoding::Utf8 ? QStringLiteral("UTF-8") : QStringLiteral("Windows-1252");
+}
+
+void LineReader::skipByteOrderMark()
+{
+    char mark[3];
+    if (m_device.peek(mark, 3) == 3 && std::memcmp(mark, "\xEF\xBB\xBF", 3) == 0) {
+        m_device.skip(3);
+        m_encoding = Encoding::Utf8;
+    }
+}
+
+// The first byte from 0x80 up, at `firstHigh` in the current chunk, decides: UTF-8
+// if the file is well-formed UTF-8 from there to its end.
+void LineReader::decide(qsizetype firstHigh)
+{
+    const char *const bytes = m_buffer.constData();
+    m_encoding = restIsUtf8(bytes + firstHigh, bytes + m_buffer.size()) ? Encoding::Utf8 : Encoding::Windows1252;
+}
+
+bool LineReader::restIsUtf8(const char *from, const char *end)
+{
+    Utf8Check check;
+    check.feed(from, end - from);
+    if (check.bad || m_device.isSequential())
+        return false;
+    const qint64 back = m_device.pos();
+    QByteArray ahead(std::max<qsizetype>(m_chunkSize, 64 * 1024), Qt::Uninitialized);
+    bool readable = true;
+    while (!check.bad) {
+        const qint64 got = m_device.read(ahead.data(), ahead.size());
+        readable = got >= 0;
+        if (got <= 0)
+            break;
+        check.feed(ahead.constData(), got);
+    }
+    if (!m_device.seek(back)) {
+        fail(QStringLiteral("cannot go back to byte %1 after looking ahead: %2").arg(back).arg(m_device.errorString()));
+        return false;
+    }
+    // A read that fails here fails again when the reader comes to it.
+    return readable && check.wellFormed();
+}
+
+void LineReader::decodeLine(const char *bytes, qsizetype size, QString &text)
+{
+    if (m_encoding == Encoding::Utf8)
+        decodeUtf8(bytes, size, text);
+    else
+        decodeCp1252(bytes, size, text);
+}
+
 bool LineReader::fill()
 {
     if (m_done)
         return false;
+    if (!std::exchange(m_started, true))
+        skipByteOrderMark();
     m_buffer.resize(m_chunkSize);
     const qint64 got = m_device.read(m_buffer.data(), m_chunkSize);
     if (got < 0) {
@@ -156,9 +359,20 @@ bool LineReader::fill()
         m_done = true;
         return false;
     }
-    // Decoding the whole chunk at once is much faster than line by line; a byte and
-    // its character share their position.
-    decodeCp1252(m_buffer.constData(), got, m_text);
+    if (std::memchr(m_buffer.constData(), 0, std::size_t(got))) {
+        m_buffer.clear();
+        return fail(QStringLiteral("it holds a NUL byte, so it is not a text file."));
+    }
+    if (m_encoding == Encoding::Undecided) {
+        if (const qsizetype firstHigh = firstHighByte(m_buffer.constData(), got); firstHigh >= 0)
+            decide(firstHigh);
+        if (!m_error.isEmpty())
+            return false;
+    }
+    // Decoding a Windows-1252 chunk at once is much faster than line by line; a byte
+    // and its character share their position. UTF-8 is decoded line by line.
+    if (m_encoding != Encoding::Utf8)
+        decodeCp1252(m_buffer.constData(), got, m_text);
     return true;
 }
 
@@ -213,14 +427,19 @@ bool LineReader::readLine(QStringView &line)
         m_skipLineFeed = *stop == '\r';
         if (m_partial.isEmpty()) {
             ++m_lineNumber;
-            line = QStringView(m_text).sliced(start, length);
+            if (m_encoding == Encoding::Utf8) {
+                decodeUtf8(begin, length, m_lineText);
+                line = m_lineText;
+            } else {
+                line = QStringView(m_text).sliced(start, length);
+            }
             return true;
         }
         m_partial.append(begin, length);
         break;
     }
     // A line that began in an earlier chunk, or the last line without a line end.
-    decodeCp1252(m_partial.constData(), m_partial.size(), m_partialText);
+    decodeLine(m_partial.constData(), m_partial.size(), m_partialText);
     ++m_lineNumber;
     line = m_partialText;
     return true;
