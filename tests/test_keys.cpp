@@ -40,8 +40,8 @@ private slots:
         // A key is four characters; other lines are skipped and named.
         QTest::newRow("two-character key") << QByteArray("AB;x;Short\r\nABCD;x;d\r\n") << QStringList{"ABCD - d"} << "line 1";
         QTest::newRow("five-character key") << QByteArray("ABCD;x;d\r\nABCDE;x;Long\r\n") << QStringList{"ABCD - d"} << "line 2";
-        QTest::newRow("NUL in the key") << "A\0CD;x;d\r\n//\r\nA\tCD;x;d\r\nABCD;\0;d\0\r\n"_ba
-                                        << QStringList{u"ABCD - d\0"_s} << "lines 1, 3";
+        QTest::newRow("control character in the key") << "A\x01" "CD;x;d\r\n//\r\nA\tCD;x;d\r\nABCD;\x01;d\x02\r\n"_ba
+                                                      << QStringList{u"ABCD - d\x02"_s} << "lines 1, 3";
         QByteArray many;
         for (int i = 0; i < 25; ++i)
             many += "K" + QByteArray::number(i) + ";x;d\r\n";
