@@ -301,7 +301,8 @@ private slots:
         skipped("multiplexing range not a number", "SG_MUL_VAL_ 100 Gear Speed 3-x;\n");
         skipped("comment left open at the end", "CM_ SG_ 100 Gear \"open\nmore\n");
         skipped("values not ended before the next statement", "VAL_ 100 Gear 0 \"P\"\nCM_ BO_ 7 \"x\";\n", "lines 6, 7.");
-        add("comment left open before a signal line", "CM_ SG_ 100 Gear \"open\n", {}, plain, "line 1 ");
+        // The signal lines end it; a quote closed later does not make it a comment of the lines between.
+        add("comment left open before a signal line", "CM_ SG_ 100 Gear \"open\n", "x\";\n", plain, "line 1 ");
     }
 
     void details()
