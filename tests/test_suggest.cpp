@@ -146,7 +146,7 @@ private slots:
         QTest::addColumn<QString>("better");
         QTest::addColumn<QString>("worse");
         QTest::addColumn<bool>("confident");
-        QTest::newRow("unit of the quantity") << "Engine speed" << "N|rpm" << "N|%" << false;
+        QTest::newRow("unit of the quantity") << "Engine speed" << "N|rpm" << "N" << false;
         QTest::newRow("name words") << "Engine speed" << "EngSpd|rpm" << "N|rpm" << true;
         QTest::newRow("unit of another quantity") << "Engine speed" << "EngSpd|rpm" << "EngSpd|degC" << true;
         QTest::newRow("comment") << "Engine speed" << "X1|||M|Motordrehzahl in U/min" << "X1|||M|" << true;
@@ -204,6 +204,7 @@ private slots:
         // What is saved reads back the same, and a name that would break the file is
         // not taken.
         memory.add(QStringLiteral("Bad;Name"), QStringLiteral("K003"));
+        QCOMPARE(memory.keyOf(QStringLiteral("Bad;Name")), QString());
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("sub/remembered.txt"));
         QCOMPARE(memory.save(path), QString());
