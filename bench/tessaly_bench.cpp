@@ -7,8 +7,10 @@
 //                                           DIR and leaves them there
 //   tessaly_bench --memory [CSV]            only loads the results CSV (generated
 //                                           when not given) and prints VmHWM
+//   tessaly_bench --suggest [--runs N]      only the key suggestions
 
 #include "bench_inputs.h"
+#include "bench_suggest.h"
 #include "bench_timer.h"
 
 #include "csv/results_csv.h"
@@ -59,6 +61,8 @@ constexpr double peakMemoryTargetMb = 150.0;
 constexpr double undoTarget = 0.001;
 constexpr double historyTargetMb = 5.0;
 constexpr double filterTarget = 0.03;
+constexpr double suggestTarget = 0.3;
+constexpr double suggestHeapTargetMb = 20.0;
 
 void print(const QString &text)
 {
@@ -567,6 +571,47 @@ void timeFilter(SignalTable &table, int runs, std::vector<Line> &lines)
                                description, QStringLiteral("ecu3"), runs));
 }
 
+// ---- Key suggestions ----------------------------------------------------------------
+
+QString share(int part, int whole)
+{
+    return whole ? QStringLiteral("%1% (%2 of %3)").arg(100.0 * part / whole, 0, 'f', 1).arg(part).arg(whole)
+                 : QStringLiteral("-");
+}
+
+void timeSuggestions(int runs, std::vector<Line> &lines)
+{
+    const SuggestBenchFigures figures = measureSuggestions(runs);
+    const QString input = QStringLiteral("%1 keys, %2 signals").arg(figures.keyCount).arg(figures.signalCount);
+    lines.push_back(timed(QStringLiteral("suggestions: read the signals (KeyMatcher)"), input, figures.indexSeconds,
+                          std::nullopt, std::nullopt));
+    lines.push_back(timed(QStringLiteral("suggestions: 3 per key with reasons (suggest)"), input,
+                          figures.suggestSeconds, std::nullopt, std::nullopt));
+    lines.push_back(timed(QStringLiteral("suggestions: both"), input, figures.totalSeconds, std::nullopt,
+                          suggestTarget));
+    lines.push_back({QStringLiteral("suggestions: heap of the matcher and its suggestions"), input,
+                     QStringLiteral("%1 MB").arg(figures.heapMb, 0, 'f', 1), QStringLiteral("-"),
+                     QStringLiteral("%1 MB").arg(suggestHeapTargetMb, 0, 'f', 0),
+                     figures.heapMb <= suggestHeapTargetMb ? QStringLiteral("ok") : QStringLiteral("MISSED")});
+    if (!figures.qualityError.isEmpty()) {
+        lines.push_back({QStringLiteral("suggestions on the labelled corpus"), figures.qualityError, QString(),
+                         QString(), QString(), QStringLiteral("MISSED")});
+        return;
+    }
+    const SuggestionFigures &q = figures.quality;
+    const QString corpus = QStringLiteral("labelled DBC corpus");
+    const auto floorLine = [&](const QString &name, int part, int whole, double floor) {
+        const bool ok = whole > 0 && double(part) / whole >= floor;
+        lines.push_back({name, corpus, share(part, whole), QStringLiteral("-"),
+                         QStringLiteral(">= %1%").arg(floor * 100, 0, 'f', 0),
+                         ok ? QStringLiteral("ok") : QStringLiteral("MISSED")});
+    };
+    floorLine(QStringLiteral("suggestions: accepted signal among the 3"), q.inTopThree, q.keysWithSignal, 0.90);
+    floorLine(QStringLiteral("suggestions: accepted signal first"), q.first, q.keysWithSignal, 0.75);
+    floorLine(QStringLiteral("suggestions: no confident one where none fits"), q.withoutConfident, q.keysWithout,
+              0.80);
+}
+
 Line memoryLine(const QString &csv)
 {
     const MemoryFigures memory = measureMemory(csv);
@@ -605,6 +650,7 @@ std::vector<Line> runAll(const BenchInputs &inputs, const QString &folder, int r
     lines.push_back(historyMemory(table, QStringLiteral("undo history: key choices (heap)"), true));
     lines.push_back(historyMemory(table, QStringLiteral("undo history: text edits (heap)"), false));
     timeFilter(table, runs, lines);
+    timeSuggestions(runs, lines);
     lines.push_back(memoryLine(inputs.csv));
     return lines;
 }
@@ -612,7 +658,8 @@ std::vector<Line> runAll(const BenchInputs &inputs, const QString &folder, int r
 void usage()
 {
     print(QStringLiteral("Usage: tessaly_bench [--runs N] [--keep DIR]\n"
-                         "       tessaly_bench --memory [CSV]\n"));
+                         "       tessaly_bench --memory [CSV]\n"
+                         "       tessaly_bench --suggest [--runs N]\n"));
 }
 
 } // namespace
@@ -626,8 +673,11 @@ int main(int argc, char *argv[])
 
     int runs = 7;
     QString keepFolder;
+    bool onlySuggestions = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
-        if (args[i] == u"--runs" && i + 1 < args.size()) {
+        if (args[i] == u"--suggest") {
+            onlySuggestions = true;
+        } else if (args[i] == u"--runs" && i + 1 < args.size()) {
             runs = std::max(1, args[++i].toInt());
         } else if (args[i] == u"--keep" && i + 1 < args.size()) {
             keepFolder = args[++i];
@@ -635,6 +685,13 @@ int main(int argc, char *argv[])
             usage();
             return args[i] == u"--help" ? 0 : 2;
         }
+    }
+
+    if (onlySuggestions) {
+        std::vector<Line> lines;
+        timeSuggestions(runs, lines);
+        printTable(lines);
+        return 0;
     }
 
     QTemporaryDir temporary;

@@ -158,10 +158,17 @@ int KeyMatcher::wordId(const QString &folded) const
             word.concepts.push_back(literal(folded));
         if (word.kind == Kind::Neutral)
             word.concepts.clear();
+        word.startsPhrase = m_dictionary->phrasesFrom(folded) != nullptr;
     }
     const int id = int(m_words.size());
     m_words.push_back(std::move(word));
     m_wordIds.insert(folded, id);
+    if (m_words.back().kind == Kind::Unknown) {
+        std::vector<int> parts;
+        for (const QString &part : m_dictionary->parts(folded))
+            parts.push_back(wordId(part));
+        m_words[std::size_t(id)].parts = std::move(parts);
+    }
     return id;
 }
 
@@ -174,12 +181,21 @@ int KeyMatcher::phraseId(const SuggestDictionary::Phrase &phrase) const
     if (found != m_wordIds.cend())
         return *found;
     const int id = int(m_words.size());
-    m_words.push_back({text, phrase.kind, nameStrength, phrase.concepts});
+    m_words.push_back({text, phrase.kind, nameStrength, phrase.concepts, {}, false});
     m_wordIds.insert(text, id);
     return id;
 }
 
 int KeyMatcher::unitId(const QString &unit) const
+{
+    if (const auto known = m_rawUnitIds.constFind(unit); known != m_rawUnitIds.cend())
+        return *known;
+    const int id = normalUnitId(unit);
+    m_rawUnitIds.insert(unit, id);
+    return id;
+}
+
+int KeyMatcher::normalUnitId(const QString &unit) const
 {
     const QString normal = SuggestDictionary::normaliseUnit(unit);
     if (normal.isEmpty())
@@ -194,16 +210,20 @@ int KeyMatcher::unitId(const QString &unit) const
     return id;
 }
 
-qsizetype KeyMatcher::readPhrase(const std::vector<QString> &words, qsizetype at, int &id) const
+qsizetype KeyMatcher::readPhrase(const std::vector<int> &words, qsizetype at, int &id) const
 {
-    const std::vector<SuggestDictionary::Phrase> *phrases = m_dictionary->phrasesFrom(words[std::size_t(at)]);
-    if (!phrases)
+    const Word &first = m_words[std::size_t(words[std::size_t(at)])];
+    if (!first.startsPhrase)
         return 0;
-    for (const SuggestDictionary::Phrase &phrase : *phrases) {
+    for (const SuggestDictionary::Phrase &phrase : *m_dictionary->phrasesFrom(first.text)) {
         const qsizetype length = qsizetype(phrase.words.size());
         if (at + length > qsizetype(words.size()))
             continue;
-        if (std::equal(phrase.words.begin(), phrase.words.end(), words.begin() + at)) {
+        qsizetype matched = 1;
+        while (matched < length && m_words[std::size_t(words[std::size_t(at + matched)])].text
+                                           == phrase.words[std::size_t(matched)])
+            ++matched;
+        if (matched == length) {
             id = phraseId(phrase);
             return length;
         }
@@ -211,35 +231,27 @@ qsizetype KeyMatcher::readPhrase(const std::vector<QString> &words, qsizetype at
     return 0;
 }
 
-const QStringList &KeyMatcher::partsOf(const QString &word) const
-{
-    auto found = m_parts.constFind(word);
-    if (found == m_parts.cend())
-        found = m_parts.insert(word, isNumberWord(word) ? QStringList() : m_dictionary->parts(word));
-    return *found;
-}
-
 void KeyMatcher::readWords(const std::vector<QString> &given, Source source, float strength, WordRole role,
                            bool cut, Analysis &analysis) const
 {
     // A compound counts as the words it is made of, so that each of them fits the key
     // or costs it on its own ("whlspeed" is a wheel as well as a speed).
-    std::vector<QString> words;
+    std::vector<int> words;
     words.reserve(given.size());
-    for (const QString &word : given) {
-        const QStringList &parts = partsOf(word);
-        if (parts.isEmpty())
-            words.push_back(word);
+    for (const QString &text : given) {
+        const int id = wordId(text);
+        const std::vector<int> &parts = m_words[std::size_t(id)].parts;
+        if (parts.empty())
+            words.push_back(id);
         else
             words.insert(words.end(), parts.begin(), parts.end());
     }
     const qsizetype count = qsizetype(words.size());
     for (qsizetype at = 0; at < count;) {
-        int id = -1;
+        int id = words[std::size_t(at)];
         qsizetype used = readPhrase(words, at, id);
         if (used == 0) {
             used = 1;
-            id = wordId(words[std::size_t(at)]);
             const Word &single = m_words[std::size_t(id)];
             const bool unknown = single.kind == Kind::Unknown;
             if (role == WordRole::Name && at == 0 && (unknown || single.text.size() == 1)) {
@@ -251,13 +263,14 @@ void KeyMatcher::readWords(const std::vector<QString> &given, Source source, flo
                 }
                 // "P275_", "EP1_", "B10_": a short first word before a number numbers
                 // the signal and says nothing about it.
-                if (single.text.size() <= identifierLength && count > 1 && isNumberWord(words[1])) {
+                if (single.text.size() <= identifierLength && count > 1
+                    && isNumberWord(m_words[std::size_t(words[1])].text)) {
                     ++at;
                     continue;
                 }
             }
             if (unknown && cut && at == count - 1) {
-                if (const QString whole = m_dictionary->completion(words.back()); !whole.isEmpty())
+                if (const QString whole = m_dictionary->completion(single.text); !whole.isEmpty())
                     id = wordId(whole);
             }
         }
@@ -420,7 +433,19 @@ bool KeyMatcher::explains(const Target &target, const Word &word) const
     return sharesAny(word.concepts, target.concepts);
 }
 
-int KeyMatcher::scoreOf(const Target &target, int signal) const
+float KeyMatcher::wordCost(const Target &target, const Word &word) const
+{
+    if (word.kind == Kind::Neutral || explains(target, word))
+        return 0;
+    const bool letter = word.text.size() == 1;
+    if (word.kind == Kind::Negative)
+        return negativeCost;
+    if (word.kind == Kind::Concept)
+        return (letter ? otherLetterCost : otherConceptCost) * (isMinor(word) ? 0.5f : 1.0f);
+    return letter ? unknownLetterCost : unknownCost;
+}
+
+int KeyMatcher::scoreOf(const Target &target, int signal, const float *costs) const
 {
     const quint32 *begin = m_evidence.data() + m_evidenceStart[std::size_t(signal)];
     const quint32 *end = m_evidence.data() + m_evidenceStart[std::size_t(signal) + 1];
@@ -438,16 +463,8 @@ int KeyMatcher::scoreOf(const Target &target, int signal) const
 
     float cost = 0;
     for (quint32 w = m_wordStart[std::size_t(signal)]; w < m_wordStart[std::size_t(signal) + 1]; ++w) {
-        const Word &word = m_words[std::size_t(m_nameWords[w])];
-        if (word.kind == Kind::Neutral || explains(target, word))
-            continue;
-        const bool letter = word.text.size() == 1;
-        if (word.kind == Kind::Negative)
-            cost += negativeCost;
-        else if (word.kind == Kind::Concept)
-            cost += (letter ? otherLetterCost : otherConceptCost) * (isMinor(word) ? 0.5f : 1.0f);
-        else
-            cost += letter ? unknownLetterCost : unknownCost;
+        const int word = m_nameWords[w];
+        cost += costs ? costs[word] : wordCost(target, m_words[std::size_t(word)]);
     }
 
     float factor = 1.0f;
@@ -470,7 +487,7 @@ int KeyMatcher::score(int key, int row) const
     if (key < 0 || std::size_t(key) >= m_targets.size() || row < 0 || std::size_t(row) >= m_signalOfRow.size())
         return 0;
     const int signal = m_signalOfRow[std::size_t(row)];
-    return signal < 0 ? 0 : scoreOf(m_targets[std::size_t(key)], signal);
+    return signal < 0 ? 0 : scoreOf(m_targets[std::size_t(key)], signal, nullptr);
 }
 
 QString KeyMatcher::reasons(int key, int row) const
@@ -547,6 +564,7 @@ std::vector<KeySuggestion> KeyMatcher::suggest(const SuggestionMemory &memory) c
     std::vector<KeySuggestion> suggestions;
     suggestions.reserve(m_keys.size());
     std::vector<int> seen(signalCount, -1);
+    std::vector<float> costs;
     for (std::size_t key = 0; key < m_keys.size(); ++key) {
         KeySuggestion suggestion{m_keys[key].key, m_keys[key].description, {}};
         for (int signal : remembered[key]) {
@@ -561,6 +579,10 @@ std::vector<KeySuggestion> KeyMatcher::suggest(const SuggestionMemory &memory) c
         std::vector<std::pair<int, int>> best;
         const std::size_t room = std::size_t(candidatesPerKey) - suggestion.candidates.size();
         const Target &target = m_targets[key];
+        // What each word of a name costs this key, worked out once for all signals.
+        costs.resize(m_words.size());
+        for (std::size_t word = 0; word < m_words.size(); ++word)
+            costs[word] = wordCost(target, m_words[word]);
         for (int conceptId : target.concepts) {
             if (std::size_t(conceptId) + 1 >= m_postingStart.size())
                 continue;
@@ -569,8 +591,10 @@ std::vector<KeySuggestion> KeyMatcher::suggest(const SuggestionMemory &memory) c
                 if (seen[std::size_t(signal)] == int(key))
                     continue;
                 seen[std::size_t(signal)] = int(key);
-                const int score = scoreOf(target, signal);
-                if (score <= 0 || room == 0)
+                if (room == 0)
+                    continue;
+                const int score = scoreOf(target, signal, costs.data());
+                if (score <= 0)
                     continue;
                 const std::pair<int, int> entry{score, signal};
                 const auto better = [this](const std::pair<int, int> &a, const std::pair<int, int> &b) {

@@ -80,6 +80,8 @@ private:
         SuggestDictionary::Kind kind = SuggestDictionary::Kind::Unknown;
         float strength = 1.0f;
         std::vector<int> concepts;
+        std::vector<int> parts;    // the words of an unknown compound
+        bool startsPhrase = false; // some phrase of the dictionary begins with it
     };
     struct Evidence
     {
@@ -109,15 +111,17 @@ private:
     int wordId(const QString &folded) const;
     int phraseId(const SuggestDictionary::Phrase &phrase) const;
     int unitId(const QString &unit) const;
-    const QStringList &partsOf(const QString &word) const;
-    qsizetype readPhrase(const std::vector<QString> &words, qsizetype at, int &id) const;
+    int normalUnitId(const QString &unit) const;
+    qsizetype readPhrase(const std::vector<int> &words, qsizetype at, int &id) const;
     void readWords(const std::vector<QString> &words, Source source, float strength, WordRole role, bool cut,
                    Analysis &analysis) const;
     void readValues(const QStringList &descriptions, Analysis &analysis) const;
     Analysis analyse(const SignalText &text) const;
     Target target(const KeyTarget &key) const;
     void index(const std::vector<SignalText> &texts);
-    int scoreOf(const Target &target, int signal) const;
+    // `costs`: what each word costs the target, or null to work it out.
+    int scoreOf(const Target &target, int signal, const float *costs) const;
+    float wordCost(const Target &target, const Word &word) const;
     bool explains(const Target &target, const Word &word) const;
     bool isMinor(const Word &word) const;
     QString conceptName(int conceptId) const;
@@ -132,11 +136,11 @@ private:
     // reads again, hence mutable.
     mutable std::vector<Word> m_words;
     mutable QHash<QString, int> m_wordIds;
-    mutable QHash<QString, QStringList> m_parts;
     mutable QHash<QString, int> m_literals;
     mutable QStringList m_literalNames;
     mutable std::vector<std::vector<int>> m_unitQuantities;
     mutable QHash<QString, int> m_unitIds;
+    mutable QHash<QString, int> m_rawUnitIds;
 
     // Per signal, one after the other: its concepts with their strength (concept << 8
     // | strength in 1/255), the words of its name, its unit and whether it is one bit.
