@@ -98,6 +98,8 @@ private slots:
         QTest::newRow("update") << QStringList{"tessaly", "--update", "o.csv", "n.dbc", "--export", "u.csv"} << int(M::Update) << "n.dbc" << "u.csv";
         QTest::newRow("update without export") << QStringList{"tessaly", "--update", "o.csv", "n.dbc"} << int(M::Error) << "" << "";
         QTest::newRow("report without update") << QStringList{"tessaly", "--report", "r.txt", "--export", "u.csv", "n.dbc"} << int(M::Error) << "" << "";
+        QTest::newRow("suggest") << QStringList{"tessaly", "--suggest", "a.dbc", "--keys", "k.csv"} << int(M::Suggest) << "a.dbc" << "";
+        QTest::newRow("suggest and a file") << QStringList{"tessaly", "--suggest", "a.dbc", "b.dbc"} << int(M::Error) << "" << "";
         QTest::newRow("help") << QStringList{"tessaly", "--help"} << int(M::Help) << "" << "";
         QTest::newRow("version") << QStringList{"tessaly", "--version"} << int(M::Version) << "" << "";
     }
@@ -158,6 +160,7 @@ private slots:
         QTest::newRow("empty output name") << QStringList{"--export=", fixture("engine.dbc")} << 2 << "--export needs the name";
         QTest::newRow("no file") << QStringList{"--export", "o.csv"} << 2 << "--help";
         QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << "frobnicate";
+        QTest::newRow("suggest for a missing file") << QStringList{"--suggest", missing} << 1 << missing;
     }
 
     void exportReportsFailures()
@@ -193,6 +196,16 @@ private slots:
         const Run version = runTessaly({"--version"});
         QCOMPARE(version.status, 0);
         QCOMPARE(version.out.trimmed(), QByteArray("Tessaly " TESSALY_VERSION));
+    }
+
+    void suggestPrintsCandidatesPerKey()
+    {
+        const Run run = runTessaly({"--suggest", fixture("dbc/vehicle.dbc"), "--keys",
+                                    QStringLiteral(TESSALY_TEST_DATA "/../../resources/Preassigned_keys.CSV")});
+        QCOMPARE(run.status, 0);
+        QVERIFY2(run.out.startsWith("ENSP\t1\t"), run.out.left(200).constData());
+        QVERIFY(run.out.contains("\tRPM\t"));
+        QVERIFY(!run.out.contains("BATV\t")); // no candidate, no line
     }
 
     void droppedFileOpensAfterTheSaveQuestion()

@@ -1,4 +1,5 @@
 #include "command_line.h"
+#include "command_line_suggest.h"
 #include "command_line_update.h"
 
 #include "import/import_result.h"
@@ -44,6 +45,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
                                       QStringLiteral("Print which key list the window reads, and its keys."));
     parser.addOption(showKeys);
     const UpdateOptions update = addUpdateOptions(parser);
+    const QCommandLineOption suggest = addSuggestOption(parser);
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("A .dbc, .xml, .PlexCanRXConfig or .csv file to open."),
                                  QStringLiteral("[FILE]"));
@@ -86,6 +88,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
             return fail(QStringLiteral("--export needs the name of the CSV file to write."));
     }
     if (const QString error = takeUpdateOptions(parser, update, line); !error.isEmpty())
+        return fail(error);
+    if (const QString error = takeSuggestOption(parser, suggest, line); !error.isEmpty())
         return fail(error);
     return line;
 }

@@ -594,7 +594,7 @@ std::vector<KeySuggestion> KeyMatcher::suggest(const SuggestionMemory &memory) c
                 if (room == 0)
                     continue;
                 const int score = scoreOf(target, signal, costs.data());
-                if (score <= 0)
+                if (score < minimumScore)
                     continue;
                 const std::pair<int, int> entry{score, signal};
                 const auto better = [this](const std::pair<int, int> &a, const std::pair<int, int> &b) {

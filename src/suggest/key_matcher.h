@@ -56,6 +56,8 @@ class KeyMatcher
 public:
     static constexpr int confidentScore = 70;
     static constexpr int candidatesPerKey = 3;
+    // Below this a signal shares too little with a key to be worth showing.
+    static constexpr int minimumScore = 20;
 
     KeyMatcher(const SuggestDictionary &dictionary, std::vector<KeyTarget> keys, const std::vector<SignalText> &texts);
 
@@ -63,7 +65,8 @@ public:
     // The index of `key` in keys(), or -1.
     int keyIndex(const QString &key) const;
 
-    // For every key, in list order, up to three candidates, best first. A signal
+    // For every key, in list order, up to three candidates scoring minimumScore or
+    // more, best first. A signal
     // whose name `memory` remembers with the key comes first, with 100.
     std::vector<KeySuggestion> suggest(const SuggestionMemory &memory) const;
     // The score of key `key` (an index into keys()) for the signal in `row`; 0 for a
