@@ -367,7 +367,6 @@ void KeyMatcher::index(const std::vector<SignalText> &texts)
     m_boolean.reserve(count);
     m_evidenceStart.push_back(0);
     m_wordStart.push_back(0);
-    int highestRow = -1;
     std::vector<std::pair<int, float>> best;
     for (const SignalText &text : texts) {
         const Analysis analysis = analyse(text);
@@ -397,7 +396,6 @@ void KeyMatcher::index(const std::vector<SignalText> &texts)
         m_wordStart.push_back(quint32(m_nameWords.size()));
         m_unit.push_back(analysis.unit);
         m_boolean.push_back(analysis.boolean);
-        highestRow = std::max(highestRow, text.row);
     }
 
     const std::size_t concepts = std::size_t(m_dictionary->conceptCount() + m_literalNames.size());
@@ -413,11 +411,11 @@ void KeyMatcher::index(const std::vector<SignalText> &texts)
             m_postings[fill[std::size_t(conceptOf(m_evidence[e]))]++] = int(signal);
     }
 
-    m_signalOfRow.assign(std::size_t(highestRow + 1), -1);
-    for (std::size_t signal = 0; signal < count; ++signal) {
-        if (texts[signal].row >= 0)
-            m_signalOfRow[std::size_t(texts[signal].row)] = int(signal);
-    }
+    m_signalOfRow.reserve(count);
+    for (std::size_t signal = 0; signal < count; ++signal)
+        m_signalOfRow.emplace_back(texts[signal].row, int(signal));
+    std::stable_sort(m_signalOfRow.begin(), m_signalOfRow.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
 }
 
 bool KeyMatcher::isMinor(const Word &word) const
@@ -445,7 +443,7 @@ float KeyMatcher::wordCost(const Target &target, const Word &word) const
     return letter ? unknownLetterCost : unknownCost;
 }
 
-int KeyMatcher::scoreOf(const Target &target, int signal, const float *costs) const
+int KeyMatcher::scoreOf(const Target &target, int signal, const float *costs, int atLeast) const
 {
     const quint32 *begin = m_evidence.data() + m_evidenceStart[std::size_t(signal)];
     const quint32 *end = m_evidence.data() + m_evidenceStart[std::size_t(signal) + 1];
@@ -459,6 +457,10 @@ int KeyMatcher::scoreOf(const Target &target, int signal, const float *costs) co
         covered += target.weights[i] * strength;
     }
     if (covered <= 0 || target.total <= 0)
+        return 0;
+    // Costs and factors only lower the share covered, so a signal whose share cannot
+    // reach `atLeast` is done with.
+    if (100.0f * covered / target.total < float(atLeast) - 0.5f)
         return 0;
 
     float cost = 0;
@@ -482,21 +484,28 @@ int KeyMatcher::scoreOf(const Target &target, int signal, const float *costs) co
     return std::clamp(int(std::lround(score)), 0, 100);
 }
 
+int KeyMatcher::signalOfRow(int row) const
+{
+    const auto found = std::lower_bound(m_signalOfRow.begin(), m_signalOfRow.end(), row,
+                                        [](const auto &entry, int wanted) { return entry.first < wanted; });
+    return found != m_signalOfRow.end() && found->first == row ? found->second : -1;
+}
+
 int KeyMatcher::score(int key, int row) const
 {
-    if (key < 0 || std::size_t(key) >= m_targets.size() || row < 0 || std::size_t(row) >= m_signalOfRow.size())
+    const int signal = signalOfRow(row);
+    if (key < 0 || std::size_t(key) >= m_targets.size() || signal < 0)
         return 0;
-    const int signal = m_signalOfRow[std::size_t(row)];
-    return signal < 0 ? 0 : scoreOf(m_targets[std::size_t(key)], signal, nullptr);
+    return scoreOf(m_targets[std::size_t(key)], signal, nullptr, 0);
 }
 
 QString KeyMatcher::reasons(int key, int row) const
 {
-    if (key < 0 || std::size_t(key) >= m_targets.size() || row < 0 || std::size_t(row) >= m_signalOfRow.size()
-        || m_signalOfRow[std::size_t(row)] < 0)
+    const int signal = signalOfRow(row);
+    if (key < 0 || std::size_t(key) >= m_targets.size() || signal < 0)
         return {};
     const Target &target = m_targets[std::size_t(key)];
-    const SignalText &text = (*m_texts)[std::size_t(m_signalOfRow[std::size_t(row)])];
+    const SignalText &text = (*m_texts)[std::size_t(signal)];
     const Analysis analysis = analyse(text);
 
     const auto matched = [&](Source source, bool words) {
@@ -593,7 +602,8 @@ std::vector<KeySuggestion> KeyMatcher::suggest(const SuggestionMemory &memory) c
                 seen[std::size_t(signal)] = int(key);
                 if (room == 0)
                     continue;
-                const int score = scoreOf(target, signal, costs.data());
+                const int atLeast = best.size() == room ? best.back().first : minimumScore;
+                const int score = scoreOf(target, signal, costs.data(), atLeast);
                 if (score < minimumScore)
                     continue;
                 const std::pair<int, int> entry{score, signal};

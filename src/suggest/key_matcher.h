@@ -122,11 +122,13 @@ private:
     Analysis analyse(const SignalText &text) const;
     Target target(const KeyTarget &key) const;
     void index(const std::vector<SignalText> &texts);
-    // `costs`: what each word costs the target, or null to work it out.
-    int scoreOf(const Target &target, int signal, const float *costs) const;
+    // `costs`: what each word costs the target, or null to work it out. A signal that
+    // cannot score `atLeast` may get 0.
+    int scoreOf(const Target &target, int signal, const float *costs, int atLeast) const;
     float wordCost(const Target &target, const Word &word) const;
     bool explains(const Target &target, const Word &word) const;
     bool isMinor(const Word &word) const;
+    int signalOfRow(int row) const;
     QString conceptName(int conceptId) const;
 
     const SuggestDictionary *m_dictionary;
@@ -156,6 +158,6 @@ private:
     // Per concept, the signals that have it.
     std::vector<quint32> m_postingStart;
     std::vector<int> m_postings;
-    // Signal index of each table row, -1 for none.
-    std::vector<int> m_signalOfRow;
+    // (row, signal index) by row.
+    std::vector<std::pair<int, int>> m_signalOfRow;
 };

@@ -18,6 +18,11 @@ constexpr qsizetype shortestCompound = 6;
 constexpr qsizetype longestCompound = 48;
 constexpr qsizetype shortestPart = 3;
 constexpr int reportedLines = 10;
+// Bounds that keep a hostile or mistaken file from making every name slow to read.
+constexpr std::size_t mostPhrasesPerWord = 64;
+constexpr std::size_t mostConceptsPerSpelling = 16;
+constexpr std::size_t mostValueRules = 256;
+constexpr qsizetype mostValueWords = 64;
 
 QStringList splitSpaced(QStringView text)
 {
@@ -32,7 +37,7 @@ QStringList splitSpaced(QStringView text)
 void addUnique(std::vector<int> &to, const std::vector<int> &from)
 {
     for (int conceptId : from) {
-        if (std::find(to.begin(), to.end(), conceptId) == to.end())
+        if (to.size() < mostConceptsPerSpelling && std::find(to.begin(), to.end(), conceptId) == to.end())
             to.push_back(conceptId);
     }
 }
@@ -121,6 +126,8 @@ void SuggestDictionary::addSpelling(const QString &spelling, const std::vector<i
         phrase.concepts = concepts;
         phrase.kind = kind;
         std::vector<Phrase> &phrases = m_phrases[phrase.words.front()];
+        if (phrases.size() >= mostPhrasesPerWord)
+            return;
         phrases.push_back(std::move(phrase));
         std::stable_sort(phrases.begin(), phrases.end(),
                          [](const Phrase &a, const Phrase &b) { return a.words.size() > b.words.size(); });
@@ -187,6 +194,8 @@ bool SuggestDictionary::addLine(QStringView line)
         }
     }
     if (keyword == u"values") {
+        if (m_valueRules.size() >= mostValueRules || right.size() > mostValueWords)
+            return false;
         ValueRule rule{concepts, {}};
         for (const QString &word : right)
             rule.words.append(foldWord(word));
