@@ -1,8 +1,12 @@
+#include "reader_support.h"
+
 #include "csv/results_csv_load.h"
 #include "keys/key_list.h"
+#include "keys/key_list_places.h"
 #include "suggest/key_matcher.h"
 #include "suggest/key_transfer.h"
 #include "suggest/label_set.h"
+#include "suggest/signal_text.h"
 #include "suggest/signal_words.h"
 #include "suggest/suggest_dictionary.h"
 #include "suggest/suggestion_memory.h"
@@ -90,6 +94,30 @@ private slots:
         QCOMPARE(QStringList(split.begin(), split.end()), words);
     }
 
+    void signalTextsFromCells_data()
+    {
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<QString>("read");
+        QTest::newRow("dbc signal") << "0 1;24|16;0;0;EngSpd;rpm;0.25;0;;;;1;[0|8031.875]" << "EngSpd rpm 16 0 8031.875";
+        QTest::newRow("receiver item") << "256;2;1;0;Temp;C;1;-40;;;;LE;-40 .. 150" << "Temp C 8 -40 150";
+        QTest::newRow("no range") << "0 1;7|1;0;0;Bls;;1;0;;;;1;" << "Bls  1  ";
+        QTest::newRow("no name") << "0 1;7|1;0;0; ;;1;0;;;;1;[0|1]" << "";
+    }
+    void signalTextsFromCells()
+    {
+        QFETCH(QString, row);
+        QFETCH(QString, read);
+        QByteArray csv = "//heading\r\n" + row.toLatin1() + "\r\n";
+        QBuffer buffer(&csv);
+        const std::vector<SignalText> texts = signalTexts(LoadCSV(buffer, QStringLiteral("t.csv")).table);
+        QStringList got;
+        for (const SignalText &t : texts)
+            got << t.name << t.unit << QString::number(t.bits) << t.minimum << t.maximum;
+        QCOMPARE(got.join(u' '), read);
+        if (!texts.empty())
+            QCOMPARE(texts.front().row, 1);
+    }
+
     void dictionaryGivesMeanings_data()
     {
         QTest::addColumn<QString>("word");
@@ -174,6 +202,40 @@ private slots:
         const int low = scoreFor(description, worse);
         QVERIFY2(high > low, qPrintable(QStringLiteral("%1 against %2").arg(high).arg(low)));
         QCOMPARE(high >= KeyMatcher::confidentScore, confident);
+    }
+
+    void reasonsSayWhy()
+    {
+        const std::vector<SignalText> texts{signalFrom(QStringLiteral("EngSpd|rpm"), 1),
+                                            signalFrom(QStringLiteral("EngSpd_Rq_Oil|%"), 2)};
+        const KeyMatcher matcher(shippedDictionary(), {{QStringLiteral("ENSP"), QStringLiteral("Engine speed")}},
+                                 texts);
+        QCOMPARE(matcher.reasons(0, 1), "name: engine + speed; unit rpm");
+        QCOMPARE(matcher.reasons(0, 2),
+                 "name: engine + speed; but the unit % measures something else; but: rq; also: oil");
+        QCOMPARE(matcher.reasons(0, 3), QString());
+    }
+
+    // The shipped dictionary is the program's or else the installed one; the user's
+    // own file comes after it and adds to it.
+    void dictionaryFilesInOrder()
+    {
+        QTemporaryDir dir;
+        const KeyListPlaces places{dir.filePath("user"), dir.filePath("program"), dir.filePath("installed")};
+        for (const QString &folder : {places.userFolder, places.installedFolder}) {
+            QVERIFY(QDir().mkpath(folder));
+            writeFile(QDir(folder).filePath(SuggestDictionary::fileName()), "hydraulic: hyd\n");
+        }
+        QCOMPARE(SuggestDictionary::files(places),
+                 (QStringList{QDir(places.installedFolder).filePath(SuggestDictionary::fileName()),
+                              QDir(places.userFolder).filePath(SuggestDictionary::fileName())}));
+        QStringList warnings;
+        QVERIFY(SuggestDictionary::standard(places, warnings).findConcept(QStringLiteral("hydraulic")) >= 0);
+        QVERIFY(warnings.isEmpty());
+        QVERIFY(QDir().mkpath(places.programFolder));
+        writeFile(QDir(places.programFolder).filePath(SuggestDictionary::fileName()), "x: y\n");
+        QCOMPARE(SuggestDictionary::files(places).front(),
+                 QDir(places.programFolder).filePath(SuggestDictionary::fileName()));
     }
 
     void rememberedNames_data()
