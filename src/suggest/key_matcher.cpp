@@ -1,5 +1,6 @@
 #include "key_matcher.h"
 
+#include "keys/key_list.h"
 #include "suggest/signal_words.h"
 #include "suggest/suggestion_memory.h"
 
@@ -90,11 +91,9 @@ std::vector<KeyTarget> keyTargets(const QStringList &items)
     std::vector<KeyTarget> keys;
     keys.reserve(std::size_t(items.size()));
     for (const QString &item : items) {
+        // The key is what choosing the item writes into the Key cell.
         const qsizetype dash = item.indexOf(u" - ");
-        if (dash < 0)
-            keys.push_back({item, QString()});
-        else
-            keys.push_back({item.left(dash), item.mid(dash + 3)});
+        keys.push_back({keyOfItem(item), dash < 0 ? QString() : item.mid(dash + 3)});
     }
     return keys;
 }

@@ -18,7 +18,8 @@ struct KeyTarget
     QString description;
 };
 
-// The keys of key list items ("ENSP - Engine speed"), in list order.
+// The keys of key list items ("ENSP - Engine speed"), in list order: the key is what
+// choosing the item writes into the Key cell, its first four characters.
 std::vector<KeyTarget> keyTargets(const QStringList &items);
 
 // A signal that may carry a key: its row, a score from 0 to 100 and why.
