@@ -44,6 +44,8 @@ constexpr qsizetype identifierLength = 3;
 constexpr std::size_t fewQuantities = 2;
 constexpr float vagueUnitStrength = 0.45f;
 
+constexpr int mostConcepts = 1 << 24;
+
 quint32 pack(int conceptId, float strength)
 {
     return quint32(conceptId) << 8 | quint32(std::lround(std::clamp(strength, 0.0f, 1.0f) * 255.0f));
@@ -388,8 +390,10 @@ void KeyMatcher::index(const std::vector<SignalText> &texts)
                 found->second = std::max(found->second, evidence.strength);
             }
         }
-        for (const auto &[conceptId, strength] : best)
-            m_evidence.push_back(pack(conceptId, strength));
+        for (const auto &[conceptId, strength] : best) {
+            if (conceptId < mostConcepts) // beyond, a concept would not fit the packing
+                m_evidence.push_back(pack(conceptId, strength));
+        }
         m_evidenceStart.push_back(quint32(m_evidence.size()));
         m_nameWords.insert(m_nameWords.end(), analysis.nameWords.begin(), analysis.nameWords.end());
         m_wordStart.push_back(quint32(m_nameWords.size()));
