@@ -567,7 +567,8 @@ std::vector<KeySuggestion> KeyMatcher::suggest(const SuggestionMemory &memory) c
     std::vector<std::vector<int>> remembered(m_keys.size());
     if (!memory.isEmpty()) {
         for (std::size_t signal = 0; signal < signalCount; ++signal) {
-            const int key = keyIndex(memory.keyOf((*m_texts)[signal].name));
+            const QString chosen = memory.keyOf((*m_texts)[signal].name);
+            const int key = chosen.isEmpty() ? -1 : keyIndex(chosen);
             if (key >= 0 && remembered[std::size_t(key)].size() < std::size_t(candidatesPerKey))
                 remembered[std::size_t(key)].push_back(int(signal));
         }
