@@ -35,9 +35,9 @@ const SuggestDictionary &shippedDictionary()
 
 // A signal from a compact text: "name|unit|bits|message|comment|values", values
 // separated by ",".
-SignalText signalFrom(const QString &spec, int row = 1)
+SignalText signalFrom(const QString &compact, int row = 1)
 {
-    const QStringList f = spec.split(u'|');
+    const QStringList f = compact.split(u'|');
     SignalText text;
     text.row = row;
     text.name = f.value(0);
@@ -50,9 +50,9 @@ SignalText signalFrom(const QString &spec, int row = 1)
     return text;
 }
 
-int scoreFor(const QString &description, const QString &spec)
+int scoreFor(const QString &description, const QString &compact)
 {
-    const std::vector<SignalText> texts{signalFrom(spec)};
+    const std::vector<SignalText> texts{signalFrom(compact)};
     const KeyMatcher matcher(shippedDictionary(), {{QStringLiteral("KEY1"), description}}, texts);
     return matcher.score(0, 1);
 }
