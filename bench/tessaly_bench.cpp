@@ -7,6 +7,7 @@
 //                                           DIR and leaves them there
 //   tessaly_bench --memory [CSV]            only loads the results CSV (generated
 //                                           when not given) and prints VmHWM
+//   tessaly_bench --suggest [--runs N]      only the key suggestions
 //
 // Then it runs the program itself (--tessaly PROGRAM, by default the one built beside
 // the benchmark) as whole processes at 100,000 and 1,000,000 signals (--quick: 100,000
@@ -15,6 +16,7 @@
 
 #include "bench_inputs.h"
 #include "bench_processes.h"
+#include "bench_suggest.h"
 #include "bench_timer.h"
 
 #include "csv/results_csv.h"
@@ -78,6 +80,8 @@ constexpr double csvOverDbcImport = 1.0;
 // A comment and value descriptions for every signal, against the same file without them.
 constexpr double detailsImportRatio = 1.3;
 constexpr double detailsMemoryRatio = 1.5;
+constexpr double suggestTarget = 0.3;
+constexpr double suggestHeapTargetMb = 20.0;
 
 void print(const QString &text)
 {
@@ -652,6 +656,45 @@ void timeDetails(const BenchInputs &inputs, int runs, std::vector<Line> &lines)
     shown.onlyMatching = true;
     lines.push_back(timeTyping(filter, QStringLiteral("filter: typing, every column and the details"), shown,
                                QStringLiteral("ecu3"), runs));
+// ---- Key suggestions ----------------------------------------------------------------
+
+QString share(int part, int whole)
+{
+    return whole ? QStringLiteral("%1% (%2 of %3)").arg(100.0 * part / whole, 0, 'f', 1).arg(part).arg(whole)
+                 : QStringLiteral("-");
+}
+
+void timeSuggestions(int runs, std::vector<Line> &lines)
+{
+    const SuggestBenchFigures figures = measureSuggestions(runs);
+    const QString input = QStringLiteral("%1 keys, %2 signals").arg(figures.keyCount).arg(figures.signalCount);
+    lines.push_back(timed(QStringLiteral("suggestions: read the signals (KeyMatcher)"), input, figures.indexSeconds,
+                          std::nullopt, std::nullopt));
+    lines.push_back(timed(QStringLiteral("suggestions: 3 per key with reasons (suggest)"), input,
+                          figures.suggestSeconds, std::nullopt, std::nullopt));
+    lines.push_back(timed(QStringLiteral("suggestions: both"), input, figures.totalSeconds, std::nullopt,
+                          suggestTarget));
+    lines.push_back({QStringLiteral("suggestions: heap of the matcher and its suggestions"), input,
+                     QStringLiteral("%1 MB").arg(figures.heapMb, 0, 'f', 1), QStringLiteral("-"),
+                     QStringLiteral("%1 MB").arg(suggestHeapTargetMb, 0, 'f', 0),
+                     figures.heapMb <= suggestHeapTargetMb ? QStringLiteral("ok") : QStringLiteral("MISSED")});
+    if (!figures.qualityError.isEmpty()) {
+        lines.push_back({QStringLiteral("suggestions on the labelled corpus"), figures.qualityError, QString(),
+                         QString(), QString(), QStringLiteral("MISSED")});
+        return;
+    }
+    const SuggestionFigures &q = figures.quality;
+    const QString corpus = QStringLiteral("labelled DBC corpus");
+    const auto floorLine = [&](const QString &name, int part, int whole, double floor) {
+        const bool ok = whole > 0 && double(part) / whole >= floor;
+        lines.push_back({name, corpus, share(part, whole), QStringLiteral("-"),
+                         QStringLiteral(">= %1%").arg(floor * 100, 0, 'f', 0),
+                         ok ? QStringLiteral("ok") : QStringLiteral("MISSED")});
+    };
+    floorLine(QStringLiteral("suggestions: accepted signal among the 3"), q.inTopThree, q.keysWithSignal, 0.90);
+    floorLine(QStringLiteral("suggestions: accepted signal first"), q.first, q.keysWithSignal, 0.75);
+    floorLine(QStringLiteral("suggestions: no confident one where none fits"), q.withoutConfident, q.keysWithout,
+              0.80);
 }
 
 Line memoryLine(const QString &csv)
@@ -793,6 +836,7 @@ std::vector<Line> runAll(const BenchInputs &inputs, const QString &folder, int r
     lines.push_back(historyMemory(table, QStringLiteral("undo history: key choices (heap)"), true));
     lines.push_back(historyMemory(table, QStringLiteral("undo history: text edits (heap)"), false));
     timeFilter(table, runs, lines);
+    timeSuggestions(runs, lines);
     lines.push_back(memoryLine(inputs.csv));
     return lines;
 }
@@ -800,7 +844,8 @@ std::vector<Line> runAll(const BenchInputs &inputs, const QString &folder, int r
 void usage()
 {
     print(QStringLiteral("Usage: tessaly_bench [--runs N] [--keep DIR] [--tessaly PROGRAM] [--old PROGRAM] [--quick]\n"
-                         "       tessaly_bench --memory [CSV]\n"));
+                         "       tessaly_bench --memory [CSV]\n"
+                         "       tessaly_bench --suggest [--runs N]\n"));
 }
 
 } // namespace
@@ -816,8 +861,11 @@ int main(int argc, char *argv[])
     QString keepFolder;
     Programs programs;
     programs.tessaly = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../src/tessaly"));
+    bool onlySuggestions = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
-        if (args[i] == u"--runs" && i + 1 < args.size()) {
+        if (args[i] == u"--suggest") {
+            onlySuggestions = true;
+        } else if (args[i] == u"--runs" && i + 1 < args.size()) {
             runs = std::max(1, args[++i].toInt());
         } else if (args[i] == u"--keep" && i + 1 < args.size()) {
             keepFolder = args[++i];
@@ -831,6 +879,13 @@ int main(int argc, char *argv[])
             usage();
             return args[i] == u"--help" ? 0 : 2;
         }
+    }
+
+    if (onlySuggestions) {
+        std::vector<Line> lines;
+        timeSuggestions(runs, lines);
+        printTable(lines);
+        return 0;
     }
 
     QTemporaryDir temporary;

@@ -103,6 +103,8 @@ private slots:
         QTest::newRow("update") << QStringList{"tessaly", "--update", "o.csv", "n.dbc", "--export", "u.csv"} << int(M::Update) << "n.dbc" << "u.csv";
         QTest::newRow("update without export") << QStringList{"tessaly", "--update", "o.csv", "n.dbc"} << int(M::Error) << "" << "";
         QTest::newRow("report without update") << QStringList{"tessaly", "--report", "r.txt", "--export", "u.csv", "n.dbc"} << int(M::Error) << "" << "";
+        QTest::newRow("suggest") << QStringList{"tessaly", "--suggest", "a.dbc", "--keys", "k.csv"} << int(M::Suggest) << "a.dbc" << "";
+        QTest::newRow("suggest and a file") << QStringList{"tessaly", "--suggest", "a.dbc", "b.dbc"} << int(M::Error) << "" << "";
         QTest::newRow("help") << QStringList{"tessaly", "--help"} << int(M::Help) << "" << "";
         QTest::newRow("version") << QStringList{"tessaly", "--version"} << int(M::Version) << "" << "";
     }
@@ -174,6 +176,7 @@ private slots:
         QTest::newRow("export onto a link to its input") << QStringList{"--export", "{dir}/link.csv", "{dbc}"} << 2 << "same file";
         QTest::newRow("export onto a hard link to its input") << QStringList{"--export", "{dir}/hard.csv", "{dbc}"} << 2 << "same file";
 #endif
+        QTest::newRow("suggest for a missing file") << QStringList{"--suggest", missing} << 1 << missing;
     }
 
     void exportReportsFailures()
@@ -224,6 +227,16 @@ private slots:
         const Run version = runTessaly({"--version"});
         QCOMPARE(version.status, 0);
         QCOMPARE(version.out.trimmed(), QByteArray("Tessaly " TESSALY_VERSION));
+    }
+
+    void suggestPrintsCandidatesPerKey()
+    {
+        const Run run = runTessaly({"--suggest", fixture("dbc/vehicle.dbc"), "--keys",
+                                    QStringLiteral(TESSALY_TEST_DATA "/../../resources/Preassigned_keys.CSV")});
+        QCOMPARE(run.status, 0);
+        QVERIFY2(run.out.startsWith("ENSP\t1\t"), run.out.left(200).constData());
+        QVERIFY(run.out.contains("\tRPM\t"));
+        QVERIFY(!run.out.contains("BATV\t")); // no candidate, no line
     }
 
     void droppedFileOpensAfterTheSaveQuestion()

@@ -1,4 +1,5 @@
 #include "command_line.h"
+#include "command_line_suggest.h"
 #include "command_line_update.h"
 
 #include "document/document.h"
@@ -68,6 +69,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
                                       QStringLiteral("Print which key list the window reads, and its keys."));
     parser.addOption(showKeys);
     const UpdateOptions update = addUpdateOptions(parser);
+    const QCommandLineOption suggest = addSuggestOption(parser);
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("A .dbc, .xml, .PlexCanRXConfig or .csv file to open."),
                                  QStringLiteral("[FILE]"));
@@ -110,6 +112,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
             return fail(QStringLiteral("--export needs the name of the CSV file to write."));
     }
     if (const QString error = takeUpdateOptions(parser, update, line); !error.isEmpty())
+        return fail(error);
+    if (const QString error = takeSuggestOption(parser, suggest, line); !error.isEmpty())
         return fail(error);
     if (const QString error = writesOverItsFiles(line); !error.isEmpty())
         return fail(error);

@@ -15,7 +15,8 @@ struct CommandLine
         Help,    // print `text` and stop
         Version, // print `text` and stop
         Error,   // print `text` (the reason) and stop with status 2
-        KeyList  // print which key list the window would read, and its keys
+        KeyList, // print which key list the window would read, and its keys
+        Suggest  // print the signals of `input` that most likely carry each key
     };
     Mode mode = Mode::Window;
     QString input;

@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "app/command_line_suggest.h"
 #include "app/frm_dbc.h"
 #include "app/qt_dialogs.h"
 #include "recovery/recovery_store.h"
@@ -37,6 +38,8 @@ int runWithoutWindow(const CommandLine &line)
         return printKeyList(line.keys, out, err);
     case CommandLine::Mode::Update:
         return updateResultsCsv(line, out, err);
+    case CommandLine::Mode::Suggest:
+        return printSuggestions(line, out, err);
     case CommandLine::Mode::Window:
         break;
     }

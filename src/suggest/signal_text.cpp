@@ -1,0 +1,57 @@
+#include "signal_text.h"
+
+#include "table/table_data.h"
+#include "table/text_helpers.h"
+
+namespace {
+
+int lengthInBits(QStringView position, QStringView bytes)
+{
+    const qsizetype bar = position.indexOf(u'|');
+    if (bar >= 0)
+        return position.mid(bar + 1).trimmed().toInt();
+    return bytes.trimmed().toInt() * 8;
+}
+
+void readRange(QStringView range, SignalText &signal)
+{
+    QStringView text = range.trimmed();
+    if (text.startsWith(u'[') && text.endsWith(u']')) {
+        text = text.mid(1, text.size() - 2);
+        const qsizetype bar = text.indexOf(u'|');
+        if (bar < 0)
+            return;
+        signal.minimum = text.left(bar).trimmed().toString();
+        signal.maximum = text.mid(bar + 1).trimmed().toString();
+        return;
+    }
+    const qsizetype dots = text.indexOf(u"..");
+    if (dots < 0)
+        return;
+    signal.minimum = text.left(dots).trimmed().toString();
+    signal.maximum = text.mid(dots + 2).trimmed().toString();
+}
+
+} // namespace
+
+std::vector<SignalText> signalTexts(const TableData &table)
+{
+    std::vector<SignalText> texts;
+    if (table.fixedRows() == 0)
+        return texts;
+    texts.reserve(std::size_t(table.rows()));
+    for (int row = table.fixedRows(); row < table.rows(); ++row) {
+        const QStringView name = trimSpaces(table.cell(row, Col::Name));
+        if (name.isEmpty())
+            continue;
+        SignalText signal;
+        signal.row = row;
+        signal.name = name.toString();
+        signal.unit = table.text(row, Col::Unit);
+        signal.scale = table.text(row, Col::Scale);
+        signal.bits = lengthInBits(table.cell(row, Col::Position), table.cell(row, Col::Bytes));
+        readRange(table.cell(row, Col::MinMax), signal);
+        texts.push_back(std::move(signal));
+    }
+    return texts;
+}
