@@ -656,6 +656,8 @@ void timeDetails(const BenchInputs &inputs, int runs, std::vector<Line> &lines)
     shown.onlyMatching = true;
     lines.push_back(timeTyping(filter, QStringLiteral("filter: typing, every column and the details"), shown,
                                QStringLiteral("ecu3"), runs));
+}
+
 // ---- Key suggestions ----------------------------------------------------------------
 
 QString share(int part, int whole)

@@ -155,11 +155,16 @@ bool save(Document &document, const QString &fileName, QTextStream &err)
 
 } // namespace
 
+bool openInput(Document &document, const QString &input, QTextStream &err)
+{
+    return tell(document.open(input), input, err);
+}
+
 int exportResultsCsv(const QString &input, const QString &output, QTextStream &err)
 {
     // The same start as a new window: a reset table and no DBC message read yet.
     Document document;
-    if (!tell(document.open(input), input, err))
+    if (!openInput(document, input, err))
         return 1;
     return save(document, output, err) ? 0 : 1;
 }
@@ -167,7 +172,7 @@ int exportResultsCsv(const QString &input, const QString &output, QTextStream &e
 int updateResultsCsv(const CommandLine &line, QTextStream &out, QTextStream &err)
 {
     Document document;
-    if (!tell(document.open(line.previous), line.previous, err))
+    if (!openInput(document, line.previous, err))
         return 1;
     const DocumentResult update = document.UpdateFrom(line.input);
     if (!tell(update, line.input, err))

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+class Document;
 class QTextStream;
 
 // What the program was asked to do on its command line.
@@ -29,6 +30,10 @@ struct CommandLine
 
 // Parses the arguments, the program's name first.
 CommandLine parseCommandLine(const QStringList &arguments);
+
+// Opens `input` in `document` as File > Open does in a new window, saying on `err` why
+// it failed or what warnings it had. True when it succeeded.
+bool openInput(Document &document, const QString &input, QTextStream &err);
 
 // Reads `input` as the matching File command does in a new window and writes
 // `output` as File > Save CSV (Results) does. Warnings go to `err`. Returns the exit

@@ -1,8 +1,7 @@
 #include "command_line.h"
 #include "command_line_suggest.h"
-#include "command_line_update.h"
 
-#include "import/import_result.h"
+#include "document/document.h"
 #include "keys/key_list_places.h"
 #include "suggest/key_matcher.h"
 #include "suggest/suggest_dictionary.h"
@@ -39,9 +38,8 @@ QString takeSuggestOption(const QCommandLineParser &parser, const QCommandLineOp
 
 int printSuggestions(const CommandLine &line, QTextStream &out, QTextStream &err)
 {
-    double messageId = 0;
-    ImportResult result;
-    if (!readInput(line.input, false, TableData::standard(), messageId, result, err))
+    Document document;
+    if (!openInput(document, line.input, err))
         return 1;
     const KeyListPlaces places = KeyListPlaces::standard();
     const KeyList keys = loadKeyList(line.keys, places);
@@ -57,8 +55,8 @@ int printSuggestions(const CommandLine &line, QTextStream &out, QTextStream &err
         warnings.append(error);
     for (const QString &warning : std::as_const(warnings))
         err << "tessaly: warning: " << warning << '\n';
-    const std::vector<SignalText> texts = signalTexts(result.table);
+    const std::vector<SignalText> texts = signalTexts(document.grid());
     const KeyMatcher matcher(dictionary, keyTargets(keys.items), texts);
-    out << suggestionLines(matcher.suggest(memory), result.table);
+    out << suggestionLines(matcher.suggest(memory), document.grid());
     return 0;
 }
