@@ -50,20 +50,6 @@ private slots:
         QVERIFY(readAll(out).contains("\r\n0 123;24|16;0;0;EngineSpeed;rpm;0.125;0;Gateway;;;1;[0|8031.875];\r\n"));
     }
 
-    void dbcMessageIdCarriesOverToTheNextImport()
-    {
-        WindowFixture f;
-        writeFile(f.path("first.dbc"), "BO_ 1000 A: 8 X\n SG_ S : 0|8@1+ (1,0) [0|255] \"\" X\n");
-        writeFile(f.path("second.dbc"), " SG_ Early : 0|8@1+ (1,0) [0|255] \"\" X\nBO_ 16 B: 8 X\n");
-        f.run("mnImportDBC", {f.path("second.dbc")});
-        QCOMPARE(f.window->table().grid().text(1, Col::CanId), "0 0");
-        f.dialogs->answers = {Dialogs::Answer::No};
-        f.run("mnImportDBC", {f.path("first.dbc")});
-        f.dialogs->answers = {Dialogs::Answer::No};
-        f.run("mnImportDBC", {f.path("second.dbc")});
-        QCOMPARE(f.window->table().grid().text(1, Col::CanId), "0 3E8");
-    }
-
     void wrongExtensionsChangeNothing_data()
     {
         QTest::addColumn<QString>("menu");
