@@ -92,7 +92,7 @@ bool make(const QString &kind, const QString &path, const QByteArray &bytes = {}
 }
 
 // The first bytes of a PNG picture, as a file renamed to .dbc would begin.
-const QByteArray picture("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\0\x10", 24);
+const QByteArray picture = "\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\0\x10"_ba;
 
 QByteArray highBytes()
 {
