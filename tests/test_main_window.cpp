@@ -4,14 +4,17 @@
 #include "csv/results_csv.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTimer>
+#include <QToolBar>
 
 namespace {
 
@@ -188,13 +191,16 @@ private slots:
         QStringList seen;
         // Escape, or a click on OK (key 0); OK also has the access key Alt+O.
         const auto closeWith = [&](int key, Qt::KeyboardModifiers mods) {
-            QTimer::singleShot(0, [&seen, key, mods] {
+            QTimer::singleShot(0, [&seen, &f, key, mods] {
                 auto *about = qobject_cast<frmAbout *>(QApplication::activeModalWidget());
                 if (!about) {
                     seen.append("no modal window");
                     return;
                 }
                 seen.append(about->windowTitle());
+                const QString details = about->findChild<QLabel *>("lblDetails")->toolTip();
+                if (!details.contains("Key list (4 entries): " + f.keyListPath()) || !details.contains(qVersion()))
+                    seen.append("details: " + details);
                 if (about->okButton()->shortcut() != QKeySequence(Qt::ALT | Qt::Key_O))
                     seen.append("no access key");
                 if (key == 0)
@@ -214,6 +220,55 @@ private slots:
         QCOMPARE(seen, QStringList(3, "About Tessaly 0.1"));
         QVERIFY(f.window->isVisible()); // the About window's Escape is its own
         QVERIFY(f.dialogs->shown.isEmpty());
+    }
+
+    void windowComesBackAsItWasLeft()
+    {
+        WindowFixture f;
+        f.window->resize(700, 500);
+        QHeaderView *columns = f.window->grid()->horizontalHeader();
+        const int nameWidth = columns->sectionSize(Col::Name - 1);
+        columns->resizeSection(Col::Unit - 1, 77);
+        auto *shared = f.window->findChild<QCheckBox *>("chkSharedKey");
+        f.window->findChild<QCheckBox *>("chkOnlyMatching")->setChecked(true);
+        shared->setChecked(true);
+        f.restart();
+        columns = f.window->grid()->horizontalHeader();
+        QCOMPARE(f.window->size(), QSize(700, 500));
+        QCOMPARE(columns->sectionSize(Col::Unit - 1), 77);
+        QCOMPARE(columns->sectionSize(Col::Name - 1), nameWidth);
+        QVERIFY(f.window->findChild<QCheckBox *>("chkSharedKey")->isChecked());
+        QVERIFY(f.window->findChild<QToolBar *>("findToolBar")->isHidden()); // opened by Ctrl+F only
+    }
+
+    void columnsFitTheirWidestCell_data()
+    {
+        QTest::addColumn<bool>("doubleClick"); // on the column's right border, else View > Fit Columns
+        QTest::newRow("menu") << false;
+        QTest::newRow("border") << true;
+    }
+
+    void columnsFitTheirWidestCell()
+    {
+        QFETCH(bool, doubleClick);
+        WindowFixture f;
+        TableData grid = TableData::standard();
+        const QString wide = "0.000123456789012345678";
+        for (int row = 1; row <= 300; ++row)
+            grid.setText(grid.appendRow({}) , Col::Scale, row == 290 ? wide : "1"); // the wide one out of view
+        grid.setFixedRows(1);
+        f.window->table().replace(grid);
+        QTableView *view = f.window->grid();
+        const int section = Col::Scale - 1;
+        if (doubleClick) {
+            QHeaderView *header = view->horizontalHeader();
+            const QPoint border(header->sectionViewportPosition(section) + header->sectionSize(section) - 1,
+                                header->height() / 2);
+            QTest::mouseDClick(header->viewport(), Qt::LeftButton, {}, border);
+        } else
+            f.run("mnFitColumns");
+        QVERIFY(view->columnWidth(section) >= view->fontMetrics().horizontalAdvance(wide));
+        QVERIFY(view->columnWidth(section) < view->fontMetrics().horizontalAdvance(wide + "00000"));
     }
 
     void openKeyListFolderMakesTheUsersFolder()
