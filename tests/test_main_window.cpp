@@ -228,10 +228,9 @@ private slots:
         f.window->resize(700, 500);
         QHeaderView *columns = f.window->grid()->horizontalHeader();
         const int nameWidth = columns->sectionSize(Col::Name - 1);
-        columns->resizeSection(Col::Unit - 1, 77);
-        auto *shared = f.window->findChild<QCheckBox *>("chkSharedKey");
         f.window->findChild<QCheckBox *>("chkOnlyMatching")->setChecked(true);
-        shared->setChecked(true);
+        f.window->findChild<QCheckBox *>("chkSharedKey")->setChecked(true);
+        columns->resizeSection(Col::Unit - 1, 77);
         f.restart();
         columns = f.window->grid()->horizontalHeader();
         QCOMPARE(f.window->size(), QSize(700, 500));
@@ -254,8 +253,8 @@ private slots:
         WindowFixture f;
         TableData grid = TableData::standard();
         const QString wide = "0.000123456789012345678";
-        for (int row = 1; row <= 300; ++row)
-            grid.setText(grid.appendRow({}) , Col::Scale, row == 290 ? wide : "1"); // the wide one out of view
+        for (int row = 1; row <= 3000; ++row)
+            grid.setText(grid.appendRow({}) , Col::Scale, row == 2900 ? wide : "1"); // out of view, beyond what Qt measures
         grid.setFixedRows(1);
         f.window->table().replace(grid);
         QTableView *view = f.window->grid();

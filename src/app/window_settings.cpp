@@ -83,14 +83,7 @@ void WindowSettings::restoreWindow(QMainWindow &window, QHeaderView &columns, Fi
     if (!state.isEmpty())
         window.restoreState(state, stateVersion);
 
-    const QVariantList widths = settings.value(widthsKey).toList();
-    for (int section = 0; section < qMin(int(widths.size()), columns.count()); ++section) {
-        bool ok = false;
-        const int width = widths[section].toInt(&ok);
-        if (ok && width >= narrowestColumn && width <= widestColumn)
-            columns.resizeSection(section, width);
-    }
-
+    // The find options first: a filter they change may lay out the columns anew.
     FindCriteria options;
     bool ok = false;
     const int column = settings.value(findColumnKey).toInt(&ok);
@@ -100,6 +93,14 @@ void WindowSettings::restoreWindow(QMainWindow &window, QHeaderView &columns, Fi
     options.withoutKey = flag(settings, findWithoutKeyKey);
     options.sharedKey = flag(settings, findSharedKey);
     findBar.setOptions(options);
+
+    const QVariantList widths = settings.value(widthsKey).toList();
+    for (int section = 0; section < qMin(int(widths.size()), columns.count()); ++section) {
+        bool valid = false;
+        const int width = widths[section].toInt(&valid);
+        if (valid && width >= narrowestColumn && width <= widestColumn)
+            columns.resizeSection(section, width);
+    }
 }
 
 RecentFiles WindowSettings::recentFiles() const
