@@ -6,6 +6,8 @@
 #include <QHeaderView>
 #include <QScreen>
 #include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QAbstractItemDelegate>
 #include <QTableView>
 
 #include <vector>
@@ -37,6 +39,24 @@ int widestText(const TableData &table, int col, const QFontMetrics &metrics, int
     return widest;
 }
 
+// What a cell needs beside its text, as its delegate and the style lay it out, and
+// the grid line.
+int padding(QTableView *view, int section, const QFontMetrics &metrics)
+{
+    const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+    int pad = 2 * margin;
+    const QModelIndex index = view->model()->index(0, section);
+    if (index.isValid()) {
+        QStyleOptionViewItem option;
+        option.initFrom(view);
+        option.font = view->font();
+        option.fontMetrics = metrics;
+        const int hint = view->itemDelegateForIndex(index)->sizeHint(option, index).width();
+        pad = qMax(pad, hint - metrics.horizontalAdvance(index.data().toString()));
+    }
+    return pad + (view->showGrid() ? 1 : 0) + 1;
+}
+
 } // namespace
 
 void fitColumnToContents(QTableView *view, const TableData &table, int section)
@@ -46,9 +66,8 @@ void fitColumnToContents(QTableView *view, const TableData &table, int section)
         return;
     const QScreen *screen = view->screen();
     const int limit = screen ? screen->availableGeometry().width() * 2 / 3 : 1000;
-    // The same margins as the cells are drawn with, and a pixel to spare.
-    const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
-    const int cells = widestText(table, col, QFontMetrics(view->font()), limit) + 2 * margin + 1;
+    const QFontMetrics metrics(view->font());
+    const int cells = widestText(table, col, metrics, limit) + padding(view, section, metrics);
     const int heading = view->horizontalHeader()->sectionSizeHint(section);
     view->setColumnWidth(section, qMin(qMax(cells, heading), qMax(limit, heading)));
 }
