@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTimer>
@@ -238,6 +239,12 @@ private slots:
         QCOMPARE(columns->sectionSize(Col::Name - 1), nameWidth);
         QVERIFY(f.window->findChild<QCheckBox *>("chkSharedKey")->isChecked());
         QVERIFY(f.window->findChild<QToolBar *>("findToolBar")->isHidden()); // opened by Ctrl+F only
+        // Left larger than the screen, it comes back within it.
+        f.window->resize(5000, 5000);
+        f.restart();
+        const QSize screen = f.window->screen()->availableGeometry().size();
+        QVERIFY2(f.window->width() <= screen.width() && f.window->height() <= screen.height(),
+                 qPrintable(QString("%1x%2").arg(f.window->width()).arg(f.window->height())));
     }
 
     void columnsFitTheirWidestCell_data()

@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QScreen>
 #include <QSettings>
+#include <QStyle>
 
 namespace {
 
@@ -41,7 +42,11 @@ void fitOnScreen(QMainWindow &window)
     if (!screen)
         return;
     const QRect available = screen->availableGeometry();
-    const QSize frame = window.frameGeometry().size() - window.geometry().size();
+    QSize frame = window.frameGeometry().size() - window.geometry().size();
+    // Before it is first shown the window has no frame yet; the title bar is
+    // reckoned in then.
+    if (frame.isEmpty())
+        frame = QSize(0, window.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &window));
     const QSize most = available.size() - frame;
     if (window.width() > most.width() || window.height() > most.height())
         window.resize(window.size().boundedTo(most));
@@ -77,8 +82,10 @@ void WindowSettings::restoreWindow(QMainWindow &window, QHeaderView &columns, Fi
 {
     const QSettings settings(m_file, QSettings::IniFormat);
     const QByteArray geometry = settings.value(geometryKey).toByteArray();
-    if (!geometry.isEmpty() && window.restoreGeometry(geometry))
-        fitOnScreen(window);
+    if (!geometry.isEmpty())
+        window.restoreGeometry(geometry);
+    // Whether restored or not: the screen may be smaller, or scaled, since.
+    fitOnScreen(window);
     const QByteArray state = settings.value(stateKey).toByteArray();
     if (!state.isEmpty())
         window.restoreState(state, stateVersion);
