@@ -91,6 +91,51 @@ private slots:
         }
     }
 
+    void saveAsAlwaysAsksAndNamesTheDocument()
+    {
+        WindowFixture f;
+        const QString dbc = fixture("engine.dbc");
+        f.run("mnImportDBC", {dbc});
+        const QString mine = f.path("mine.csv");
+        f.dialogs->shown.clear();
+        for (const QString &answer : {QString(), mine, QString()}) {
+            f.dialogs->files = {answer};
+            QTest::keyClick(f.window.get(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+        }
+        // Asked each time, the last time with the file saved before.
+        QCOMPARE(f.dialogs->kinds(), (QStringList{"save", "save", "inform", "save"}));
+        QCOMPARE(f.dialogs->shown[0].text, QFileInfo(dbc).path() + "/CAN_engine.CSV|CSV (*.CSV)");
+        QCOMPARE(f.dialogs->shown[3].text, mine + "|CSV (*.CSV)");
+        QCOMPARE(f.window->windowTitle(), "Tessaly [" + mine + "]");
+        QVERIFY(!f.window->table().unsavedChanges());
+        QVERIFY(readAll(mine).contains(";EngineSpeed;"));
+    }
+
+    void recentFilesSurviveARestart()
+    {
+        WindowFixture f;
+        const QString dbc = fixture("engine.dbc");
+        const QString csv = f.path("channels.csv");
+        f.run("mnImportDBC", {dbc});
+        f.saveAs(csv);
+        f.restart();
+        QCOMPARE(f.window->recentFiles(), (QStringList{csv, dbc}));
+        // The second one opens as its command would, and comes first.
+        f.run("mnRecent2");
+        QCOMPARE(f.window->table().currentFile(), dbc);
+        QCOMPARE(f.window->recentFiles(), (QStringList{dbc, csv}));
+        // A file that is gone is said and leaves the list.
+        QFile::remove(csv);
+        f.dialogs->answers = {Dialogs::Answer::No};
+        f.run("mnRecent2");
+        QCOMPARE(f.dialogs->kinds().last(), "warn");
+        QCOMPARE(f.window->table().currentFile(), dbc);
+        QCOMPARE(f.window->recentFiles(), QStringList{dbc});
+        f.run("mnClearRecent");
+        f.restart();
+        QCOMPARE(f.window->recentFiles(), QStringList{});
+    }
+
     void malformedDbcLinesAreReportedAndImported()
     {
         WindowFixture f;

@@ -4,14 +4,18 @@
 #include "csv/results_csv.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTimer>
+#include <QToolBar>
 
 namespace {
 
@@ -188,13 +192,16 @@ private slots:
         QStringList seen;
         // Escape, or a click on OK (key 0); OK also has the access key Alt+O.
         const auto closeWith = [&](int key, Qt::KeyboardModifiers mods) {
-            QTimer::singleShot(0, [&seen, key, mods] {
+            QTimer::singleShot(0, [&seen, &f, key, mods] {
                 auto *about = qobject_cast<frmAbout *>(QApplication::activeModalWidget());
                 if (!about) {
                     seen.append("no modal window");
                     return;
                 }
                 seen.append(about->windowTitle());
+                const QString details = about->findChild<QLabel *>("lblDetails")->toolTip();
+                if (!details.contains("Key list (4 entries): " + f.keyListPath()) || !details.contains(qVersion()))
+                    seen.append("details: " + details);
                 if (about->okButton()->shortcut() != QKeySequence(Qt::ALT | Qt::Key_O))
                     seen.append("no access key");
                 if (key == 0)
@@ -214,6 +221,61 @@ private slots:
         QCOMPARE(seen, QStringList(3, "About Tessaly 0.1"));
         QVERIFY(f.window->isVisible()); // the About window's Escape is its own
         QVERIFY(f.dialogs->shown.isEmpty());
+    }
+
+    void windowComesBackAsItWasLeft()
+    {
+        WindowFixture f;
+        f.window->resize(700, 500);
+        QHeaderView *columns = f.window->grid()->horizontalHeader();
+        const int nameWidth = columns->sectionSize(Col::Name - 1);
+        f.window->findChild<QCheckBox *>("chkOnlyMatching")->setChecked(true);
+        f.window->findChild<QCheckBox *>("chkSharedKey")->setChecked(true);
+        columns->resizeSection(Col::Unit - 1, 77);
+        f.restart();
+        columns = f.window->grid()->horizontalHeader();
+        QCOMPARE(f.window->size(), QSize(700, 500));
+        QCOMPARE(columns->sectionSize(Col::Unit - 1), 77);
+        QCOMPARE(columns->sectionSize(Col::Name - 1), nameWidth);
+        QVERIFY(f.window->findChild<QCheckBox *>("chkSharedKey")->isChecked());
+        QVERIFY(f.window->findChild<QToolBar *>("findToolBar")->isHidden()); // opened by Ctrl+F only
+        // Left larger than the screen, it comes back within it.
+        f.window->resize(5000, 5000);
+        f.restart();
+        const QSize screen = f.window->screen()->availableGeometry().size();
+        QVERIFY2(f.window->width() <= screen.width() && f.window->height() <= screen.height(),
+                 qPrintable(QString("%1x%2").arg(f.window->width()).arg(f.window->height())));
+    }
+
+    void columnsFitTheirWidestCell_data()
+    {
+        QTest::addColumn<bool>("doubleClick"); // on the column's right border, else View > Fit Columns
+        QTest::newRow("menu") << false;
+        QTest::newRow("border") << true;
+    }
+
+    void columnsFitTheirWidestCell()
+    {
+        QFETCH(bool, doubleClick);
+        WindowFixture f;
+        TableData grid = TableData::standard();
+        const QString wide = "0.000123456789012345678";
+        for (int row = 1; row <= 3000; ++row)
+            grid.setText(grid.appendRow({}) , Col::Scale, row == 2900 ? wide : "1"); // out of view, beyond what Qt measures
+        grid.setFixedRows(1);
+        f.window->table().replace(grid);
+        QTableView *view = f.window->grid();
+        const int section = Col::Scale - 1;
+        if (doubleClick) {
+            QHeaderView *header = view->horizontalHeader();
+            const QPoint border(header->sectionViewportPosition(section) + header->sectionSize(section) - 1,
+                                header->height() / 2);
+            QTest::mouseDClick(header->viewport(), Qt::LeftButton, {}, border);
+        } else
+            f.run("mnFitColumns");
+        // As wide as the cell asks to be, so that nothing of it is cut.
+        QVERIFY(view->columnWidth(section) >= view->sizeHintForIndex(view->model()->index(2899, section)).width());
+        QVERIFY(view->columnWidth(section) < view->fontMetrics().horizontalAdvance(wide + "00000"));
     }
 
     void openKeyListFolderMakesTheUsersFolder()

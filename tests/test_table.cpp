@@ -1,3 +1,4 @@
+#include "document/recent_files.h"
 #include "keys/key_marking.h"
 #include "table/signal_table.h"
 #include "table/table_status.h"
@@ -5,7 +6,9 @@
 
 #include <QAbstractItemModelTester>
 #include <QColor>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -193,14 +196,21 @@ private slots:
         QTest::addColumn<int>("clearRow"); // a key taken away again, 0 for none
         QTest::addColumn<QString>("status");
         QTest::addColumn<QList<int>>("visits"); // rows the next shared key reaches from row 0 on
-        QTest::newRow("reset table") << QStringList{""} << 0 << "0 signals, 0 with a key, 0 shared keys" << QList<int>{-1};
-        QTest::newRow("one signal") << QStringList{"A"} << 0 << "1 signal, 1 with a key, 0 shared keys" << QList<int>{-1};
+        QTest::addColumn<QString>("tip");       // of the first row's Key cell
+        QTest::newRow("reset table") << QStringList{""} << 0 << "0 signals, 0 with a key, 0 shared keys" << QList<int>{-1}
+                                     << "";
+        QTest::newRow("one signal") << QStringList{"A"} << 0 << "1 signal, 1 with a key, 0 shared keys" << QList<int>{-1}
+                                    << "";
         QTest::newRow("shared, going round") << QStringList{"A", "", "A", "B", "B", "C"} << 0
-                                             << "6 signals, 5 with a key, 2 shared keys" << QList<int>{1, 3, 4, 5, 1};
+                                             << "6 signals, 5 with a key, 2 shared keys" << QList<int>{1, 3, 4, 5, 1}
+                                             << "A is also in row 3";
         QTest::newRow("three holders, one cleared") << QStringList{"A", "A", "A", "B", "B"} << 5
-                                                    << "5 signals, 4 with a key, 1 shared key" << QList<int>{1, 2, 3, 1};
-        QTest::newRow("pair, one cleared") << QStringList{"A", "B", "B"} << 2 << "3 signals, 2 with a key, 0 shared keys"
-                                           << QList<int>{-1};
+                                                    << "5 signals, 4 with a key, 1 shared key" << QList<int>{1, 2, 3, 1}
+                                                    << "A is also in rows 2 and 3";
+        QTest::newRow("pair, one cleared") << QStringList{"B", "B", "A"} << 1 << "3 signals, 2 with a key, 0 shared keys"
+                                           << QList<int>{-1} << "";
+        QTest::newRow("many holders") << QStringList(14, "K") << 0 << "14 signals, 14 with a key, 1 shared key"
+                                      << QList<int>{1, 2, 3} << "K is also in rows 2, 3, 4, 5, 6, 7, 8, 9, 10, 11 and 3 more";
     }
 
     void statusAndNextSharedKey()
@@ -209,6 +219,7 @@ private slots:
         QFETCH(int, clearRow);
         QFETCH(QString, status);
         QFETCH(QList<int>, visits);
+        QFETCH(QString, tip);
         TableData table = tableWithKeys(keys);
         if (clearRow > 0)
             table.setText(clearRow, Col::Key, QString());
@@ -217,6 +228,55 @@ private slots:
         for (int row = 0; seen.size() < visits.size(); row = seen.last())
             seen.append(nextSharedKeyRow(table, row));
         QCOMPARE(seen, visits);
+        SignalTable model;
+        model.replace(table);
+        QCOMPARE(model.data(model.index(0, Col::Key - 1), Qt::ToolTipRole).toString(), tip);
+    }
+
+    void recentFilesKeepTheirRules_data()
+    {
+        QTest::addColumn<QStringList>("added"); // in this order; "settings:" gives what the settings hold
+        QTest::addColumn<QStringList>("files");
+        QStringList eleven;
+        for (int i = 1; i <= 11; ++i)
+            eleven.append(QStringLiteral("/d/%1.dbc").arg(i));
+        QStringList tenNewest = eleven.mid(1);
+        std::reverse(tenNewest.begin(), tenNewest.end());
+        QTest::newRow("newest first") << QStringList{"/d/a.dbc", "/d/b.xml", "/d/c.CSV"}
+                                      << QStringList{"/d/c.CSV", "/d/b.xml", "/d/a.dbc"};
+        QTest::newRow("again goes first, once") << QStringList{"/d/a.dbc", "/d/b.dbc", "/d/./x/../a.dbc"}
+                                                << QStringList{"/d/a.dbc", "/d/b.dbc"};
+        QTest::newRow("only files the program opens") << QStringList{"/d/a.txt", "", "/d/b.PlexCanRXConfig"}
+                                                       << QStringList{"/d/b.PlexCanRXConfig"};
+        QTest::newRow("ten at most") << eleven << tenNewest;
+        QTest::newRow("damaged settings") << QStringList{"settings:@ByteArray(/d/a.dbc)"} << QStringList{};
+        QTest::newRow("one entry in the settings") << QStringList{"settings:/d/a.dbc"} << QStringList{"/d/a.dbc"};
+        QTest::newRow("settings checked too") << QStringList{"settings:/d/a.exe, /d/b.dbc, /d/b.dbc"}
+                                              << QStringList{"/d/b.dbc"};
+    }
+
+    void recentFilesKeepTheirRules()
+    {
+        QFETCH(QStringList, added);
+        QFETCH(QStringList, files);
+        QTemporaryDir dir;
+        const QString settingsFile = dir.filePath("tessaly.conf");
+        RecentFiles recent;
+        for (const QString &file : std::as_const(added)) {
+            if (file.startsWith("settings:"))
+                writeFile(settingsFile, "[files]\nrecent=" + file.mid(9).toUtf8() + "\n");
+            else
+                recent.add(file);
+        }
+        if (QFile::exists(settingsFile))
+            recent = RecentFiles::read(QSettings(settingsFile, QSettings::IniFormat));
+        QCOMPARE(recent.files(), files);
+        // What is written reads back the same.
+        {
+            QSettings settings(dir.filePath("again.conf"), QSettings::IniFormat);
+            recent.write(settings);
+        }
+        QCOMPARE(RecentFiles::read(QSettings(dir.filePath("again.conf"), QSettings::IniFormat)).files(), files);
     }
 
     void rowsBreakingCsvAreFound()

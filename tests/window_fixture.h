@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -31,6 +32,23 @@ struct WindowFixture
             if (file.open(QIODevice::WriteOnly))
                 file.write(keyList);
         }
+        // What the window keeps between runs goes to a test folder, and every
+        // fixture starts as a first run.
+        QStandardPaths::setTestModeEnabled(true);
+        QFile::remove(WindowSettings::standard().file());
+        open();
+    }
+
+    // Closes the window as the user does and starts it again, as the next run would.
+    void restart()
+    {
+        window->close();
+        window.reset();
+        open();
+    }
+
+    void open()
+    {
         auto fake = std::make_unique<FakeDialogs>();
         dialogs = fake.get();
         window = std::make_unique<frmDBC>(std::move(fake), keyListPath());

@@ -119,6 +119,16 @@ FindCriteria FindBar::criteria() const
     return criteria;
 }
 
+void FindBar::setOptions(const FindCriteria &options)
+{
+    const int column = cmbColumn->findData(options.column);
+    cmbColumn->setCurrentIndex(column >= 0 ? column : 0);
+    chkCase->setChecked(options.caseSensitivity == Qt::CaseSensitive);
+    chkOnly->setChecked(options.onlyMatching);
+    chkWithoutKey->setChecked(options.withoutKey);
+    chkShared->setChecked(options.sharedKey);
+}
+
 void FindBar::setMatchText(const QString &text)
 {
     lblMatches->setText(text);

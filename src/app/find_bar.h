@@ -21,6 +21,8 @@ public:
     explicit FindBar(QWidget *parent = nullptr);
 
     FindCriteria criteria() const;
+    // Sets the column, the case and the filters of `options`; the text stays.
+    void setOptions(const FindCriteria &options);
     QLineEdit *findField() const { return txtFind; }
     // Shows "n of m" beside the field.
     void setMatchText(const QString &text);

@@ -24,7 +24,7 @@ void setBackground(QWidget *widget, const QColor &colour)
 
 } // namespace
 
-frmAbout::frmAbout(QWidget *parent)
+frmAbout::frmAbout(const AboutDetails &details, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("frmAbout"));
@@ -59,6 +59,20 @@ frmAbout::frmAbout(QWidget *parent)
     makerPalette.setColor(QPalette::WindowText, QColor(0x40, 0x40, 0xE0));
     maker->setPalette(makerPalette);
 
+    // Between the banner and the maker line; a long path is cut in its middle, and
+    // the tooltip and a copy of the text give it whole.
+    lblDetails = new QLabel(this);
+    lblDetails->setObjectName(QStringLiteral("lblDetails"));
+    lblDetails->setGeometry(twipsToPixels(this, QRect(180, 1560, 5790, 1620)));
+    lblDetails->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblDetails->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    const QStringList lines = detailLines(details);
+    QStringList shown;
+    for (const QString &line : lines)
+        shown.append(lblDetails->fontMetrics().elidedText(line, Qt::ElideMiddle, lblDetails->width()));
+    lblDetails->setText(shown.join(u'\n'));
+    lblDetails->setToolTip(lines.join(u'\n'));
+
     cmdAceptar = new QPushButton(QStringLiteral("&OK"), this);
     cmdAceptar->setObjectName(QStringLiteral("cmdAceptar"));
     cmdAceptar->setGeometry(twipsToPixels(this, QRect(2640, 3960, 855, 645)));
@@ -68,6 +82,19 @@ frmAbout::frmAbout(QWidget *parent)
     cmdAceptar->setDefault(true);
     cmdAceptar->setFocus();
     connect(cmdAceptar, &QPushButton::clicked, this, &frmAbout::cmdAceptar_Click);
+}
+
+QStringList frmAbout::detailLines(const AboutDetails &details)
+{
+    QStringList lines{QStringLiteral("Version %1, built with Qt %2, running on Qt %3")
+                              .arg(QStringLiteral(TESSALY_VERSION), QStringLiteral(QT_VERSION_STR),
+                                   QString::fromLatin1(qVersion()))};
+    lines.append(details.keyListFile.isEmpty()
+                         ? QStringLiteral("Key list: none found")
+                         : QStringLiteral("Key list (%1 entries): %2").arg(details.keyCount).arg(details.keyListFile));
+    lines.append(details.recoveryFolder.isEmpty() ? QStringLiteral("Recovery copies: not kept")
+                                                  : QStringLiteral("Recovery copies: %1").arg(details.recoveryFolder));
+    return lines;
 }
 
 void frmAbout::showEvent(QShowEvent *event)

@@ -3,6 +3,7 @@
 #include "app/artwork.h"
 #include "app/dialog_folder.h"
 #include "app/cell_editors.h"
+#include "app/column_fit.h"
 #include "app/find_bar.h"
 #include "app/dialogs.h"
 #include "app/frm_about.h"
@@ -63,6 +64,8 @@ frmDBC::frmDBC(std::unique_ptr<Dialogs> dialogs, const QString &keyListFile, QWi
     const int width = qMax(px(clientWidthTwips), columns);
     resize(screen() ? qMin(width, screen()->availableGeometry().width() * 9 / 10) : width,
            px(clientHeightTwips) + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+    // Last, once every bar and panel exists, so that each comes back where it was.
+    restoreWindowSettings();
 }
 
 frmDBC::~frmDBC()
@@ -122,15 +125,22 @@ void frmDBC::buildMenus()
                Before::AskSaveChanges);
     addCommand(file, "mnLoadCSV", QStringLiteral("&Load CSV"), QKeySequence(Qt::CTRL | Qt::Key_O),
                &frmDBC::mnLoadCSV_Click, Before::AskSaveChanges);
+    buildRecentMenu(file);
     addCommand(file, "mnUpdate", QStringLiteral("&Update from DBC/XML"), QKeySequence(Qt::CTRL | Qt::Key_U),
                &frmDBC::mnUpdate_Click);
     addCommand(file, "mnSaveCSV", QStringLiteral("&Save CSV (Results)"), QKeySequence(Qt::CTRL | Qt::Key_S),
                &frmDBC::mnSaveCSV_Click);
+    addCommand(file, "mnSaveAs", QStringLiteral("Save CSV (Results) &As..."),
+               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), &frmDBC::mnSaveAs_Click);
     addCommand(file, "mnExit", QStringLiteral("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_Q), &frmDBC::mnExit_Click);
 
     QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
     edit->setObjectName(QStringLiteral("mnEdit"));
     buildEditMenu(edit);
+
+    QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("mnView"));
+    addCommand(view, "mnFitColumns", QStringLiteral("&Fit Columns"), {}, &frmDBC::mnFitColumns_Click);
 
     QMenu *options = menuBar()->addMenu(QStringLiteral("&Options"));
     options->setObjectName(QStringLiteral("mnOptions"));
@@ -215,17 +225,19 @@ void frmDBC::buildGrid()
     // A load or an import keeps the widths as they are, the user's own included;
     // only the "#" column follows the row numbers.
     connect(&m_table, &QAbstractItemModel::modelReset, this, &frmDBC::fitNumberColumn);
+    // A double click on a column's border fits it to the widest cell of the whole
+    // table, not only to the rows in view.
+    connect(grd->horizontalHeader(), &QHeaderView::sectionHandleDoubleClicked, this,
+            [this](int section) { fitColumnToContents(grd, m_table.grid(), section); });
     buildFindBar();
 }
 
 void frmDBC::applyColumnWidths()
 {
     // Wide enough for its heading too, so that every column can be told by its name.
-    const QHeaderView *header = grd->horizontalHeader();
-    for (int col = 1; col < TableData::cols(); ++col) {
-        const int width = columnWidthPixels(grd, SignalTable::colWidthTwips(col));
-        grd->setColumnWidth(col - 1, qMax(width, header->sectionSizeHint(col - 1)));
-    }
+    const QList<int> widths = defaultColumnWidths();
+    for (int section = 0; section < widths.size(); ++section)
+        grd->setColumnWidth(section, widths[section]);
     fitNumberColumn();
 }
 
@@ -329,6 +341,8 @@ void frmDBC::closeEvent(QCloseEvent *event)
     // The close goes on: the user saved the work or chose to give it up.
     if (event->isAccepted() && m_recovery)
         m_recovery->discardCopy();
+    if (event->isAccepted())
+        saveWindowSettings();
 }
 
 bool frmDBC::Form_QueryUnload()
@@ -383,7 +397,9 @@ void frmDBC::mnExit_Click()
 
 void frmDBC::mnAbout_Click()
 {
-    frmAbout about(this);
+    const AboutDetails details{m_keyListInUse, int(keyEditor()->count()),
+                               m_recovery ? m_recovery->store().folder() : QString()};
+    frmAbout about(details, this);
     about.exec();
 }
 
@@ -405,6 +421,7 @@ bool frmDBC::WriteCSV(const QString &fileName)
         m_dialogs->warn(QStringLiteral("Save CSV file"), error);
         return false;
     }
+    rememberFile(fileName);
     m_dialogs->inform(applicationTitle(), QStringLiteral("File: \"%1\"\r\n\r\nwas correctly exported").arg(fileName));
     return true;
 }
@@ -418,6 +435,7 @@ bool frmDBC::confirmCsvSeparators()
 void frmDBC::LoadPreassignedKeys(QComboBox *combo)
 {
     const KeyList keys = loadKeyList(m_keyListFile, KeyListPlaces::standard());
+    m_keyListInUse = m_keyListFile.isEmpty() ? KeyListPlaces::standard().find() : m_keyListFile;
     combo->clear();
     combo->addItems(keys.items);
     combo->setCurrentIndex(-1);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/grid_map.h"
+#include "app/window_settings.h"
 #include "document/document.h"
 
 #include <QMainWindow>
@@ -66,6 +67,9 @@ public:
     // `fileName` when one is given (asking first to save recovered work).
     void openAtStart(const QString &fileName);
 
+    // File > Open Recent, newest first.
+    QStringList recentFiles() const { return m_recent.files(); }
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -95,6 +99,19 @@ private:
     void mnNextSharedKey_Click();
     // Opens the find bar, or takes the focus back into its field.
     void mnFind_Click();
+
+    // File > Open Recent and Save As, and what the window keeps between runs
+    // (frm_dbc_recent.cpp).
+    void buildRecentMenu(QMenu *file);
+    void updateRecentMenu();
+    void rememberFile(const QString &fileName);
+    void openRecent(const QString &fileName);
+    void mnClearRecent_Click();
+    void mnSaveAs_Click();
+    void mnFitColumns_Click();
+    void restoreWindowSettings();
+    void saveWindowSettings() const;
+    QList<int> defaultColumnWidths() const;
 
     void buildMenus();
     void buildEditMenu(QMenu *edit);
@@ -157,4 +174,8 @@ private:
     QAction *m_findPrevious = nullptr;
     QAction *m_nextSharedKey = nullptr;
     std::unique_ptr<RecoveryKeeper> m_recovery;
+    WindowSettings m_settings = WindowSettings::standard();
+    RecentFiles m_recent;
+    QMenu *m_recentMenu = nullptr;
+    QString m_keyListInUse;
 };

@@ -25,8 +25,8 @@ void frmDBC::mnImportDBC_Click()
 {
     const QString fileName = m_dialogs->openFile(QStringLiteral("Select one DBC file"),
                                                  QStringLiteral("DBC Files (*.dbc);;All Files (*)"));
-    if (!fileName.isEmpty())
-        showResult([&] { return m_document.ReadDBC(fileName); });
+    if (!fileName.isEmpty() && showResult([&] { return m_document.ReadDBC(fileName); }))
+        rememberFile(fileName);
 }
 
 void frmDBC::mnImportXML_Click()
@@ -34,21 +34,22 @@ void frmDBC::mnImportXML_Click()
     const QString fileName = m_dialogs->openFile(
             QStringLiteral("Select one PlexCanRXConfig or XML file"),
             QStringLiteral("PlexCanRXConfig Files (*.PlexCanRXConfig);;XML Files (*.xml);;All Files (*)"));
-    if (!fileName.isEmpty())
-        showResult([&] { return m_document.ReadXML(fileName); });
+    if (!fileName.isEmpty() && showResult([&] { return m_document.ReadXML(fileName); }))
+        rememberFile(fileName);
 }
 
 void frmDBC::mnLoadCSV_Click()
 {
     const QString fileName = m_dialogs->openFile(QStringLiteral("Select one CSV file"),
                                                  QStringLiteral("CSV Files (*.csv);;All Files (*)"));
-    if (!fileName.isEmpty())
-        showResult([&] { return m_document.LoadCSV(fileName); });
+    if (!fileName.isEmpty() && showResult([&] { return m_document.LoadCSV(fileName); }))
+        rememberFile(fileName);
 }
 
 void frmDBC::openFile(const QString &fileName)
 {
-    showResult([&] { return m_document.open(fileName); });
+    if (showResult([&] { return m_document.open(fileName); }))
+        rememberFile(fileName);
 }
 
 void frmDBC::dragEnterEvent(QDragEnterEvent *event)

@@ -77,6 +77,11 @@ bool CutTextDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, cons
 {
     if (event->type() != QEvent::ToolTip)
         return QStyledItemDelegate::helpEvent(event, view, option, index);
+    // What the table says of the cell comes first; else a cut text is shown whole.
+    if (const QString told = index.data(Qt::ToolTipRole).toString(); !told.isEmpty()) {
+        QToolTip::showText(event->globalPos(), told, view->viewport(), option.rect);
+        return true;
+    }
     const QString text = index.data().toString();
     const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
     if (text.isEmpty() || option.fontMetrics.horizontalAdvance(text) + 2 * margin <= option.rect.width()) {

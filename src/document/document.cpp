@@ -113,6 +113,22 @@ QString Document::WriteCSV(const QString &fileName)
     return error;
 }
 
+QString Document::saveAsProposal() const
+{
+    // A results CSV the table came from or went to is proposed as it is.
+    if (fileKindOf(m_table.currentFile()) == FileKind::ResultsCsv)
+        return m_table.currentFile();
+    return csvDialogName(proposeCsvPath(m_table.currentFile()));
+}
+
+QString Document::SaveAs(const QString &fileName)
+{
+    QString error = WriteCSV(fileName);
+    if (error.isEmpty())
+        m_table.setCurrentFile(fileName);
+    return error;
+}
+
 DocumentResult Document::replaceTable(ImportResult &&read)
 {
     DocumentResult result;

@@ -66,6 +66,10 @@ public:
     // Saves the table as a results CSV. Returns an empty text on success (the table
     // is then saved), else the reason, naming the file.
     QString WriteCSV(const QString &fileName);
+    // File > Save As: the name its dialog starts with (the document's own results
+    // CSV name), and the save itself, which makes `fileName` the document's file.
+    QString saveAsProposal() const;
+    QString SaveAs(const QString &fileName);
 
 private:
     DocumentResult replaceTable(ImportResult &&read);

@@ -2,6 +2,7 @@
 
 #include "import/signal_details.h"
 #include "keys/key_marking.h"
+#include "table/table_status.h"
 
 #include <QColor>
 #include <QFileInfo>
@@ -408,6 +409,11 @@ QVariant SignalTable::data(const QModelIndex &index, int role) const
         return m_grid.text(row, col);
     case Qt::BackgroundRole:
         return background(m_grid.colour(row, col));
+    case Qt::ToolTipRole:
+        // A shared key is told by its rows as well as by its colour.
+        if (const QString shared = col == Col::Key ? sharedKeyText(m_grid, row) : QString(); !shared.isEmpty())
+            return shared;
+        return {};
     default:
         return {};
     }

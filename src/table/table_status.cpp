@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 
 // A reset table's one row is a place to start typing, not a signal.
@@ -94,4 +96,40 @@ QString csvSeparatorWarning(const TableData &table)
                                           "separates its cells with \";\" and its lines with CR LF, so such a row "
                                           "does not load back as it was.");
     return text.arg(named.join(QStringLiteral(", ")));
+}
+
+namespace {
+
+// The other rows named in a shared key's tooltip; the rest are counted.
+constexpr int sharedRowsNamed = 10;
+
+QString rowNumber(const TableData &table, int row)
+{
+    const QString number = table.text(row, Col::Number);
+    return number.isEmpty() ? QString::number(row) : number;
+}
+
+} // namespace
+
+QString sharedKeyText(const TableData &table, int row)
+{
+    if (row < table.fixedRows() || row >= table.rows())
+        return {};
+    const QString key = table.text(row, Col::Key);
+    QList<int> others = table.keyIndex().rows(key);
+    others.removeAll(row);
+    if (others.isEmpty())
+        return {};
+    std::sort(others.begin(), others.end());
+    QStringList named;
+    for (qsizetype i = 0; i < qMin(others.size(), qsizetype(sharedRowsNamed)); ++i)
+        named.append(rowNumber(table, others[i]));
+    QString list;
+    if (others.size() > sharedRowsNamed)
+        list = named.join(QStringLiteral(", ")) + QStringLiteral(" and %1 more").arg(others.size() - sharedRowsNamed);
+    else if (named.size() == 1)
+        list = named.first();
+    else
+        list = named.mid(0, named.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") + named.last();
+    return QStringLiteral("%1 is also in %2 %3").arg(key, others.size() == 1 ? QStringLiteral("row") : QStringLiteral("rows"), list);
 }

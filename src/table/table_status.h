@@ -21,3 +21,8 @@ QList<int> rowsBreakingCsv(const TableData &table, int limit);
 // The warning about such rows, naming the first few by their "#"; empty when the
 // table has none.
 QString csvSeparatorWarning(const TableData &table);
+
+// What a Key cell says beside its colour when other rows hold its key too: those
+// rows by their "#", the first few of them ("ENSP is also in rows 17 and 230"). Empty
+// when the key is empty or no other row holds it.
+QString sharedKeyText(const TableData &table, int row);
