@@ -1,9 +1,11 @@
 #include "reader_support.h"
 
 #include "csv/results_csv_load.h"
+#include "import/dbc_import.h"
 #include "keys/key_list.h"
 #include "keys/key_list_places.h"
 #include "suggest/key_matcher.h"
+#include "suggest/key_memory_file.h"
 #include "suggest/key_transfer.h"
 #include "suggest/label_set.h"
 #include "suggest/signal_text.h"
@@ -102,17 +104,30 @@ private slots:
         QTest::newRow("receiver item") << "256;2;1;0;Temp;C;1;-40;;;;LE;-40 .. 150" << "Temp C 8 -40 150";
         QTest::newRow("no range") << "0 1;7|1;0;0;Bls;;1;0;;;;1;" << "Bls  1  ";
         QTest::newRow("no name") << "0 1;7|1;0;0; ;;1;0;;;;1;[0|1]" << "";
+        // A DBC file adds its message name, long name, comment and value descriptions.
+        QTest::newRow("dbc details")
+                << "BO_ 100 EngineData: 8 ECU\n SG_ EngSpd : 0|16@1+ (0.25,0) [0|8031.875] \"rpm\" X\n"
+                   "CM_ SG_ 100 EngSpd \"Motordrehzahl\";\nVAL_ 100 EngSpd 0 \"Off\" 1 \"On\" ;\n"
+                   "BA_ \"SystemSignalLongSymbol\" SG_ 100 EngSpd \"Engine_Speed_Long\";\n"
+                << "EngSpd rpm 16 0 8031.875 EngineData Engine_Speed_Long Motordrehzahl Off,On";
     }
     void signalTextsFromCells()
     {
         QFETCH(QString, row);
         QFETCH(QString, read);
-        QByteArray csv = "//heading\r\n" + row.toLatin1() + "\r\n";
-        QBuffer buffer(&csv);
-        const std::vector<SignalText> texts = signalTexts(LoadCSV(buffer, QStringLiteral("t.csv")).table);
+        const bool dbc = row.startsWith(u"BO_");
+        QByteArray bytes = dbc ? row.toLatin1() : "//heading\r\n" + row.toLatin1() + "\r\n";
+        QBuffer buffer(&bytes);
+        double messageId = 0;
+        const std::vector<SignalText> texts =
+                signalTexts(dbc ? ReadDBC(buffer, QStringLiteral("t.dbc"), TableData::standard(), messageId).table
+                                : LoadCSV(buffer, QStringLiteral("t.csv")).table);
         QStringList got;
-        for (const SignalText &t : texts)
+        for (const SignalText &t : texts) {
             got << t.name << t.unit << QString::number(t.bits) << t.minimum << t.maximum;
+            if (dbc)
+                got << t.messageName << t.longName << t.comment << t.valueDescriptions.join(u',');
+        }
         QCOMPARE(got.join(u' '), read);
         if (!texts.empty())
             QCOMPARE(texts.front().row, 1);
