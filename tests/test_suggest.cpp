@@ -292,6 +292,42 @@ private slots:
         QCOMPARE(again.keyOf(QStringLiteral("Bad;Name")), QString());
     }
 
+    // The user's file of remembered keys takes each choice beside what it held, and one
+    // that cannot be read is left as it is until it reads again.
+    void memoryFileKeepsWhatItHeld_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("readable");
+        QTest::newRow("names of before") << QByteArray("Other;K001\r\n") << true;
+        QTest::newRow("no file yet") << QByteArray() << true;
+        QTest::newRow("cannot be read") << QByteArray("Other;K001\r\n").append('\0') << false;
+    }
+    void memoryFileKeepsWhatItHeld()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, readable);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(SuggestionMemory::fileName());
+        if (!file.isEmpty())
+            writeFile(path, file);
+        KeyMemoryFile memory(path);
+        const TableData table = tableOf({"EngSpd;ENSP", "VehSpd;VSPD", "NoKey;"});
+        QCOMPARE(memory.remember(table, {1, 3}).isEmpty(), readable);
+        QCOMPARE(memory.memory().keyOf("EngSpd"), "ENSP");
+        if (!readable) {
+            QCOMPARE(readAll(path), file);
+            writeFile(path, "Other;K001\r\n"); // mended: the choices so far join it
+        }
+        QCOMPARE(memory.remember(table, {2}), QString());
+        SuggestionMemory written;
+        QStringList warnings;
+        QCOMPARE(written.load(path, warnings), QString());
+        QCOMPARE(written.keyOf("EngSpd"), "ENSP");
+        QCOMPARE(written.keyOf("VehSpd"), "VSPD");
+        QCOMPARE(written.keyOf("Other"), file.isEmpty() ? "" : "K001");
+        QCOMPARE(written.size(), file.isEmpty() ? 2 : 3);
+    }
+
     void rememberedNameComesFirst()
     {
         const std::vector<SignalText> texts{signalFrom(QStringLiteral("EngSpd|rpm"), 1),
