@@ -24,6 +24,7 @@ class QTableView;
 class QToolBar;
 class RecoveryKeeper;
 class SignalFilterModel;
+class SuggestPanel;
 struct RecoveryCopy;
 struct UpdateReport;
 
@@ -59,6 +60,10 @@ public:
 
     // Opens a file as the matching menu command does after its dialog.
     void openFile(const QString &fileName);
+
+    // Remembers every key the user chooses in `fileName` from now on (frm_dbc_suggest.cpp).
+    void rememberKeysIn(const QString &fileName);
+    SuggestPanel *suggestPanel() const { return m_suggest; }
 
     // Keeps a recovery copy of unsaved work in `folder` from now on.
     void keepRecoveryCopies(const QString &folder);
@@ -99,6 +104,9 @@ private:
     void buildMenus();
     void buildEditMenu(QMenu *edit);
     void buildKeysMenu(QMenu *keys);
+    void buildSuggestions(QMenu *keys);
+    void mnSuggestKeys_Click();
+    void mnTakeKeysFrom_Click();
     void buildGrid();
     void buildStatusBar();
     void updateStatus();
@@ -157,4 +165,5 @@ private:
     QAction *m_findPrevious = nullptr;
     QAction *m_nextSharedKey = nullptr;
     std::unique_ptr<RecoveryKeeper> m_recovery;
+    SuggestPanel *m_suggest = nullptr;
 };
