@@ -438,9 +438,20 @@ private slots:
                  "ENSPEOPRVSPD");
         QVERIFY(f.window->statusBar()->currentMessage().startsWith(u"3 keys given"));
         QCOMPARE(panel->acceptAllConfident(), 0); // a key a row holds is not given again
+        f.saveAs(f.path("other.csv"));
         f.window->table().history().undo();
         for (int row : {1, 2, 3})
             QCOMPARE(cell(f.window.get(), row, Col::Key), "");
+
+        // Another channel list with these names gives the same keys, in one step too,
+        // but never over a key a row holds.
+        f.window->table().chooseKey(3, "EOPR");
+        f.run("mnTakeKeysFrom", {f.path("other.csv")});
+        QCOMPARE(cell(f.window.get(), 1, Col::Key) + cell(f.window.get(), 2, Col::Key)
+                         + cell(f.window.get(), 3, Col::Key),
+                 "ENSPEOPREOPR");
+        f.window->table().history().undo();
+        QCOMPARE(cell(f.window.get(), 1, Col::Key) + cell(f.window.get(), 2, Col::Key), "");
     }
 };
 
