@@ -41,6 +41,9 @@ void frmDBC::rememberKeysIn(const QString &fileName)
 
 void frmDBC::mnSuggestKeys_Click()
 {
+    // Wide enough for the reasons the first time, as a share of the window.
+    if (m_suggest->isHidden())
+        resizeDocks({m_suggest}, {width() * 9 / 20}, Qt::Horizontal);
     m_suggest->open();
 }
 

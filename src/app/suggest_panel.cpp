@@ -58,6 +58,7 @@ SuggestPanel::SuggestPanel(SignalTable &table, CellEditors &editors, QWidget *pa
     m_list->setUniformRowHeights(true);
     m_list->setAllColumnsShowFocus(true);
     m_list->header()->setStretchLastSection(true);
+    m_list->header()->setSectionResizeMode(QHeaderView::Interactive);
     m_list->setToolTip(QStringLiteral("Enter or a double click gives the highlighted row its key"));
     m_list->installEventFilter(this);
     layout->addWidget(m_list);
@@ -232,6 +233,13 @@ void SuggestPanel::fillList()
         next = lines.back();
     if (next)
         m_list->setCurrentItem(next->childCount() > 0 ? next->child(0) : next);
+    if (!lines.isEmpty()) {
+        for (int column = KeyOrNumber; column < Reasons; ++column)
+            m_list->resizeColumnToContents(column);
+        // The "#" of a candidate; the key lines span the columns and ask no width.
+        m_list->setColumnWidth(KeyOrNumber, m_list->fontMetrics().horizontalAdvance(QStringLiteral("0000000"))
+                                                    + m_list->indentation());
+    }
     m_summary->setText(QStringLiteral("%1 keys no row holds, %2 with a confident candidate").arg(open).arg(confident));
     m_acceptAll->setEnabled(confident > 0);
     m_listStale = false;
@@ -273,6 +281,8 @@ void SuggestPanel::acceptCurrent()
     emit message(QStringLiteral("%1 given to row %2 (%3).%4")
                          .arg(key, m_table.grid().text(row, Col::Number), m_table.grid().text(row, Col::Name), said));
     refresh();
+    // The next key's candidate is current now: the table shows it, ready for Enter.
+    currentMoved(m_list->currentItem());
 }
 
 int SuggestPanel::acceptAllConfident()
