@@ -367,13 +367,14 @@ private slots:
 
     void acceptConfidentLeavesTakenKeysAndRows()
     {
-        const TableData table = tableOf({"A;", "B;VSPD", "C;"});
+        const TableData table = tableOf({"A;", "B;VSPD", "C;", "D;"});
         std::vector<KeySuggestion> suggestions{
                 {"ENSP", "", {{1, 90, ""}, {3, 80, ""}}}, // row 1 goes to ECTP, so row 3
                 {"ECTP", "", {{1, 95, ""}}},
                 {"VSPD", "", {{3, 99, ""}}},              // a row holds VSPD already
                 {"EOTP", "", {{2, 99, ""}}},              // row 2 holds a key
-                {"GEAR", "", {{3, 60, ""}}}};             // not confident
+                {"GEAR", "", {{3, 60, ""}}},              // not confident
+                {"ENSP", "again", {{4, 75, ""}}}};        // the list names ENSP twice
         const std::vector<KeyAssignment> chosen = confidentAssignments(suggestions, table);
         QCOMPARE(chosen.size(), 2u);
         QCOMPARE(chosen[0].key, "ENSP");
