@@ -58,12 +58,14 @@ void frmDBC::mnTakeKeysFrom_Click()
         m_dialogs->warn(applicationTitle(), other.error);
         return;
     }
-    // The user's own keys stay: only rows without a key take one.
+    // The user's own keys stay: only rows without a key take one, and only a key no
+    // row holds, so that no key becomes shared by it.
     std::vector<std::pair<int, QString>> keys;
     int alike = 0;
     int kept = 0;
     for (const KeyProposal &proposal : keysFromOtherList(m_table.grid(), other.table)) {
-        if (!m_table.grid().text(proposal.row, Col::Key).isEmpty()) {
+        if (!m_table.grid().text(proposal.row, Col::Key).isEmpty()
+            || m_table.grid().keyIndex().count(proposal.key) > 0) {
             ++kept;
             continue;
         }
@@ -80,6 +82,6 @@ void frmDBC::mnTakeKeysFrom_Click()
     if (given > 0)
         said += QStringLiteral("; Undo takes them all back.");
     if (kept > 0)
-        said += QStringLiteral(" %1 rows kept the key they hold.").arg(kept);
+        said += QStringLiteral(" %1 were left out: their row holds a key, or another row holds theirs.").arg(kept);
     statusBar()->showMessage(said + memoryFault, 15000);
 }
