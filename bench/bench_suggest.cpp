@@ -125,3 +125,18 @@ SuggestBenchFigures measureSuggestions(int runs)
                                                dictionary, figures.quality);
     return figures;
 }
+
+double suggestionPanelSeconds(const TableData &table, int runs)
+{
+    SuggestDictionary dictionary;
+    QStringList warnings;
+    if (!dictionary.addFile(sourceDir + QStringLiteral("/resources/") + SuggestDictionary::fileName(), warnings)
+                 .isEmpty())
+        return -1;
+    const std::vector<KeyTarget> keys = benchKeys();
+    const SuggestionMemory memory;
+    return medianSeconds(runs, [&] {
+        const std::vector<SignalText> texts = signalTexts(table);
+        (void)KeyMatcher(dictionary, keys, texts).suggest(memory);
+    });
+}

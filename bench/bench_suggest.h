@@ -19,3 +19,8 @@ struct SuggestBenchFigures
 };
 
 SuggestBenchFigures measureSuggestions(int runs);
+
+class TableData;
+// What the suggestions panel works out when it opens on `table`: the signals read from
+// the table's cells and details, and three candidates with reasons for each of 49 keys.
+double suggestionPanelSeconds(const TableData &table, int runs);

@@ -81,6 +81,7 @@ constexpr double csvOverDbcImport = 1.0;
 constexpr double detailsImportRatio = 1.3;
 constexpr double detailsMemoryRatio = 1.5;
 constexpr double suggestTarget = 0.3;
+constexpr double suggestPanelTarget = 0.5;
 constexpr double suggestHeapTargetMb = 20.0;
 
 void print(const QString &text)
@@ -656,6 +657,9 @@ void timeDetails(const BenchInputs &inputs, int runs, std::vector<Line> &lines)
     shown.onlyMatching = true;
     lines.push_back(timeTyping(filter, QStringLiteral("filter: typing, every column and the details"), shown,
                                QStringLiteral("ecu3"), runs));
+    lines.push_back(timed(QStringLiteral("suggestions panel opening: the table's signals, 3 per key"),
+                          QStringLiteral("49 keys, %1 rows with details").arg(table.grid().rows() - 1),
+                          suggestionPanelSeconds(table.grid(), runs), std::nullopt, suggestPanelTarget));
 }
 
 // ---- Key suggestions ----------------------------------------------------------------

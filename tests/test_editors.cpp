@@ -4,6 +4,9 @@
 
 #include "app/cell_editors.h"
 #include "app/frm_about.h"
+#include "app/suggest_panel.h"
+#include "suggest/suggest_dictionary.h"
+#include "suggest/suggestion_memory.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -14,6 +17,7 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTreeWidget>
 
 namespace {
 
@@ -387,6 +391,67 @@ private slots:
         QVERIFY(f.window->keyEditor()->isVisible());
         next->trigger();
         QCOMPARE(f.window->grid()->currentIndex(), f.window->editors()->map().viewIndex(3, Col::Key));
+    }
+
+    // Ctrl+K opens the suggestions; Enter gives the highlighted candidate its key as one
+    // undo step and remembers it, and "Accept all confident" is one step too.
+    void suggestionsGiveKeysInOneStep()
+    {
+        WindowFixture f;
+        SuggestDictionary dictionary;
+        QStringList warnings;
+        QCOMPARE(dictionary.addFile(QStringLiteral(TESSALY_TEST_DATA "/../../resources/")
+                                            + SuggestDictionary::fileName(), warnings),
+                 QString());
+        SuggestPanel *panel = f.window->suggestPanel();
+        panel->setDictionary(dictionary);
+        const QString memoryFile = f.path(SuggestionMemory::fileName());
+        f.window->rememberKeysIn(memoryFile);
+        writeFile(f.path("car.dbc"), "BO_ 291 EngineData: 8 Engine\n"
+                                     " SG_ EngineSpeed : 24|16@1+ (0.125,0) [0|8031.875] \"rpm\" Gateway\n"
+                                     " SG_ OilPressure : 8|8@1+ (4,0) [0|1000] \"kPa\" Gateway\n"
+                                     "BO_ 292 Wheels: 8 Brakes\n"
+                                     " SG_ VehicleSpeed : 0|16@1+ (0.01,0) [0|250] \"km/h\" Gateway\n");
+        f.window->openFile(f.path("car.dbc"));
+        const int steps = f.window->table().history().count();
+
+        QTest::keyClick(f.window.get(), Qt::Key_K, Qt::ControlModifier);
+        QVERIFY(panel->isVisible());
+        QTreeWidget *list = panel->list();
+        QVERIFY(list->hasFocus());
+        QTreeWidgetItem *candidate = list->currentItem();
+        QVERIFY(candidate && candidate->parent());
+        QCOMPARE(candidate->text(1), "EngineSpeed");
+        QCOMPARE(f.window->editors()->map().current().row, 1); // the table follows the panel
+        QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(cell(f.window.get(), 1, Col::Key), "ENSP");
+        QCOMPARE(f.window->table().history().count(), steps + 1);
+        QVERIFY(readAll(memoryFile).contains("EngineSpeed;ENSP"));
+        for (int i = 0; i < list->topLevelItemCount(); ++i) // a key a row holds leaves the panel
+            QVERIFY(!list->topLevelItem(i)->text(0).startsWith(u"ENSP"));
+        QTest::keyClick(f.window.get(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(cell(f.window.get(), 1, Col::Key), "");
+
+        QCOMPARE(panel->acceptAllConfident(), 3);
+        QCOMPARE(cell(f.window.get(), 1, Col::Key) + cell(f.window.get(), 2, Col::Key)
+                         + cell(f.window.get(), 3, Col::Key),
+                 "ENSPEOPRVSPD");
+        QVERIFY(f.window->statusBar()->currentMessage().startsWith(u"3 keys given"));
+        QCOMPARE(panel->acceptAllConfident(), 0); // a key a row holds is not given again
+        f.saveAs(f.path("other.csv"));
+        f.window->table().history().undo();
+        for (int row : {1, 2, 3})
+            QCOMPARE(cell(f.window.get(), row, Col::Key), "");
+
+        // Another channel list with these names gives the same keys, in one step too,
+        // but never over a key a row holds nor a key another row holds.
+        f.window->table().chooseKey(3, "EOPR");
+        f.run("mnTakeKeysFrom", {f.path("other.csv")});
+        QCOMPARE(cell(f.window.get(), 1, Col::Key) + cell(f.window.get(), 2, Col::Key) + "|"
+                         + cell(f.window.get(), 3, Col::Key),
+                 "ENSP|EOPR");
+        f.window->table().history().undo();
+        QCOMPARE(cell(f.window.get(), 1, Col::Key) + cell(f.window.get(), 2, Col::Key), "");
     }
 };
 

@@ -69,12 +69,17 @@ private slots:
         QTest::addColumn<int>("col");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("step");
+        QTest::addColumn<QString>("more"); // further "row:key" choices of the same step
         const int key = Col::Key;
         // A step names its row by the "#" number, ten times the row here.
-        QTest::newRow("text") << QStringList{"AAAA", "AAAA"} << 2 << int(Col::Name) << "Speed" << "text in row 20, Name";
-        QTest::newRow("key joins") << QStringList{"AAAA", "", "B"} << 2 << key << "AAAA" << "key AAAA in row 20";
-        QTest::newRow("key leaves") << QStringList{"AAAA", "AAAA", "B"} << 1 << key << "B" << "key B in row 10";
-        QTest::newRow("key cleared") << QStringList{"A", "A", "A"} << 2 << key << "" << "key cleared in row 20";
+        QTest::newRow("text") << QStringList{"AAAA", "AAAA"} << 2 << int(Col::Name) << "Speed" << "text in row 20, Name" << "";
+        QTest::newRow("key joins") << QStringList{"AAAA", "", "B"} << 2 << key << "AAAA" << "key AAAA in row 20" << "";
+        QTest::newRow("key leaves") << QStringList{"AAAA", "AAAA", "B"} << 1 << key << "B" << "key B in row 10" << "";
+        QTest::newRow("key cleared") << QStringList{"A", "A", "A"} << 2 << key << "" << "key cleared in row 20" << "";
+        QTest::newRow("keys in one step") << QStringList{"AAAA", "", "B", ""} << 2 << key << "AAAA" << "2 keys"
+                                          << "4:B";
+        QTest::newRow("keys whose marks meet") << QStringList{"AAAA", "AAAA", "B"} << 1 << key << "C" << "2 keys"
+                                               << "2:C 2:B";
     }
 
     void undoAndRedoAreExact()
@@ -84,6 +89,7 @@ private slots:
         QFETCH(int, col);
         QFETCH(QString, text);
         QFETCH(QString, step);
+        QFETCH(QString, more);
         TableData grid = withKeys(keys);
         grid.setColour(row, Col::Key, CellColour::Default); // undo must bring back even this
         SignalTable model;
@@ -91,7 +97,13 @@ private slots:
         model.replace(grid);
         const QStringList before = tableDump(model.grid());
         QSignalSpy moved(&model, &SignalTable::undoneOrRedone);
-        col == Col::Key ? model.chooseKey(row, text) : model.editText(row, col, text);
+        std::vector<std::pair<int, QString>> choices{{row, text}};
+        for (const QString &choice : more.split(u' ', Qt::SkipEmptyParts))
+            choices.emplace_back(choice.section(u':', 0, 0).toInt(), choice.section(u':', 1));
+        if (choices.size() > 1)
+            QCOMPARE(model.chooseKeys(choices, step), 2);
+        else
+            col == Col::Key ? model.chooseKey(row, text) : model.editText(row, col, text);
         const QStringList after = tableDump(model.grid());
         QCOMPARE(model.history().undoText(), step);
 

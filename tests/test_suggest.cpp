@@ -1,9 +1,11 @@
 #include "reader_support.h"
 
 #include "csv/results_csv_load.h"
+#include "import/dbc_import.h"
 #include "keys/key_list.h"
 #include "keys/key_list_places.h"
 #include "suggest/key_matcher.h"
+#include "suggest/key_memory_file.h"
 #include "suggest/key_transfer.h"
 #include "suggest/label_set.h"
 #include "suggest/signal_text.h"
@@ -102,17 +104,30 @@ private slots:
         QTest::newRow("receiver item") << "256;2;1;0;Temp;C;1;-40;;;;LE;-40 .. 150" << "Temp C 8 -40 150";
         QTest::newRow("no range") << "0 1;7|1;0;0;Bls;;1;0;;;;1;" << "Bls  1  ";
         QTest::newRow("no name") << "0 1;7|1;0;0; ;;1;0;;;;1;[0|1]" << "";
+        // A DBC file adds its message name, long name, comment and value descriptions.
+        QTest::newRow("dbc details")
+                << "BO_ 100 EngineData: 8 ECU\n SG_ EngSpd : 0|16@1+ (0.25,0) [0|8031.875] \"rpm\" X\n"
+                   "CM_ SG_ 100 EngSpd \"Motordrehzahl\";\nVAL_ 100 EngSpd 0 \"Off\" 1 \"On\" ;\n"
+                   "BA_ \"SystemSignalLongSymbol\" SG_ 100 EngSpd \"Engine_Speed_Long\";\n"
+                << "EngSpd rpm 16 0 8031.875 EngineData Engine_Speed_Long Motordrehzahl Off,On";
     }
     void signalTextsFromCells()
     {
         QFETCH(QString, row);
         QFETCH(QString, read);
-        QByteArray csv = "//heading\r\n" + row.toLatin1() + "\r\n";
-        QBuffer buffer(&csv);
-        const std::vector<SignalText> texts = signalTexts(LoadCSV(buffer, QStringLiteral("t.csv")).table);
+        const bool dbc = row.startsWith(u"BO_");
+        QByteArray bytes = dbc ? row.toLatin1() : "//heading\r\n" + row.toLatin1() + "\r\n";
+        QBuffer buffer(&bytes);
+        double messageId = 0;
+        const std::vector<SignalText> texts =
+                signalTexts(dbc ? ReadDBC(buffer, QStringLiteral("t.dbc"), TableData::standard(), messageId).table
+                                : LoadCSV(buffer, QStringLiteral("t.csv")).table);
         QStringList got;
-        for (const SignalText &t : texts)
+        for (const SignalText &t : texts) {
             got << t.name << t.unit << QString::number(t.bits) << t.minimum << t.maximum;
+            if (dbc)
+                got << t.messageName << t.longName << t.comment << t.valueDescriptions.join(u',');
+        }
         QCOMPARE(got.join(u' '), read);
         if (!texts.empty())
             QCOMPARE(texts.front().row, 1);
@@ -277,6 +292,42 @@ private slots:
         QCOMPARE(again.keyOf(QStringLiteral("Bad;Name")), QString());
     }
 
+    // The user's file of remembered keys takes each choice beside what it held, and one
+    // that cannot be read is left as it is until it reads again.
+    void memoryFileKeepsWhatItHeld_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("readable");
+        QTest::newRow("names of before") << QByteArray("Other;K001\r\n") << true;
+        QTest::newRow("no file yet") << QByteArray() << true;
+        QTest::newRow("cannot be read") << QByteArray("Other;K001\r\n").append('\0') << false;
+    }
+    void memoryFileKeepsWhatItHeld()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, readable);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(SuggestionMemory::fileName());
+        if (!file.isEmpty())
+            writeFile(path, file);
+        KeyMemoryFile memory(path);
+        const TableData table = tableOf({"EngSpd;ENSP", "VehSpd;VSPD", "NoKey;"});
+        QCOMPARE(memory.remember(table, {1, 3}).isEmpty(), readable);
+        QCOMPARE(memory.memory().keyOf("EngSpd"), "ENSP");
+        if (!readable) {
+            QCOMPARE(readAll(path), file);
+            writeFile(path, "Other;K001\r\n"); // mended: the choices so far join it
+        }
+        QCOMPARE(memory.remember(table, {2}), QString());
+        SuggestionMemory written;
+        QStringList warnings;
+        QCOMPARE(written.load(path, warnings), QString());
+        QCOMPARE(written.keyOf("EngSpd"), "ENSP");
+        QCOMPARE(written.keyOf("VehSpd"), "VSPD");
+        QCOMPARE(written.keyOf("Other"), file.isEmpty() ? "" : "K001");
+        QCOMPARE(written.size(), file.isEmpty() ? 2 : 3);
+    }
+
     void rememberedNameComesFirst()
     {
         const std::vector<SignalText> texts{signalFrom(QStringLiteral("EngSpd|rpm"), 1),
@@ -316,13 +367,14 @@ private slots:
 
     void acceptConfidentLeavesTakenKeysAndRows()
     {
-        const TableData table = tableOf({"A;", "B;VSPD", "C;"});
+        const TableData table = tableOf({"A;", "B;VSPD", "C;", "D;"});
         std::vector<KeySuggestion> suggestions{
                 {"ENSP", "", {{1, 90, ""}, {3, 80, ""}}}, // row 1 goes to ECTP, so row 3
                 {"ECTP", "", {{1, 95, ""}}},
                 {"VSPD", "", {{3, 99, ""}}},              // a row holds VSPD already
                 {"EOTP", "", {{2, 99, ""}}},              // row 2 holds a key
-                {"GEAR", "", {{3, 60, ""}}}};             // not confident
+                {"GEAR", "", {{3, 60, ""}}},              // not confident
+                {"ENSP", "again", {{4, 75, ""}}}};        // the list names ENSP twice
         const std::vector<KeyAssignment> chosen = confidentAssignments(suggestions, table);
         QCOMPARE(chosen.size(), 2u);
         QCOMPARE(chosen[0].key, "ENSP");

@@ -5,6 +5,7 @@
 #include "app/cell_editors.h"
 #include "app/column_fit.h"
 #include "app/find_bar.h"
+#include "app/suggest_panel.h"
 #include "app/dialogs.h"
 #include "app/frm_about.h"
 #include "app/grid_look.h"
@@ -72,6 +73,7 @@ frmDBC::~frmDBC()
 {
     // The widgets go first, while the table and the dialogs they use still exist.
     qApp->removeEventFilter(this);
+    delete m_suggest;
     delete m_editors;
     delete takeCentralWidget();
 }
@@ -282,7 +284,9 @@ bool frmDBC::eventFilter(QObject *watched, QEvent *event)
         const auto *key = static_cast<QKeyEvent *>(event);
         // Escape in the find bar closes the bar instead.
         const auto *widget = static_cast<QWidget *>(watched);
-        if (key->key() == Qt::Key_Escape && widget->window() == this && !m_findBar->isAncestorOf(widget)) {
+        // So does Escape in the suggestions, for the panel.
+        if (key->key() == Qt::Key_Escape && widget->window() == this && !m_findBar->isAncestorOf(widget)
+            && !m_suggest->isAncestorOf(widget)) {
             Form_KeyDown(key->key(), key->modifiers());
             return true;
         }

@@ -25,6 +25,7 @@ class QTableView;
 class QToolBar;
 class RecoveryKeeper;
 class SignalFilterModel;
+class SuggestPanel;
 struct RecoveryCopy;
 struct UpdateReport;
 
@@ -60,6 +61,10 @@ public:
 
     // Opens a file as the matching menu command does after its dialog.
     void openFile(const QString &fileName);
+
+    // Remembers every key the user chooses in `fileName` from now on (frm_dbc_suggest.cpp).
+    void rememberKeysIn(const QString &fileName);
+    SuggestPanel *suggestPanel() const { return m_suggest; }
 
     // Keeps a recovery copy of unsaved work in `folder` from now on.
     void keepRecoveryCopies(const QString &folder);
@@ -116,6 +121,9 @@ private:
     void buildMenus();
     void buildEditMenu(QMenu *edit);
     void buildKeysMenu(QMenu *keys);
+    void buildSuggestions(QMenu *keys);
+    void mnSuggestKeys_Click();
+    void mnTakeKeysFrom_Click();
     void buildGrid();
     void buildStatusBar();
     void updateStatus();
@@ -178,4 +186,5 @@ private:
     RecentFiles m_recent;
     QMenu *m_recentMenu = nullptr;
     QString m_keyListInUse;
+    SuggestPanel *m_suggest = nullptr;
 };

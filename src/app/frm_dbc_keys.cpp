@@ -12,6 +12,7 @@
 
 void frmDBC::buildKeysMenu(QMenu *keys)
 {
+    buildSuggestions(keys);
     QAction *open = addCommand(keys, "mnOpenKeyListFolder", QStringLiteral("&Open key list folder"), {},
                                &frmDBC::mnOpenKeyListFolder_Click);
     open->setStatusTip(QStringLiteral("Shows the folder where your own %1 goes").arg(KeyList::fileName()));

@@ -3,6 +3,7 @@
 #include "app/frm_dbc.h"
 #include "app/qt_dialogs.h"
 #include "recovery/recovery_store.h"
+#include "suggest/suggestion_memory.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -75,6 +76,7 @@ int main(int argc, char *argv[])
     frmDBC window(std::move(dialogs), line.keys);
     qtDialogs->setParentWidget(&window);
     window.keepRecoveryCopies(RecoveryStore::defaultFolder());
+    window.rememberKeysIn(SuggestionMemory::standardFile());
     window.show();
     QTimer::singleShot(0, &window, [&window, &line] { window.openAtStart(line.input); });
     return app.exec();

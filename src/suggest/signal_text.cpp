@@ -1,5 +1,6 @@
 #include "signal_text.h"
 
+#include "import/dbc_details.h"
 #include "table/table_data.h"
 #include "table/text_helpers.h"
 
@@ -32,6 +33,24 @@ void readRange(QStringView range, SignalText &signal)
     signal.maximum = text.mid(dots + 2).trimmed().toString();
 }
 
+// What the DBC file says of the row's signal beyond its cells.
+void readDetails(const TableData &table, int row, SignalText &signal)
+{
+    const DbcDetails *details = table.details().get();
+    const int index = details ? table.detailsSignal(row) : -1;
+    if (index < 0 || index >= details->signalCount())
+        return;
+    const DbcDetails::Signal &detail = details->signal(index);
+    signal.longName = details->text(detail.longName).toString();
+    signal.comment = details->text(detail.comment).toString();
+    if (detail.message >= 0 && detail.message < details->messageCount())
+        signal.messageName = details->text(details->message(detail.message).name).toString();
+    for (const auto &[value, description] : details->values(detail)) {
+        if (!description.trimmed().isEmpty())
+            signal.valueDescriptions.append(description.trimmed().toString());
+    }
+}
+
 } // namespace
 
 std::vector<SignalText> signalTexts(const TableData &table)
@@ -51,6 +70,7 @@ std::vector<SignalText> signalTexts(const TableData &table)
         signal.scale = table.text(row, Col::Scale);
         signal.bits = lengthInBits(table.cell(row, Col::Position), table.cell(row, Col::Bytes));
         readRange(table.cell(row, Col::MinMax), signal);
+        readDetails(table, row, signal);
         texts.push_back(std::move(signal));
     }
     return texts;

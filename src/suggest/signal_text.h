@@ -26,5 +26,7 @@ struct SignalText
 
 // The signals of a table, from its cells: Name, Unit, Scale, the length of the
 // position ("start|length" of a DBC signal, or the Bytes of a receiver item) and the
-// range ("[min|max]" or "min .. max"). Rows without a name are left out.
+// range ("[min|max]" or "min .. max"); and, where the table has DBC details, the
+// signal's long name, comment, value descriptions and the name of its message. Rows
+// without a name are left out.
 std::vector<SignalText> signalTexts(const TableData &table);

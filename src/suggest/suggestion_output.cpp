@@ -34,12 +34,17 @@ std::vector<KeyAssignment> confidentAssignments(const std::vector<KeySuggestion>
     });
     std::vector<int> rowOfKey(suggestions.size(), -1);
     QSet<int> takenRows;
+    // A key the list names twice is still given to one row only.
+    QSet<QString> givenKeys;
     for (const Choice &choice : choices) {
-        if (rowOfKey[choice.key] >= 0 || takenRows.contains(choice.row) || choice.row < table.fixedRows()
-            || choice.row >= table.rows() || !table.cell(choice.row, Col::Key).isEmpty())
+        const QString &key = suggestions[choice.key].key;
+        if (rowOfKey[choice.key] >= 0 || givenKeys.contains(key) || takenRows.contains(choice.row)
+            || choice.row < table.fixedRows() || choice.row >= table.rows()
+            || !table.cell(choice.row, Col::Key).isEmpty())
             continue;
         rowOfKey[choice.key] = choice.row;
         takenRows.insert(choice.row);
+        givenKeys.insert(key);
     }
     std::vector<KeyAssignment> assignments;
     for (std::size_t key = 0; key < suggestions.size(); ++key) {

@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QFileInfo>
+#include <QSet>
 #include <QUndoCommand>
 
 #include <algorithm>
@@ -65,7 +66,9 @@ private:
     bool m_done;
 };
 
-// One cell written by the user: a text, or a key with the marks it changed.
+// Cells written by the user: one text, or one or more keys with the marks each
+// changed. Several keys are written in turn and taken back in the reverse order, so
+// each key's marks go back to what they were before it.
 class SignalTable::CellStep : public Step
 {
 public:
@@ -81,18 +84,25 @@ public:
     };
 
     CellStep(SignalTable &table, int row, int col, const QString &text, bool isKey)
-        : Step(table, description(table, row, col, text, isKey), false),
-          m_change{row, col, table.m_grid.text(row, col), text, {}, table.m_grid.handMade(row), isKey}
+        : Step(table, description(table, row, col, text, isKey), false)
     {
+        m_changes.push_back(change(table, row, col, text, isKey));
     }
-    CellStep(SignalTable &table, const QString &text, Change &&change)
-        : Step(table, text, true), m_change(std::move(change))
+    CellStep(SignalTable &table, const std::vector<std::pair<int, QString>> &keys, const QString &text)
+        : Step(table, text, false)
+    {
+        m_changes.reserve(keys.size());
+        for (const auto &[row, key] : keys)
+            m_changes.push_back(change(table, row, Col::Key, key, true));
+    }
+    CellStep(SignalTable &table, const QString &text, std::vector<Change> &&changes)
+        : Step(table, text, true), m_changes(std::move(changes))
     {
     }
 
     Step *takeOver() override
     {
-        auto *step = new CellStep(m_table, text(), std::move(m_change));
+        auto *step = new CellStep(m_table, text(), std::move(m_changes));
         handOver(*step);
         return step;
     }
@@ -100,27 +110,38 @@ public:
 protected:
     void apply(bool undo) override
     {
-        Change &c = m_change;
         if (undo) {
-            m_table.restore(c.row, c.col, c.before, c.marks);
-            m_table.m_grid.setHandMade(c.row, c.handMadeBefore);
-        } else if (c.isKey) {
-            c.marks = m_table.writeKey(c.row, c.after);
-        } else {
-            // A typed cell is the user's own: an update from a newer file keeps it.
-            m_table.m_grid.setText(c.row, c.col, c.after);
-            m_table.m_grid.setHandMade(c.row, quint16(c.handMadeBefore | (1u << c.col)));
-            m_table.cellChanged(c.row, c.col);
+            for (auto c = m_changes.rbegin(); c != m_changes.rend(); ++c) {
+                m_table.restore(c->row, c->col, c->before, c->marks);
+                m_table.m_grid.setHandMade(c->row, c->handMadeBefore);
+            }
+            return;
+        }
+        for (Change &c : m_changes) {
+            if (c.isKey) {
+                c.marks = m_table.writeKey(c.row, c.after);
+            } else {
+                // A typed cell is the user's own: an update from a newer file keeps it.
+                m_table.m_grid.setText(c.row, c.col, c.after);
+                m_table.m_grid.setHandMade(c.row, quint16(c.handMadeBefore | (1u << c.col)));
+                m_table.cellChanged(c.row, c.col);
+            }
         }
     }
-    std::pair<int, int> changedCell() const override { return {m_change.row, m_change.col}; }
+    std::pair<int, int> changedCell() const override { return {m_changes.front().row, m_changes.front().col}; }
     qsizetype heldBytes() const override
     {
-        return qsizetype(sizeof(CellStep)) + (m_change.before.capacity() + m_change.after.capacity()) * 2
-                + qsizetype(m_change.marks.capacity() * sizeof(KeyMark));
+        qsizetype bytes = qsizetype(sizeof(CellStep) + m_changes.capacity() * sizeof(Change));
+        for (const Change &c : m_changes)
+            bytes += (c.before.capacity() + c.after.capacity()) * 2 + qsizetype(c.marks.capacity() * sizeof(KeyMark));
+        return bytes;
     }
 
 private:
+    static Change change(const SignalTable &table, int row, int col, const QString &text, bool isKey)
+    {
+        return {row, col, table.m_grid.text(row, col), text, {}, table.m_grid.handMade(row), isKey};
+    }
     static QString description(const SignalTable &table, int row, int col, const QString &text, bool isKey)
     {
         // The row as the user finds it: by its "#" number where it has one.
@@ -133,7 +154,7 @@ private:
         return QStringLiteral("key %1 in row %2").arg(text, name);
     }
 
-    Change m_change;
+    std::vector<Change> m_changes;
 };
 
 // A whole table swapped for another; the step holds the one not shown.
@@ -214,6 +235,28 @@ void SignalTable::chooseKey(int row, const QString &key)
         push(new CellStep(*this, row, Col::Key, key, true));
     else
         writeKey(row, key); // no change to take back, but the marks are brought up to date
+    emit keysChosen({row});
+}
+
+int SignalTable::chooseKeys(const std::vector<std::pair<int, QString>> &keys, const QString &description)
+{
+    std::vector<std::pair<int, QString>> changes;
+    QList<int> rows;
+    QSet<int> seen;
+    for (const auto &[row, key] : keys) {
+        // A row given twice would take back to the text between its two keys.
+        if (row < m_grid.fixedRows() || row >= m_grid.rows() || seen.contains(row))
+            continue;
+        seen.insert(row);
+        rows.append(row);
+        if (!m_grid.sameText(row, Col::Key, key))
+            changes.emplace_back(row, key);
+    }
+    if (!changes.empty())
+        push(new CellStep(*this, changes, description));
+    if (!rows.isEmpty())
+        emit keysChosen(rows);
+    return int(changes.size());
 }
 
 void SignalTable::replaceUndoable(TableData grid, const QString &description)

@@ -8,6 +8,8 @@
 #include <QVariant>
 
 #include <optional>
+#include <utility>
+#include <vector>
 
 // The signal table the window shows and edits, with its document state.
 //
@@ -42,6 +44,11 @@ public:
     // up to date. An empty key clears the key. The step reads "key ENSP in row 17"
     // or "key cleared in row 3".
     void chooseKey(int row, const QString &key);
+    // Several such choices as one step whose text is `description` ("3 keys
+    // accepted"): (row, key), each row once (a row given again is passed over). Rows
+    // that hold their key already are left out; no step when none is left. Returns
+    // how many keys it wrote.
+    int chooseKeys(const std::vector<std::pair<int, QString>> &keys, const QString &description);
     // Replaces the whole table as one step whose text is `description` (an update
     // from a newer file, say). Undo and redo swap the two tables in one model reset;
     // the step keeps the table it is not showing, so it costs a table's memory.
@@ -105,6 +112,9 @@ signals:
     // current; (-1, -1) after a whole table was swapped. Emitted once the history is
     // up to date, never for the first doing of a change.
     void undoneOrRedone(int row, int col);
+    // The user chose the keys of these rows (chooseKey, chooseKeys), even a key a row
+    // held already; never for an undo or redo.
+    void keysChosen(const QList<int> &rows);
     // olderStepsDropped() changed.
     void olderStepsDroppedChanged(bool dropped);
 
