@@ -58,6 +58,14 @@ void CutTextDelegate::initStyleOption(QStyleOptionViewItem *option, const QModel
     QStyledItemDelegate::initStyleOption(option, index);
     if (isMatch(index))
         option->font.setBold(true);
+    // The current cell's row is tinted, so the eye finds it in every column; cells of
+    // a colour of their own (the Key marks) keep it.
+    const auto *view = qobject_cast<const QAbstractItemView *>(option->widget);
+    if (view && index.row() == view->currentIndex().row() && option->backgroundBrush.style() == Qt::NoBrush) {
+        QColor tint = option->palette.color(QPalette::Active, QPalette::Highlight);
+        tint.setAlpha(40);
+        option->backgroundBrush = tint;
+    }
 }
 
 void CutTextDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const

@@ -8,6 +8,15 @@
 #include <QVariant>
 
 #include <optional>
+#include <vector>
+
+// One cell the user writes in a change of several cells at once (a paste, say).
+struct CellWrite
+{
+    int row = 0;
+    int col = 0;
+    QString text;
+};
 
 // The signal table the window shows and edits, with its document state.
 //
@@ -42,6 +51,10 @@ public:
     // up to date. An empty key clears the key. The step reads "key ENSP in row 17"
     // or "key cleared in row 3".
     void chooseKey(int row, const QString &key);
+    // Writes several cells as one step whose text is `description`: texts as
+    // editText() writes them, Key cells as chooseKey() does, in the given order. Cells
+    // that already hold their text are passed over; nothing left, no step.
+    void editCells(const std::vector<CellWrite> &writes, const QString &description);
     // Replaces the whole table as one step whose text is `description` (an update
     // from a newer file, say). Undo and redo swap the two tables in one model reset;
     // the step keeps the table it is not showing, so it costs a table's memory.
@@ -111,6 +124,7 @@ signals:
 private:
     class Step;
     class CellStep;
+    class CellsStep;
     class TableStep;
 
     // A Key cell colour before a change, to be put back by undo.
