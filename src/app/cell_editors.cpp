@@ -287,6 +287,9 @@ void CellEditors::paintKeyEditor()
             palette.setColor(role, colour.value<QColor>());
     }
     cmbKey->setPalette(palette);
+    // The open list keeps the usual colours: the combo box hands its own to it.
+    cmbKey->view()->window()->setPalette(grd->palette());
+    cmbKey->view()->setPalette(grd->palette());
 }
 
 void CellEditors::writeBack()

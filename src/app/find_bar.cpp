@@ -21,6 +21,10 @@ FindBar::FindBar(QWidget *parent) : QWidget(parent)
     setObjectName(QStringLiteral("findBar"));
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 2, 4, 2);
+    // The bar never makes the window wider than the screen (a high-DPI one holds few
+    // logical pixels): on a narrow window its last switches are cut off instead.
+    layout->setSizeConstraint(QLayout::SetNoConstraint);
+    setMinimumWidth(fontMetrics().averageCharWidth() * 40);
 
     auto *label = new QLabel(QStringLiteral("Fi&nd:"), this);
     txtFind = new QLineEdit(this);
