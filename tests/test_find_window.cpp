@@ -199,6 +199,10 @@ void undoRedoByKeys()
     QCOMPARE(window->table().grid().text(2, Col::Name), "S2");
     QCOMPARE(current(window), QPoint(2, Col::Name));
     QVERIFY(!window->textEditor()->isVisible());
+    // The program's own move shows the current cell too: its frame lies around it.
+    const auto *frame = grid->viewport()->findChild<QWidget *>(QStringLiteral("currentCellFrame"));
+    QVERIFY(frame && frame->isVisible());
+    QCOMPARE(frame->geometry(), grid->visualRect(grid->currentIndex()));
     if (!redo.isEmpty()) {
         QTest::keySequence(grid, QKeySequence(redo));
         QCOMPARE(window->table().grid().text(2, Col::Name), "Y");
