@@ -238,6 +238,8 @@ void CellEditors::layEditor()
 void CellEditors::selectKeyOf(const QString &cellText)
 {
     const Loading guard(*this);
+    // A key the key list lacks still shows while no item is selected.
+    cmbKey->setPlaceholderText(cellText);
     if (cellText.isEmpty()) {
         cmbKey->setCurrentIndex(-1);
     } else {
@@ -283,13 +285,10 @@ void CellEditors::paintKeyEditor()
     QPalette palette = grd->palette();
     const QVariant colour = m_table.modelIndex(m_keyRow, Col::Key).data(Qt::BackgroundRole);
     if (colour.canConvert<QColor>()) {
-        for (const QPalette::ColorRole role : {QPalette::Button, QPalette::Base, QPalette::Window})
-            palette.setColor(role, colour.value<QColor>());
+        // The button's colour only: the open list, which shares the palette, keeps its own.
+        palette.setColor(QPalette::Button, colour.value<QColor>());
     }
     cmbKey->setPalette(palette);
-    // The open list keeps the usual colours: the combo box hands its own to it.
-    cmbKey->view()->window()->setPalette(grd->palette());
-    cmbKey->view()->setPalette(grd->palette());
 }
 
 void CellEditors::writeBack()
