@@ -1,5 +1,6 @@
 #include "csv/results_csv.h"
 #include "csv/results_csv_load.h"
+#include "document/document.h"
 #include "reader_support.h"
 #include "table/table_data.h"
 #include "table/table_status.h"
@@ -92,6 +93,7 @@ private slots:
         add("/u/my.dbc/car", "/u/my.dbc/CAN_car", "/u/my.dbc/CAN_car");
         add("/CAN_dir/car.dbc.txt", "/CAN_dir/CAN_car.dbc.txt", "/CAN_dir/CAN_car.dbc.txt");
         add("car.dbc", "CAN_car.dbc", "CAN_car.CSV");
+        add("/d/list.Csv", "/d/list.Csv", "/d/list.Csv"); // a loaded list is saved into itself
         add("", "", "");
     }
 
@@ -245,6 +247,24 @@ private slots:
         QVERIFY2(broken.error.contains(u"/media/stick/broken.csv") && broken.error.contains(u"disk went away"),
                  qPrintable(broken.error));
         QCOMPARE(broken.table.rows(), 0);
+    }
+
+    // The document's file after a load: the caption and the save's proposal follow it;
+    // a load that fails keeps the file it had.
+    void loadMakesTheFileTheDocuments()
+    {
+        QTemporaryDir dir;
+        const QString list = dir.filePath(QStringLiteral("list.csv"));
+        QFile file(list);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(headingLine + "0 1;;;;S;;;;;;;;;\r\n") > 0);
+        file.close();
+        Document document;
+        document.table().setCurrentFile(dir.filePath(QStringLiteral("car.dbc"))); // as an earlier import
+        QVERIFY(document.LoadCSV(list).ok());
+        QCOMPARE(document.table().currentFile(), list);
+        QVERIFY(!document.LoadCSV(dir.filePath(QStringLiteral("missing.csv"))).ok());
+        QCOMPARE(document.proposeSaveName(), list);
+        QVERIFY(!document.table().unsavedChanges());
     }
 
     void largeFile()

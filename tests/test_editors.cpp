@@ -10,7 +10,10 @@
 
 #include <QAbstractItemView>
 #include <QAction>
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -53,8 +56,9 @@ void clickCell(frmDBC *window, int row, int col)
 // keyboard.
 void pickItem(QComboBox *combo, int index)
 {
-    QTest::mouseClick(combo, Qt::LeftButton);
     QAbstractItemView *list = combo->view();
+    if (!list->isVisible())
+        QTest::mouseClick(combo, Qt::LeftButton);
     QTRY_VERIFY(list->isVisible());
     list->setCurrentIndex(list->model()->index(index, 0));
     QTest::keyClick(list, Qt::Key_Return);
@@ -74,6 +78,25 @@ CellColour keyColour(frmDBC *window, int row)
 int px(QWidget *widget, int twips)
 {
     return qRound(twips * widget->logicalDpiX() / 1440.0);
+}
+
+// The share of a widget's pixels, as drawn, that are plainly red.
+double redShare(QWidget *widget)
+{
+    const QImage image = widget->grab().toImage();
+    int red = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            red += c.red() > c.green() + 60 && c.red() > c.blue() + 60;
+        }
+    }
+    return double(red) / qMax(1, image.width() * image.height());
+}
+
+void clickCell(frmDBC *window, int row, int col, Qt::KeyboardModifiers mods)
+{
+    QTest::mouseClick(window->grid()->viewport(), Qt::LeftButton, mods, cellRect(window, row, col).center());
 }
 
 } // namespace
@@ -172,8 +195,12 @@ private slots:
         combo->setCurrentIndex(before);
         clickCell(f.window.get(), 2, Col::Key);
         QVERIFY(combo->isVisible());
+        QTRY_VERIFY(combo->view()->isVisible()); // one click opens the list of another row
         QVERIFY(!f.window->textEditor()->isVisible());
-        QCOMPARE(combo->pos(), cellRect(f.window.get(), 2, Col::Key).topLeft());
+        combo->hidePopup();
+        // Closed, it covers its Key cell only and leaves LITTLE_ENDIAN in sight.
+        QCOMPARE(combo->geometry(), cellRect(f.window.get(), 2, Col::Key));
+        QVERIFY(!combo->geometry().intersects(cellRect(f.window.get(), 2, Col::LittleEndian)));
         QCOMPARE(combo->currentIndex(), selected);
         combo->setCurrentIndex(3); // neither showing the list nor a selection by program assigns a key
         QCOMPARE(cell(f.window.get(), 2, Col::Key), key);
@@ -269,6 +296,7 @@ private slots:
         fill(f.window.get(), 300, {"", "ENSP"});
         clickCell(f.window.get(), 2, Col::Key);
         QComboBox *combo = f.window->keyEditor();
+        combo->hidePopup(); // the wheel over the closed list
         QScrollBar *bar = f.window->grid()->verticalScrollBar();
         const QPoint at = combo->rect().center();
         QWheelEvent wheel(at, combo->mapToGlobal(at), {}, QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
@@ -379,6 +407,78 @@ private slots:
         QCOMPARE(grid->columnWidth(Col::Name - 1), standard);
     }
 
+    void copyGivesTextAndHtml()
+    {
+        WindowFixture f;
+        fill(f.window.get(), 3, {"ENSP"});
+        clickCell(f.window.get(), 1, Col::Signed);
+        clickCell(f.window.get(), 2, Col::Name, Qt::ShiftModifier);
+        clickCell(f.window.get(), 1, Col::Key, Qt::ControlModifier); // a cell beside the range
+        QTest::keyClick(f.window->grid(), Qt::Key_C, Qt::ControlModifier);
+        const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+        QCOMPARE(data->text(), "0\tS1\tENSP\n0\tS2\t\n");
+        QVERIFY(data->html().contains("<tr><td>0</td><td>S2</td><td></td></tr>"));
+    }
+
+    // Paste from the current cell on is one step of the history; a key the key list
+    // lacks, and a text the results CSV cannot hold, are refused and named.
+    void pasteIsOneStep_data()
+    {
+        QTest::addColumn<int>("col");
+        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<QStringList>("cells"); // rows 2 to 4 of column `col` afterwards
+        QTest::addColumn<QString>("refused");   // a part of the warning, or "" for none
+        QTest::newRow("key column") << int(Col::Key) << "VSPD\r\nENSP\r\nEOPR\r\n"
+                                    << QStringList{"VSPD", "ENSP", "EOPR"} << "";
+        QTest::newRow("unknown key") << int(Col::Key) << "VSPD\nXXXX\n\n" << QStringList{"VSPD", "", ""}
+                                     << "row #3, Key: \"XXXX\" is not a key";
+        QTest::newRow("separator in a text") << int(Col::Unit) << "rpm\n\"a\tb\"\nx;y" << QStringList{"rpm", "", ""}
+                                             << "row #4, Unit: a cell cannot hold";
+        QTest::newRow("beyond the last row") << int(Col::Unit) << "a\nb\nc\nd" << QStringList{"a", "b", "c"}
+                                             << "beyond the last row";
+    }
+
+    void pasteIsOneStep()
+    {
+        QFETCH(int, col);
+        QFETCH(QString, pasted);
+        QFETCH(QStringList, cells);
+        QFETCH(QString, refused);
+        WindowFixture f;
+        fill(f.window.get(), 4, {"ENSP"});
+        QGuiApplication::clipboard()->setText(pasted);
+        f.window->editors()->goToCell(2, col);
+        QTest::keyClick(f.window->grid(), Qt::Key_V, Qt::ControlModifier);
+        QStringList after;
+        for (int row = 2; row <= 4; ++row)
+            after << cell(f.window.get(), row, col);
+        QCOMPARE(after, cells);
+        QCOMPARE(f.dialogs->kinds(), refused.isEmpty() ? QStringList() : QStringList{"warn"});
+        if (!refused.isEmpty())
+            QVERIFY2(f.dialogs->shown[0].text.contains(refused), qPrintable(f.dialogs->shown[0].text));
+        if (cells.contains("ENSP")) // beside row 1's
+            QCOMPARE(keyColour(f.window.get(), 1), CellColour::DuplicateKey);
+        QTest::keyClick(f.window->grid(), Qt::Key_Z, Qt::ControlModifier);
+        for (int row = 2; row <= 4; ++row)
+            QCOMPARE(cell(f.window.get(), row, col), "");
+        QCOMPARE(keyColour(f.window.get(), 1), CellColour::KeyCell);
+    }
+
+    void deleteClearsTheSelectedKeys()
+    {
+        WindowFixture f;
+        fill(f.window.get(), 4, {"ENSP", "VSPD", "ENSP", "EOPR"});
+        f.window->editors()->goToCell(1, Col::Name);
+        clickCell(f.window.get(), 3, Col::Key, Qt::ShiftModifier);
+        QTest::keyClick(f.window->grid(), Qt::Key_Delete);
+        QCOMPARE(cell(f.window.get(), 1, Col::Name) + cell(f.window.get(), 1, Col::Key) + cell(f.window.get(), 2, Col::Key)
+                         + cell(f.window.get(), 3, Col::Key) + cell(f.window.get(), 4, Col::Key),
+                 "S1EOPR");
+        QTest::keyClick(f.window->grid(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(cell(f.window.get(), 2, Col::Key), "VSPD");
+        QCOMPARE(keyColour(f.window.get(), 3), CellColour::DuplicateKey);
+    }
+
     void nextSharedKeyGoesRound()
     {
         WindowFixture f;
@@ -389,6 +489,8 @@ private slots:
         next->trigger();
         QCOMPARE(f.window->grid()->currentIndex(), f.window->editors()->map().viewIndex(1, Col::Key));
         QVERIFY(f.window->keyEditor()->isVisible());
+        // The closed list shows the red of the shared key under it.
+        QVERIFY(redShare(f.window->keyEditor()) > 0.5);
         next->trigger();
         QCOMPARE(f.window->grid()->currentIndex(), f.window->editors()->map().viewIndex(3, Col::Key));
     }

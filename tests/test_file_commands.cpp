@@ -164,17 +164,18 @@ private slots:
         QCOMPARE(f.dialogs->shown[2].text.section('|', 0, 0), QFileInfo(xml).path() + "/CAN_receiver.CSV");
     }
 
-    void loadedCsvKeepsCaptionAndMarksSharedKeys()
+    void loadedCsvBecomesTheFileAndMarksSharedKeys()
     {
         WindowFixture f;
         f.run("mnImportDBC", {fixture("engine.dbc")});
-        const QString caption = f.window->windowTitle();
         f.dialogs->answers = {Dialogs::Answer::No};
-        f.run("mnLoadCSV", {fixture("results_shared_keys.csv")});
+        const QString list = fixture("results_shared_keys.csv");
+        f.run("mnLoadCSV", {list});
         QCOMPARE(f.dialogs->shown.last().title, "Select one CSV file");
-        QCOMPARE(f.window->windowTitle(), caption);
-        QCOMPARE(f.window->table().currentFile(), fixture("engine.dbc"));
+        QCOMPARE(f.window->windowTitle(), "Tessaly [" + list + "]");
         QVERIFY(!f.window->table().unsavedChanges());
+        f.run("mnSaveCSV"); // proposes the loaded file itself, not one named after the DBC
+        QCOMPARE(f.dialogs->shown.last().text, list + "|CSV (*.CSV)");
         QCOMPARE(f.window->table().grid().text(1, 0), "1");
         QCOMPARE(f.window->table().grid().colour(2, Col::Key), CellColour::DuplicateKey);
         f.dialogs->shown.clear();
@@ -243,6 +244,13 @@ private slots:
                                  "  98FE F5FE  OilTemp  key TOTP\n"), qPrintable(report));
         QCOMPARE(f.dialogs->shown[2].text, QFileInfo(fixture("revision_b_update.txt")).filePath() + "|Text Files (*.txt);;All Files (*)");
         QCOMPARE(QString::fromLatin1(readAll(f.path("report.txt"))), QString(report).replace("\n", "\r\n"));
+        // A signal added above the current cell: the current cell stays on its signal.
+        writeFile(f.path("c.dbc"), "BO_ 1 Extra: 8 X\n SG_ First : 0|8@1+ (1,0) [0|255] \"\" X\n"
+                                       + readAll(fixture("revision_b.dbc")));
+        f.window->editors()->setCurrentCell(5, Col::Scale);
+        f.run("mnUpdate", {f.path("c.dbc")});
+        QCOMPARE(f.window->grid()->currentIndex(), f.window->editors()->map().viewIndex(6, Col::Scale));
+        QCOMPARE(grid.text(6, Col::Name), "OilPressure");
         // A new import takes the marks away.
         f.dialogs->answers = {Dialogs::Answer::No};
         f.run("mnImportDBC", {fixture("revision_b.dbc")});

@@ -219,26 +219,29 @@ private slots:
         QTest::addColumn<FindCriteria>("find");
         QTest::addColumn<QList<int>>("rows");
         QTest::addColumn<int>("matches");
+        QTest::addColumn<int>("hidden"); // matches in rows the quick filters hide
         QTest::newRow("every column, any case") << FindCriteria{.text = "engine", .onlyMatching = true}
-                                                << QList<int>{1, 3} << 3;
+                                                << QList<int>{1, 3} << 3 << 0;
         QTest::newRow("match case") << FindCriteria{.text = "Engine", .caseSensitivity = Qt::CaseSensitive,
-                                                    .onlyMatching = true} << QList<int>{1} << 2;
-        QTest::newRow("Description") << FindCriteria{"engine", Col::Description, {}, true} << QList<int>{1, 3} << 2;
-        QTest::newRow("CAN ID") << FindCriteria{"4fe", Col::CanId, {}, true} << QList<int>{4, 6} << 2;
-        QTest::newRow("Key") << FindCriteria{"GEAR", Col::Key, {}, true} << QList<int>{4, 6} << 2;
-        QTest::newRow("Unit") << FindCriteria{"k", Col::Unit, {}, true} << QList<int>{2, 5} << 2;
-        QTest::newRow("last column") << FindCriteria{.text = "|8", .onlyMatching = true} << QList<int>{1} << 1;
+                                                    .onlyMatching = true} << QList<int>{1} << 2 << 0;
+        QTest::newRow("Description") << FindCriteria{"engine", Col::Description, {}, true} << QList<int>{1, 3} << 2 << 0;
+        QTest::newRow("CAN ID") << FindCriteria{"4fe", Col::CanId, {}, true} << QList<int>{4, 6} << 2 << 0;
+        QTest::newRow("Key") << FindCriteria{"GEAR", Col::Key, {}, true} << QList<int>{4, 6} << 2 << 0;
+        QTest::newRow("Unit") << FindCriteria{"k", Col::Unit, {}, true} << QList<int>{2, 5} << 2 << 0;
+        QTest::newRow("last column") << FindCriteria{.text = "|8", .onlyMatching = true} << QList<int>{1} << 1 << 0;
         QTest::newRow("not across cells") << FindCriteria{.text = "GatewayGEAR", .onlyMatching = true} << QList<int>{}
-                                          << 0;
-        QTest::newRow("no match") << FindCriteria{.text = "xyz", .onlyMatching = true} << QList<int>{} << 0;
-        QTest::newRow("long s") << FindCriteria{.text = "STATION", .onlyMatching = true} << QList<int>{7} << 1;
-        QTest::newRow("Deseret") << FindCriteria{.text = "\U00010428Y", .onlyMatching = true} << QList<int>{7} << 1;
+                                          << 0 << 0;
+        QTest::newRow("no match") << FindCriteria{.text = "xyz", .onlyMatching = true} << QList<int>{} << 0 << 0;
+        QTest::newRow("long s") << FindCriteria{.text = "STATION", .onlyMatching = true} << QList<int>{7} << 1 << 0;
+        QTest::newRow("Deseret") << FindCriteria{.text = "\U00010428Y", .onlyMatching = true} << QList<int>{7} << 1 << 0;
         QTest::newRow("without a key") << FindCriteria{.text = "", .onlyMatching = true, .withoutKey = true}
-                                       << QList<int>{3, 7} << 0;
-        QTest::newRow("shared key") << FindCriteria{.text = "", .onlyMatching = true, .sharedKey = true} << QList<int>{4, 6} << 0;
+                                       << QList<int>{3, 7} << 0 << 0;
+        QTest::newRow("shared key") << FindCriteria{.text = "", .onlyMatching = true, .sharedKey = true} << QList<int>{4, 6} << 0 << 0;
         QTest::newRow("shared key and text") << FindCriteria{.text = "target", .onlyMatching = true, .sharedKey = true}
-                                             << QList<int>{6} << 1;
-        QTest::newRow("not filtering") << FindCriteria{.text = "gear"} << QList<int>{1, 2, 3, 4, 5, 6, 7} << 4;
+                                             << QList<int>{6} << 1 << 0;
+        QTest::newRow("not filtering") << FindCriteria{.text = "gear"} << QList<int>{1, 2, 3, 4, 5, 6, 7} << 4 << 0;
+        QTest::newRow("text a quick filter hides") << FindCriteria{.text = "engine", .onlyMatching = true, .withoutKey = true}
+                                                   << QList<int>{3} << 1 << 2;
     }
 
     void filterChoosesRows()
@@ -246,6 +249,7 @@ private slots:
         QFETCH(FindCriteria, find);
         QFETCH(QList<int>, rows);
         QFETCH(int, matches);
+        QFETCH(int, hidden);
         SignalTable table;
         table.replace(signalTable(signalRows));
         SignalFilterModel filter(table);
@@ -257,6 +261,9 @@ private slots:
             QVERIFY(filter.data(filter.viewIndex(cell.row, cell.col), SignalFilterModel::MatchRole).toBool());
         QCOMPARE(filter.statusText(),
                  find.onlyMatching ? QStringLiteral("showing %1 of 7 signals").arg(rows.size()) : QString());
+        // The count names the matches the quick filters hide.
+        QCOMPARE(filter.hiddenMatches(), hidden);
+        QCOMPARE(filter.matchText({0, 0}).endsWith(QStringLiteral(", %1 hidden by the filters").arg(hidden)), hidden > 0);
     }
 
     void findLooksInDetails_data()

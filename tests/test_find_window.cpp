@@ -50,16 +50,18 @@ void findMovesThroughMatches_data()
     // "s1" is found in S1, S10, S11 and S12.
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QList<int>>("rows");
-    QTest::newRow("F3 on, wrapping") << "F3, F3, F3, F3" << QList<int>{10, 11, 12, 1};
-    QTest::newRow("Enter") << "Return, Return" << QList<int>{10, 11};
-    QTest::newRow("Shift+F3 back, wrapping") << "Shift+F3, Shift+F3" << QList<int>{12, 11};
-    QTest::newRow("Shift+Enter back") << "Shift+Return, Shift+Return, Return" << QList<int>{12, 11, 12};
+    QTest::addColumn<QString>("escapeIn"); // where the focus is when Escape closes the bar
+    QTest::newRow("F3 on, wrapping") << "F3, F3, F3, F3" << QList<int>{10, 11, 12, 1} << "switch";
+    QTest::newRow("Enter") << "Return, Return" << QList<int>{10, 11} << "grid";
+    QTest::newRow("Shift+F3 back, wrapping") << "Shift+F3, Shift+F3" << QList<int>{12, 11} << "text box";
+    QTest::newRow("Shift+Enter back") << "Shift+Return, Shift+Return, Return" << QList<int>{12, 11, 12} << "switch";
 }
 
 void findMovesThroughMatches()
 {
     QFETCH(QString, keys);
     QFETCH(QList<int>, rows);
+    QFETCH(QString, escapeIn);
     WindowFixture f;
     fill(f.window.get(), 12, {{}, {}, u"ENSP"_qs, {}, {}, u"ENSP"_qs});
     openFind(f.window.get());
@@ -78,10 +80,22 @@ void findMovesThroughMatches()
     }
     QVERIFY(label->text().endsWith(" of 4") && !label->text().startsWith('0'));
 
-    // Escape in the bar, here on one of its switches, closes the bar, not the window;
-    // F3 goes back to the next shared key.
-    QTest::keyClick(f.window->findBar()->findChild<QWidget *>(QStringLiteral("chkMatchCase")), Qt::Key_Escape);
+    // Escape while the bar is open closes the bar, not the window, wherever the focus
+    // is; F3 goes back to the next shared key.
+    f.window->table().setUnsavedChanges(true); // closing the window would ask
+    QWidget *focus = f.window->findBar()->findChild<QWidget *>(QStringLiteral("chkMatchCase"));
+    if (escapeIn != "switch") {
+        focus = f.window->grid();
+        focus->setFocus();
+        if (escapeIn == "text box") {
+            QTest::keyClick(focus, Qt::Key_F2);
+            focus = f.window->textEditor();
+            QTRY_VERIFY(focus->hasFocus());
+        }
+    }
+    QTest::keyClick(focus, Qt::Key_Escape);
     QVERIFY(f.window->isVisible() && !f.window->findBar()->isVisible());
+    QVERIFY(f.dialogs->shown.isEmpty());
     QTest::keyClick(f.window->grid(), Qt::Key_F3);
     QCOMPARE(current(f.window.get()), QPoint(3, Col::Key));
 }
@@ -185,6 +199,10 @@ void undoRedoByKeys()
     QCOMPARE(window->table().grid().text(2, Col::Name), "S2");
     QCOMPARE(current(window), QPoint(2, Col::Name));
     QVERIFY(!window->textEditor()->isVisible());
+    // The program's own move shows the current cell too: its frame lies around it.
+    const auto *frame = grid->viewport()->findChild<QWidget *>(QStringLiteral("currentCellFrame"));
+    QVERIFY(frame && frame->isVisible());
+    QCOMPARE(frame->geometry(), grid->visualRect(grid->currentIndex()));
     if (!redo.isEmpty()) {
         QTest::keySequence(grid, QKeySequence(redo));
         QCOMPARE(window->table().grid().text(2, Col::Name), "Y");

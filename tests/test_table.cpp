@@ -1,5 +1,6 @@
 #include "document/recent_files.h"
 #include "keys/key_marking.h"
+#include "table/cell_transfer.h"
 #include "table/signal_table.h"
 #include "table/table_status.h"
 #include "reader_support.h"
@@ -294,6 +295,45 @@ private slots:
         QCOMPARE(csvSeparatorWarning(table), "Rows 1, 2, #17, 5 hold a \";\", a tab or another control character in a cell. "
                                              "The results CSV separates its cells with \";\" and its lines with CR LF, "
                                              "so such a row does not load back as it was.");
+    }
+
+    // Clipboard text as spreadsheets write it, cut into rows and cells (at most 2 x 2
+    // here); a copied block read back gives its cells again.
+    void clipboardText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("cells"); // rows joined by "|", cells by ","
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("CR LF, last line end") << "a\tb\r\nc\r\n" << "a,b|c" << false;
+        QTest::newRow("CR alone, empty cells") << "\t\rx" << ",|x" << false;
+        QTest::newRow("quoted tab, line break, quote") << "\"a\tb\"\t\"1\n\"\"2\"" << "a\tb,1\n\"2" << false;
+        QTest::newRow("more rows and cells") << "a\tb\tc\nd\ne" << "a,b|d" << true;
+    }
+
+    void clipboardText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, cells);
+        QFETCH(bool, cut);
+        const TextCells read = readTextCells(text, 2, 2);
+        QStringList rows;
+        for (const QStringList &row : read.rows)
+            rows << row.join(u',');
+        QCOMPARE(rows.join(u'|'), cells);
+        QCOMPARE(read.cutRows || read.cutCols, cut);
+        // Written as a copy writes it, the cells come back the same.
+        TableData table = TableData::standard();
+        table.setRows(1 + int(read.rows.size()));
+        std::vector<GridCell> chosen;
+        for (std::size_t r = 0; r < read.rows.size(); ++r) {
+            for (qsizetype c = 0; c < 2; ++c) {
+                table.setText(int(r) + 1, Col::Name + int(c), read.rows[r].value(c));
+                chosen.push_back({int(r) + 1, Col::Name + int(c)});
+            }
+        }
+        const TextCells again = readTextCells(blockAsText(table, cellBlock(chosen)), 2, 2);
+        for (std::size_t r = 0; r < read.rows.size(); ++r)
+            QCOMPARE(again.rows[r].mid(0, read.rows[r].size()), read.rows[r]);
     }
 };
 

@@ -1,7 +1,9 @@
 #include "cell_editors.h"
 
+#include "app/cell_frame.h"
 #include "app/twips.h"
 #include "keys/key_list.h"
+#include "table/cell_transfer.h"
 #include "table/signal_table.h"
 
 #include <QAbstractItemView>
@@ -135,13 +137,23 @@ CellEditors::CellEditors(QTableView *grid, SignalTable &table, QObject *parent)
     cmbKey->setFocusPolicy(Qt::NoFocus);
     cmbKey->setItemDelegate(new KeyCountDelegate(m_table, cmbKey));
     cmbKey->resize(twipsToPixels(grd, keyComboWidthTwips), twipsToPixels(grd, keyComboHeightTwips));
+    // Closed, the list covers its Key cell only; open, it is wide enough to read.
+    cmbKey->view()->setMinimumWidth(twipsToPixels(grd, keyComboWidthTwips));
     cmbKey->hide();
     cmbKey->installEventFilter(this);
     connect(cmbKey, &QComboBox::activated, this, &CellEditors::cmbKey_Click);
 
+    m_frame = new CellFrame(grd->viewport());
+
     grd->installEventFilter(this);
     grd->viewport()->installEventFilter(this);
     connect(grd->selectionModel(), &QItemSelectionModel::currentChanged, this, &CellEditors::grd_RowColChange);
+    // The frame and the row's highlight follow every move, the program's own too.
+    connect(grd->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
+        placeFrame();
+        grd->viewport()->update();
+    });
+    connect(grd->model(), &QAbstractItemModel::modelReset, this, &CellEditors::placeFrame);
     // An editor belongs to a cell of the table it was opened on; a rebuilt table
     // starts without one, and nothing typed for the old table reaches the new one.
     connect(&m_table, &QAbstractItemModel::modelAboutToBeReset, this, &CellEditors::hideEditors);
@@ -152,6 +164,9 @@ CellEditors::CellEditors(QTableView *grid, SignalTable &table, QObject *parent)
     connect(grd->verticalScrollBar(), &QScrollBar::valueChanged, this, &CellEditors::placeEditors);
     connect(grd->horizontalHeader(), &QHeaderView::sectionResized, this, &CellEditors::placeEditors);
     connect(grd->horizontalHeader(), &QHeaderView::geometriesChanged, this, &CellEditors::placeEditors);
+    connect(grd->verticalHeader(), &QHeaderView::sectionResized, this, &CellEditors::placeEditors);
+    // A shared key turns its cell red under the closed list too.
+    connect(&m_table, &QAbstractItemModel::dataChanged, this, &CellEditors::paintKeyEditor);
 }
 
 void CellEditors::setCurrentCell(int row, int col)
@@ -204,6 +219,7 @@ void CellEditors::layEditor()
         m_textRow = m_textCol = -1;
         selectKeyOf(text);
         m_keyRow = cell.row;
+        paintKeyEditor();
         cmbKey->show();
         cmbKey->raise();
     } else {
@@ -222,6 +238,8 @@ void CellEditors::layEditor()
 void CellEditors::selectKeyOf(const QString &cellText)
 {
     const Loading guard(*this);
+    // A key the key list lacks still shows while no item is selected.
+    cmbKey->setPlaceholderText(cellText);
     if (cellText.isEmpty()) {
         cmbKey->setCurrentIndex(-1);
     } else {
@@ -241,10 +259,36 @@ void CellEditors::placeEditors()
         const QRect cell = grd->visualRect(index);
         txtGrd->setGeometry(cell.x(), cell.y(), grd->columnWidth(index.column()), grd->rowHeight(index.row()));
     }
-    if (m_keyRow >= 0) {
-        const QRect cell = grd->visualRect(m_map.viewIndex(m_keyRow, Col::Key));
-        cmbKey->move(cell.topLeft());
+    if (m_keyRow >= 0)
+        cmbKey->setGeometry(grd->visualRect(m_map.viewIndex(m_keyRow, Col::Key)));
+    placeFrame();
+}
+
+void CellEditors::placeFrame()
+{
+    const QModelIndex current = grd->currentIndex();
+    if (!current.isValid()) {
+        m_frame->hide();
+        return;
     }
+    m_frame->setGeometry(grd->visualRect(current));
+    m_frame->show();
+    m_frame->raise();
+}
+
+// The closed list shows the colour of the Key cell it lies over, so a shared key stays
+// red while its list is at hand.
+void CellEditors::paintKeyEditor()
+{
+    if (m_keyRow < 0)
+        return;
+    QPalette palette = grd->palette();
+    const QVariant colour = m_table.modelIndex(m_keyRow, Col::Key).data(Qt::BackgroundRole);
+    if (colour.canConvert<QColor>()) {
+        // The button's colour only: the open list, which shares the palette, keeps its own.
+        palette.setColor(QPalette::Button, colour.value<QColor>());
+    }
+    cmbKey->setPalette(palette);
 }
 
 void CellEditors::writeBack()
@@ -309,13 +353,23 @@ bool CellEditors::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
         break;
+    case QEvent::MouseButtonPress:
+        if (watched == grd->viewport())
+            m_pressed = grd->indexAt(static_cast<QMouseEvent *>(event)->position().toPoint());
+        break;
     case QEvent::MouseButtonRelease:
-        // A click on the current cell opens its editor again.
+        // A plain click on a cell opens its editor, on a Key cell its list; a click
+        // that selects (Shift, Ctrl, a drag) only selects.
         if (watched == grd->viewport() && !cargando) {
             const auto *mouse = static_cast<QMouseEvent *>(event);
             const QModelIndex index = grd->indexAt(mouse->position().toPoint());
-            if (mouse->button() == Qt::LeftButton && index.isValid() && index == grd->currentIndex())
-                openEditor();
+            const bool plain = mouse->button() == Qt::LeftButton && mouse->modifiers() == Qt::NoModifier;
+            if (plain && index.isValid() && index == grd->currentIndex() && index == m_pressed) {
+                if (m_map.current().col == Col::Key)
+                    openKeyList({});
+                else
+                    openEditor();
+            }
         }
         break;
     default:
@@ -333,6 +387,10 @@ bool CellEditors::gridKey(QKeyEvent *event)
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
     if ((key == Qt::Key_Return || key == Qt::Key_Enter) && mods == Qt::NoModifier) {
         moveDown();
+        return true;
+    }
+    if (key == Qt::Key_Delete && mods == Qt::NoModifier && m_map.selected().size() > 1) {
+        clearSelectedKeys();
         return true;
     }
     if (cell.col == Col::Key) {
@@ -419,6 +477,18 @@ void CellEditors::clearKey()
     m_table.chooseKey(cell.row, QString());
     if (m_keyRow == cell.row)
         selectKeyOf(QString());
+}
+
+// Delete over several cells clears the keys among them, in one step of the history;
+// other cells keep their texts.
+void CellEditors::clearSelectedKeys()
+{
+    const std::vector<CellWrite> writes = clearedKeys(m_table.grid(), m_map.selected());
+    if (writes.empty())
+        return;
+    hideEditor(cmbKey);
+    m_keyRow = -1;
+    m_table.editCells(writes, QStringLiteral("keys cleared in %1 rows").arg(writes.size()));
 }
 
 void CellEditors::moveDown()

@@ -3,10 +3,12 @@
 #include "app/grid_map.h"
 
 #include <QObject>
+#include <QPersistentModelIndex>
 
 #include <utility>
 
 class QComboBox;
+class CellFrame;
 class SeparatorGuard;
 class QKeyEvent;
 class QLineEdit;
@@ -19,7 +21,8 @@ class SignalTable;
 // cell, follow it when the view scrolls or a column is resized, write an edit back
 // into the cell they were laid over, and give the grid the keyboard of a table
 // editor (F2 or typing to edit, Enter to write back and move down, F4/Alt+Down/Space
-// or typing to open the key list, Delete to clear a key).
+// or typing to open the key list, Delete to clear a key, or the keys of the selected
+// cells).
 class CellEditors : public QObject
 {
     Q_OBJECT
@@ -73,6 +76,8 @@ protected:
 private:
     void layEditor();
     void placeEditors();
+    void paintKeyEditor();
+    void placeFrame();
     void selectKeyOf(const QString &cellText);
     void hideEditor(QWidget *editor);
     bool gridKey(QKeyEvent *event);
@@ -80,6 +85,7 @@ private:
     void startEditing(const QString &typed);
     void openKeyList(const QString &typed);
     void clearKey();
+    void clearSelectedKeys();
     void moveDown();
 
     QTableView *grd;
@@ -90,8 +96,11 @@ private:
     QLineEdit *txtGrd = nullptr;
     QComboBox *cmbKey = nullptr;
     SeparatorGuard *m_guard = nullptr;
+    CellFrame *m_frame = nullptr;
     // The cells the editors were laid over, in grid coordinates.
     int m_textRow = -1;
     int m_textCol = -1;
     int m_keyRow = -1;
+    // Where the mouse button went down, so that a drag that selects opens nothing.
+    QPersistentModelIndex m_pressed;
 };

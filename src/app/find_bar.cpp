@@ -21,6 +21,10 @@ FindBar::FindBar(QWidget *parent) : QWidget(parent)
     setObjectName(QStringLiteral("findBar"));
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 2, 4, 2);
+    // The bar never makes the window wider than the screen (a high-DPI one holds few
+    // logical pixels): on a narrow window its last switches are cut off instead.
+    layout->setSizeConstraint(QLayout::SetNoConstraint);
+    setMinimumWidth(fontMetrics().averageCharWidth() * 40);
 
     auto *label = new QLabel(QStringLiteral("Fi&nd:"), this);
     txtFind = new QLineEdit(this);
@@ -92,13 +96,24 @@ FindBar::FindBar(QWidget *parent) : QWidget(parent)
     };
     connect(cmbColumn, &QComboBox::currentIndexChanged, this, changed);
     connect(chkCase, &QCheckBox::toggled, this, changed);
-    connect(chkOnly, &QCheckBox::toggled, this, [this, changed](bool on) {
+    // A filter that hides rows stands out, also when the bar is opened again later.
+    const auto markFilters = [this] {
+        for (QCheckBox *box : {chkOnly, chkWithoutKey, chkShared}) {
+            QFont font = box->font();
+            font.setBold(chkOnly->isChecked() && box->isChecked());
+            box->setFont(font);
+        }
+    };
+    connect(chkOnly, &QCheckBox::toggled, this, [this, changed, markFilters](bool on) {
         chkWithoutKey->setEnabled(on);
         chkShared->setEnabled(on);
+        markFilters();
         changed();
     });
-    connect(chkWithoutKey, &QCheckBox::toggled, this, changed);
-    connect(chkShared, &QCheckBox::toggled, this, changed);
+    for (QCheckBox *box : {chkWithoutKey, chkShared}) {
+        connect(box, &QCheckBox::toggled, this, markFilters);
+        connect(box, &QCheckBox::toggled, this, changed);
+    }
     connect(close, &QToolButton::clicked, this, &FindBar::closeWanted);
     // Escape closes the bar from any of its controls, as from the field.
     for (QWidget *control : {static_cast<QWidget *>(cmbColumn), static_cast<QWidget *>(chkCase),

@@ -34,6 +34,7 @@
 #include <QStyleOptionHeader>
 #include <QTableView>
 #include <QTimer>
+#include <QToolBar>
 
 namespace {
 
@@ -63,8 +64,11 @@ frmDBC::frmDBC(std::unique_ptr<Dialogs> dialogs, const QString &keyListFile, QWi
     const int columns = grd->verticalHeader()->width() + grd->horizontalHeader()->length()
             + grd->verticalScrollBar()->sizeHint().width() + 2 * grd->frameWidth() + px(50);
     const int width = qMax(px(clientWidthTwips), columns);
-    resize(screen() ? qMin(width, screen()->availableGeometry().width() * 9 / 10) : width,
-           px(clientHeightTwips) + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+    const int height = px(clientHeightTwips) + menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
+    // Never larger than the screen (a high-DPI one holds fewer logical pixels), with
+    // room left for the window's frame.
+    const QSize room = screen() ? screen()->availableGeometry().size() * 9 / 10 : QSize(width, height);
+    resize(qMin(width, room.width()), qMin(height, room.height()));
     // Last, once every bar and panel exists, so that each comes back where it was.
     restoreWindowSettings();
 }
@@ -210,7 +214,8 @@ void frmDBC::buildGrid()
     grd->setModel(m_filter);
     grd->setItemDelegate(new CutTextDelegate(grd));
     grd->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grd->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Shift/Ctrl+click and Shift+arrows choose several cells, to copy or to clear keys.
+    grd->setSelectionMode(QAbstractItemView::ExtendedSelection);
     grd->setSelectionBehavior(QAbstractItemView::SelectItems);
     grd->setWordWrap(false);
     grd->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -282,12 +287,14 @@ bool frmDBC::eventFilter(QObject *watched, QEvent *event)
         // Escape is the window's; an open list, menu or dialog is a window of its own
         // and closes itself.
         const auto *key = static_cast<QKeyEvent *>(event);
-        // Escape in the find bar closes the bar instead.
         const auto *widget = static_cast<QWidget *>(watched);
-        // So does Escape in the suggestions, for the panel.
-        if (key->key() == Qt::Key_Escape && widget->window() == this && !m_findBar->isAncestorOf(widget)
-            && !m_suggest->isAncestorOf(widget)) {
-            Form_KeyDown(key->key(), key->modifiers());
+        // Escape in the suggestions is the panel's: it closes the panel.
+        if (key->key() == Qt::Key_Escape && widget->window() == this && !m_suggest->isAncestorOf(widget)) {
+            // While the find bar is open, Escape is meant for it, wherever the focus is.
+            if (!m_findToolBar->isHidden())
+                closeFindBar();
+            else
+                Form_KeyDown(key->key(), key->modifiers());
             return true;
         }
     }

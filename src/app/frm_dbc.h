@@ -146,6 +146,11 @@ private:
     bool recover(const RecoveryCopy &copy);
     void showUpdateReport(const UpdateReport &report);
 
+    // Edit menu: Copy and Paste (frm_dbc_clipboard.cpp).
+    void buildClipboardCommands(QMenu *edit);
+    void mnCopy_Click();
+    void mnPaste_Click();
+
     // Edit menu: Undo, Redo and the find bar (frm_dbc_edit.cpp).
     void buildFindBar();
     void closeFindBar();

@@ -39,6 +39,8 @@ void frmDBC::buildEditMenu(QMenu *edit)
     edit->addAction(m_undo);
     edit->addAction(m_redo);
     edit->addSeparator();
+    buildClipboardCommands(edit);
+    edit->addSeparator();
 
     QAction *find = edit->addAction(QStringLiteral("&Find..."));
     find->setObjectName(QStringLiteral("mnFind"));

@@ -1,6 +1,8 @@
 #include "frm_dbc.h"
 
 #include "app/dialogs.h"
+#include "app/cell_editors.h"
+#include "update/same_signal.h"
 #include "update/update_report.h"
 
 #include <QDir>
@@ -15,8 +17,16 @@ void frmDBC::mnUpdate_Click()
             QStringLiteral("Select the new DBC or XML file"),
             QStringLiteral("DBC and XML Files (*.dbc *.PlexCanRXConfig *.xml);;DBC Files (*.dbc);;"
                            "PlexCanRXConfig Files (*.PlexCanRXConfig);;XML Files (*.xml);;All Files (*)"));
-    if (!fileName.isEmpty())
-        showResult([&] { return m_document.UpdateFrom(fileName); });
+    if (fileName.isEmpty())
+        return;
+    // The current cell stays on its signal, wherever the new revision puts it.
+    const TableData before = m_table.grid();
+    const GridMap::Cell current = m_editors->map().current();
+    if (!showResult([&] { return m_document.UpdateFrom(fileName); }) || !current.isValid())
+        return;
+    const int row = sameSignalRow(before, current.row, m_table.grid());
+    if (row >= 0)
+        showCell(row, current.col);
 }
 
 void frmDBC::showUpdateReport(const UpdateReport &report)

@@ -58,6 +58,20 @@ void CutTextDelegate::initStyleOption(QStyleOptionViewItem *option, const QModel
     QStyledItemDelegate::initStyleOption(option, index);
     if (isMatch(index))
         option->font.setBold(true);
+    // The current cell's row is tinted, so the eye finds it in every column; cells of
+    // a colour of their own (the Key marks) keep it.
+    // A selected Key cell keeps its colour, darkened, so a red mark stays red.
+    if ((option->state & QStyle::State_Selected) && option->backgroundBrush.style() != Qt::NoBrush) {
+        option->state &= ~QStyle::State_Selected;
+        option->backgroundBrush = option->backgroundBrush.color().darker(125);
+        return;
+    }
+    const auto *view = qobject_cast<const QAbstractItemView *>(option->widget);
+    if (view && index.row() == view->currentIndex().row() && option->backgroundBrush.style() == Qt::NoBrush) {
+        QColor tint = option->palette.color(QPalette::Active, QPalette::Highlight);
+        tint.setAlpha(40);
+        option->backgroundBrush = tint;
+    }
 }
 
 void CutTextDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const

@@ -16,7 +16,7 @@ int numberColumnWidth(const QHeaderView *header, int twips, const QString &wides
 
 // Draws cells as usual and shows the whole text of a cut cell as its tooltip. A cell
 // that holds the find text is drawn bold in a frame, which leaves the Key colours
-// as they are.
+// as they are; the current cell's row is tinted.
 class CutTextDelegate : public QStyledItemDelegate
 {
 public:

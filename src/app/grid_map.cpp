@@ -4,6 +4,9 @@
 
 #include <QAbstractItemView>
 #include <QAbstractProxyModel>
+#include <QItemSelectionModel>
+
+#include <algorithm>
 
 namespace {
 
@@ -37,4 +40,22 @@ GridMap::Cell GridMap::cell(const QModelIndex &viewIndex) const
 GridMap::Cell GridMap::current() const
 {
     return cell(m_view.currentIndex());
+}
+
+std::vector<GridCell> GridMap::selected() const
+{
+    std::vector<GridCell> cells;
+    const QItemSelectionModel *selection = m_view.selectionModel();
+    const QModelIndexList indexes = selection ? selection->selectedIndexes() : QModelIndexList();
+    cells.reserve(std::size_t(indexes.size()));
+    for (const QModelIndex &index : indexes) {
+        if (const Cell c = cell(index); c.isValid())
+            cells.push_back({c.row, c.col});
+    }
+    if (cells.empty()) {
+        if (const Cell c = current(); c.isValid())
+            cells.push_back({c.row, c.col});
+    }
+    std::sort(cells.begin(), cells.end());
+    return cells;
 }

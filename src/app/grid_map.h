@@ -1,6 +1,10 @@
 #pragma once
 
+#include "table/find_criteria.h"
+
 #include <QModelIndex>
+
+#include <vector>
 
 class QAbstractItemView;
 class SignalTable;
@@ -27,6 +31,9 @@ public:
     Cell cell(const QModelIndex &viewIndex) const;
     // The grid cell of the view's current index.
     Cell current() const;
+    // The grid cells the view has selected, in table order; the current cell when
+    // nothing is selected.
+    std::vector<GridCell> selected() const;
 
 private:
     const SignalTable &m_table;

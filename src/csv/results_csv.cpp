@@ -19,8 +19,8 @@
 
 QString proposeCsvPath(const QString &currentFile)
 {
-    if (currentFile.isEmpty())
-        return {};
+    if (currentFile.isEmpty() || hasExtension(currentFile, u".csv"))
+        return currentFile;
     const qsizetype cut = std::max(currentFile.lastIndexOf(u'/'), currentFile.lastIndexOf(u'\\')) + 1;
     const QStringView name = QStringView(currentFile).mid(cut);
     const QString prefix = name.startsWith(u"CAN_", Qt::CaseInsensitive) ? QString() : QStringLiteral("CAN_");

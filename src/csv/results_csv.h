@@ -9,9 +9,11 @@ class TableData;
 // line per signal row with the texts of columns 1 to 13, each followed by ";".
 // Lines end in CR LF; nothing is quoted or escaped.
 
-// The path a save proposes after the import of `currentFile`: the same folder and
-// the file name with "CAN_" in front, unless it already starts with "CAN_" in any
-// letter case. Folders are separated by "/" or "\". Empty for an empty name.
+// The path a save proposes for the document's file `currentFile`. After an import: the
+// same folder and the file name with "CAN_" in front, unless it already starts with
+// "CAN_" in any letter case. A results CSV (".csv" in any letter case, a file loaded
+// or saved before) is proposed as it is: saving goes back into the loaded file.
+// Folders are separated by "/" or "\". Empty for an empty name.
 QString proposeCsvPath(const QString &currentFile);
 
 // The name the save dialog starts with: the proposal with a final ".dbc", ".xml" or

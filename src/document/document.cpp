@@ -57,8 +57,11 @@ DocumentResult Document::ReadXML(const QString &fileName)
 DocumentResult Document::LoadCSV(const QString &fileName)
 {
     DocumentResult result = replaceTable(::LoadCSV(fileName));
-    if (result.ok())
+    if (result.ok()) {
+        // The loaded list is the one the user works on: a save goes back into it.
+        m_table.setCurrentFile(fileName);
         m_table.setUnsavedChanges(false);
+    }
     return result;
 }
 

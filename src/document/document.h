@@ -45,8 +45,8 @@ public:
 
     // Opens a file of any kind the program reads, by its name's extension.
     DocumentResult open(const QString &fileName);
-    // File > Import DBC, Import XML and Load CSV after their dialogs. An import makes
-    // the file the document's and the table unsaved; a load leaves the table saved.
+    // File > Import DBC, Import XML and Load CSV after their dialogs. Each makes the
+    // file the document's; an import makes the table unsaved, a load leaves it saved.
     DocumentResult ReadDBC(const QString &fileName);
     DocumentResult ReadXML(const QString &fileName);
     DocumentResult LoadCSV(const QString &fileName);

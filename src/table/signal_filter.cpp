@@ -45,10 +45,18 @@ void SignalFilterModel::choose(std::vector<int> &rows, std::vector<GridCell> &ma
     const bool byText = m_criteria.onlyMatching && !m_criteria.text.isEmpty();
     rows.reserve(std::size_t(m_criteria.onlyMatching ? count / 8 : count));
     matches.reserve(m_matches.size()); // typing seldom changes the number much
+    m_hiddenMatches = 0;
+    std::vector<GridCell> hidden;
     for (int modelRow = 0; modelRow < count; ++modelRow) {
         const int row = modelRow + fixed;
-        if (m_criteria.onlyMatching && !matcher.passesQuickFilters(row))
+        if (m_criteria.onlyMatching && !matcher.passesQuickFilters(row)) {
+            if (!m_criteria.text.isEmpty()) {
+                matcher.appendMatches(row, hidden);
+                m_hiddenMatches += qsizetype(hidden.size());
+                hidden.clear();
+            }
             continue;
+        }
         const std::size_t before = matches.size();
         matcher.appendMatches(row, matches);
         if (!byText || matches.size() > before)
@@ -111,7 +119,10 @@ QString SignalFilterModel::matchText(GridCell current) const
 {
     const auto at = std::lower_bound(m_matches.begin(), m_matches.end(), current);
     const bool onMatch = at != m_matches.end() && *at == current;
-    return QStringLiteral("%1 of %2").arg(onMatch ? at - m_matches.begin() + 1 : 0).arg(m_matches.size());
+    QString text = QStringLiteral("%1 of %2").arg(onMatch ? at - m_matches.begin() + 1 : 0).arg(m_matches.size());
+    if (m_hiddenMatches > 0)
+        text += QStringLiteral(", %1 hidden by the filters").arg(m_hiddenMatches);
+    return text;
 }
 
 QString SignalFilterModel::statusText() const

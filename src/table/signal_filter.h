@@ -51,7 +51,10 @@ public:
     std::optional<GridCell> firstMatchFrom(GridCell from) const;
     std::optional<GridCell> nextMatch(GridCell from) const;
     std::optional<GridCell> previousMatch(GridCell from) const;
-    // "n of m": n counts from 1 when `current` is a match, else it is 0.
+    // The matches of the text in rows that the quick filters hide.
+    qsizetype hiddenMatches() const { return m_hiddenMatches; }
+    // "n of m": n counts from 1 when `current` is a match, else it is 0; with the
+    // matches the quick filters hide, if any, so an empty count has its reason.
     QString matchText(GridCell current) const;
     // "showing k of n signals" while only matching rows are shown, else empty.
     QString statusText() const;
@@ -78,4 +81,5 @@ private:
     std::optional<RowMatcher> m_matcher;
     std::vector<int> m_rows; // the table model's row of each view row, ascending
     std::vector<GridCell> m_matches;
+    qsizetype m_hiddenMatches = 0;
 };

@@ -157,6 +157,73 @@ private:
     std::vector<Change> m_changes;
 };
 
+// Several cells written at once; undo takes them back in the opposite order, so every
+// Key colour returns to what it was before the first of them.
+class SignalTable::CellsStep : public Step
+{
+public:
+    struct Change
+    {
+        CellWrite write;
+        QString before;
+        std::vector<KeyMark> marks;
+        quint16 handMadeBefore = 0;
+    };
+
+    CellsStep(SignalTable &table, const QString &text, std::vector<Change> changes, bool done = false)
+        : Step(table, text, done), m_changes(std::move(changes))
+    {
+    }
+
+    Step *takeOver() override
+    {
+        auto *step = new CellsStep(m_table, text(), std::move(m_changes), true);
+        handOver(*step);
+        return step;
+    }
+
+protected:
+    void apply(bool undo) override
+    {
+        TableData &grid = m_table.m_grid;
+        if (undo) {
+            for (auto c = m_changes.rbegin(); c != m_changes.rend(); ++c) {
+                m_table.restore(c->write.row, c->write.col, c->before, c->marks);
+                grid.setHandMade(c->write.row, c->handMadeBefore);
+            }
+            return;
+        }
+        for (Change &c : m_changes) {
+            const CellWrite &w = c.write;
+            c.before = grid.text(w.row, w.col);
+            c.handMadeBefore = grid.handMade(w.row);
+            if (w.col == Col::Key) {
+                c.marks = m_table.writeKey(w.row, w.text);
+            } else {
+                grid.setText(w.row, w.col, w.text);
+                grid.setHandMade(w.row, quint16(c.handMadeBefore | (1u << w.col)));
+                m_table.cellChanged(w.row, w.col);
+            }
+        }
+    }
+    std::pair<int, int> changedCell() const override
+    {
+        return {m_changes.front().write.row, m_changes.front().write.col};
+    }
+    qsizetype heldBytes() const override
+    {
+        qsizetype bytes = qsizetype(sizeof(CellsStep) + m_changes.capacity() * sizeof(Change));
+        for (const Change &c : m_changes) {
+            bytes += (c.write.text.capacity() + c.before.capacity()) * 2
+                    + qsizetype(c.marks.capacity() * sizeof(KeyMark));
+        }
+        return bytes;
+    }
+
+private:
+    std::vector<Change> m_changes;
+};
+
 // A whole table swapped for another; the step holds the one not shown.
 class SignalTable::TableStep : public Step
 {
@@ -257,6 +324,17 @@ int SignalTable::chooseKeys(const std::vector<std::pair<int, QString>> &keys, co
     if (!rows.isEmpty())
         emit keysChosen(rows);
     return int(changes.size());
+}
+
+void SignalTable::editCells(const std::vector<CellWrite> &writes, const QString &description)
+{
+    std::vector<CellsStep::Change> changes;
+    for (const CellWrite &write : writes) {
+        if (!m_grid.sameText(write.row, write.col, write.text))
+            changes.push_back({write, {}, {}, 0});
+    }
+    if (!changes.empty())
+        push(new CellsStep(*this, description, std::move(changes)));
 }
 
 void SignalTable::replaceUndoable(TableData grid, const QString &description)

@@ -11,6 +11,14 @@
 #include <utility>
 #include <vector>
 
+// One cell the user writes in a change of several cells at once (a paste, say).
+struct CellWrite
+{
+    int row = 0;
+    int col = 0;
+    QString text;
+};
+
 // The signal table the window shows and edits, with its document state.
 //
 // The model presents the grid without its fixed parts: while the heading row is
@@ -49,6 +57,10 @@ public:
     // that hold their key already are left out; no step when none is left. Returns
     // how many keys it wrote.
     int chooseKeys(const std::vector<std::pair<int, QString>> &keys, const QString &description);
+    // Writes several cells as one step whose text is `description`: texts as
+    // editText() writes them, Key cells as chooseKey() does, in the given order. Cells
+    // that already hold their text are passed over; nothing left, no step.
+    void editCells(const std::vector<CellWrite> &writes, const QString &description);
     // Replaces the whole table as one step whose text is `description` (an update
     // from a newer file, say). Undo and redo swap the two tables in one model reset;
     // the step keeps the table it is not showing, so it costs a table's memory.
@@ -121,6 +133,7 @@ signals:
 private:
     class Step;
     class CellStep;
+    class CellsStep;
     class TableStep;
 
     // A Key cell colour before a change, to be put back by undo.
