@@ -3,6 +3,7 @@
 #include "app/artwork.h"
 #include "app/dialog_folder.h"
 #include "app/cell_editors.h"
+#include "app/details_pane.h"
 #include "app/find_bar.h"
 #include "app/dialogs.h"
 #include "app/frm_about.h"
@@ -60,7 +61,7 @@ frmDBC::frmDBC(std::unique_ptr<Dialogs> dialogs, const QString &keyListFile, QWi
     // As wide as the grown columns need, where the screen has room for it.
     const int columns = grd->verticalHeader()->width() + grd->horizontalHeader()->length()
             + grd->verticalScrollBar()->sizeHint().width() + 2 * grd->frameWidth() + px(50);
-    const int width = qMax(px(clientWidthTwips), columns);
+    const int width = qMax(px(clientWidthTwips), columns) + m_detailsPane->preferredWidth();
     resize(screen() ? qMin(width, screen()->availableGeometry().width() * 9 / 10) : width,
            px(clientHeightTwips) + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
 }
@@ -131,6 +132,10 @@ void frmDBC::buildMenus()
     QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
     edit->setObjectName(QStringLiteral("mnEdit"));
     buildEditMenu(edit);
+
+    QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("mnView"));
+    buildViewMenu(view);
 
     QMenu *options = menuBar()->addMenu(QStringLiteral("&Options"));
     options->setObjectName(QStringLiteral("mnOptions"));
@@ -441,6 +446,7 @@ bool frmDBC::showResult(const std::function<DocumentResult()> &command)
         return false;
     }
     UpdateCaption();
+    showEncoding(result.encoding);
     for (const QString &warning : std::as_const(result.warnings))
         m_dialogs->warn(applicationTitle(), warning);
     if (result.report)

@@ -28,6 +28,14 @@ double fontWidthFactor(const QWidget *grid)
     return qMax(1.0, average / classic);
 }
 
+QString limited(const QString &text)
+{
+    QString tip = text.left(tooltipLimit);
+    if (tip.size() < text.size())
+        tip += QChar(0x2026);
+    return tip;
+}
+
 } // namespace
 
 int columnWidthPixels(const QWidget *grid, int twips)
@@ -79,16 +87,21 @@ bool CutTextDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, cons
         return QStyledItemDelegate::helpEvent(event, view, option, index);
     const QString text = index.data().toString();
     const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
-    if (text.isEmpty() || option.fontMetrics.horizontalAdvance(text) + 2 * margin <= option.rect.width()) {
+    const bool cut = !text.isEmpty() && option.fontMetrics.horizontalAdvance(text) + 2 * margin > option.rect.width();
+    const QString details = index.data(Qt::ToolTipRole).toString();
+    if (!cut && details.isEmpty()) {
         QToolTip::hideText();
         return true;
     }
-    QString tip = text.left(tooltipLimit);
-    if (tip.size() < text.size())
-        tip += QChar(0x2026);
+    QString tip = cut ? limited(text) : QString();
     // Plain text stays on one line; text that would pass for markup is shown as it is.
-    if (Qt::mightBeRichText(tip))
+    if (!details.isEmpty()) {
+        // A comment may be long: it wraps, below the cut text.
+        tip = (cut ? Qt::convertFromPlainText(tip, Qt::WhiteSpaceNoWrap) : QString())
+                + Qt::convertFromPlainText(limited(details), Qt::WhiteSpaceNormal);
+    } else if (Qt::mightBeRichText(tip)) {
         tip = Qt::convertFromPlainText(tip, Qt::WhiteSpaceNoWrap);
+    }
     QToolTip::showText(event->globalPos(), tip, view->viewport(), option.rect);
     return true;
 }

@@ -408,6 +408,14 @@ QVariant SignalTable::data(const QModelIndex &index, int role) const
         return m_grid.text(row, col);
     case Qt::BackgroundRole:
         return background(m_grid.colour(row, col));
+    case Qt::ToolTipRole:
+        // The Name and CAN ID cells name what the DBC file says about their signal.
+        if (col == Col::Name || col == Col::CanId) {
+            const QString tip = detailsToolTip(m_grid, row, col);
+            if (!tip.isEmpty())
+                return tip;
+        }
+        return {};
     default:
         return {};
     }
