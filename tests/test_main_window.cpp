@@ -193,7 +193,7 @@ private slots:
         const auto at = [&](int row, int col) { return f.window->editors()->map().viewIndex(row, col); };
         f.run("mnImportDBC", {fixture("dbc/test.dbc")});
         f.dialogs->shown.clear();
-        QCOMPARE(f.window->encodingLabel()->text(), "Windows-1252"); // its comment holds a byte of Latin-1
+        QCOMPARE(f.window->encodingLabel()->text(), "Read as Windows-1252"); // its comment holds a byte of Latin-1
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(at(1, Col::Unit)).center());
         QVERIFY2(pane->text().startsWith("Message: testFrame1\n"), qPrintable(pane->text()));
         QVERIFY2(pane->text().contains("Comment: Multi \n Line \n Signal comment"), qPrintable(pane->text()));
@@ -211,14 +211,14 @@ private slots:
         writeFile(f.path("utf8.dbc"), "BO_ 1 M: 8 X\n SG_ T : 0|8@1+ (1,0) [0|1] \"\xc2\xb0" "C\" X\n");
         f.dialogs->answers = {Dialogs::Answer::No};
         f.run("mnImportDBC", {f.path("utf8.dbc")});
-        QCOMPARE(f.window->encodingLabel()->text(), "UTF-8");
+        QCOMPARE(f.window->encodingLabel()->text(), "Read as UTF-8");
         QVERIFY2(pane->text().startsWith("Message: M\n"), qPrintable(pane->text()));
         // A results CSV has no DBC behind its rows.
         f.dialogs->answers = {Dialogs::Answer::No};
         f.run("mnLoadCSV", {fixture("channels_a.csv")});
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(at(2, Col::Name)).center());
         QVERIFY2(pane->text().startsWith("No DBC details: the rows do not come from a DBC file"), qPrintable(pane->text()));
-        QCOMPARE(f.window->encodingLabel()->text(), "Windows-1252");
+        QCOMPARE(f.window->encodingLabel()->text(), "Read as Windows-1252");
         QVERIFY(f.dialogs->kinds().count("warn") == 0);
     }
 

@@ -21,9 +21,13 @@ DetailsPane::DetailsPane(QWidget *parent) : QDockWidget(QStringLiteral("Details"
 
 void DetailsPane::showRow(const TableData &table, int row)
 {
-    const QString text = row < 0 && table.details()
-            ? QStringLiteral("No row is current.")
-            : detailsText(table, row);
+    QString text;
+    if (!table.details() && table.fixedRows() == 0)
+        text = QStringLiteral("Import a DBC file to read here what it says about the signal of each row.");
+    else if (row < 0 && table.details())
+        text = QStringLiteral("No row is current.");
+    else
+        text = detailsText(table, row);
     // The same text again (another column of the row) keeps where the user scrolled to.
     if (text != m_text->toPlainText())
         m_text->setPlainText(text);

@@ -29,7 +29,9 @@ void frmDBC::buildViewMenu(QMenu *view)
 
     m_encodingLabel = new QLabel(this);
     m_encodingLabel->setObjectName(QStringLiteral("statusEncoding"));
-    m_encodingLabel->setToolTip(QStringLiteral("How the text of the file opened last was read"));
+    m_encodingLabel->setToolTip(QStringLiteral("How the text of the file opened last was read; a save always "
+                                               "writes Windows-1252"));
+    m_encodingLabel->setContentsMargins(0, 0, m_encodingLabel->fontMetrics().averageCharWidth() * 2, 0);
     statusBar()->addPermanentWidget(m_encodingLabel);
     // What was read no longer shows once another table takes its place (New, an undo).
     connect(&m_table, &QAbstractItemModel::modelReset, m_encodingLabel, &QLabel::clear);
@@ -48,5 +50,5 @@ void frmDBC::showCurrentDetails()
 
 void frmDBC::showEncoding(const QString &encoding)
 {
-    m_encodingLabel->setText(encoding);
+    m_encodingLabel->setText(encoding.isEmpty() ? QString() : QStringLiteral("Read as ") + encoding);
 }
