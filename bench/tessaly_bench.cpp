@@ -22,6 +22,7 @@
 #include "csv/results_csv.h"
 #include "csv/results_csv_load.h"
 #include "import/dbc_import.h"
+#include "import/signal_details.h"
 #include "import/xml_import.h"
 #include "recovery/recovery_store.h"
 #include "table/signal_filter.h"
@@ -80,6 +81,7 @@ constexpr double csvOverDbcImport = 1.0;
 // A comment and value descriptions for every signal, against the same file without them.
 constexpr double detailsImportRatio = 1.3;
 constexpr double detailsMemoryRatio = 1.5;
+constexpr double detailsPaneTarget = 0.005;
 constexpr double suggestTarget = 0.3;
 constexpr double suggestPanelTarget = 0.5;
 constexpr double suggestHeapTargetMb = 20.0;
@@ -652,6 +654,18 @@ void timeDetails(const BenchInputs &inputs, int runs, std::vector<Line> &lines)
     double messageId = 0;
     ImportResult result = ReadDBC(inputs.dbcDetailed, table.grid(), messageId);
     table.replace(std::move(result.table));
+    // The pane's text for rows spread over the table: the slowest of a sample, since one
+    // slow move is what the user notices.
+    double slowest = 0;
+    const TableData &grid = table.grid();
+    const int step = std::max(1, grid.rows() / 1000);
+    for (int row = 1; row < grid.rows(); row += step) {
+        QString text;
+        slowest = std::max(slowest, medianSeconds(3, [&] { text = detailsText(grid, row); }));
+    }
+    lines.push_back(timed(QStringLiteral("details pane: the text of a row, slowest of 1,000 rows"),
+                          QStringLiteral("%1 rows").arg(grid.rows() - 1), slowest, std::nullopt, detailsPaneTarget));
+
     SignalFilterModel filter(table);
     FindCriteria shown;
     shown.onlyMatching = true;

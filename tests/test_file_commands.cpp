@@ -1,6 +1,7 @@
 #include "window_fixture.h"
 
 #include "csv/results_csv.h"
+#include "import/signal_details.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -244,6 +245,13 @@ private slots:
                                  "  98FE F5FE  OilTemp  key TOTP\n"), qPrintable(report));
         QCOMPARE(f.dialogs->shown[2].text, QFileInfo(fixture("revision_b_update.txt")).filePath() + "|Text Files (*.txt);;All Files (*)");
         QCOMPARE(QString::fromLatin1(readAll(f.path("report.txt"))), QString(report).replace("\n", "\r\n"));
+        // The rows now have the new file's details behind them, back and forth with the history.
+        const auto messageOfRow5 = [&] { return detailsText(f.window->table().grid(), 5).section(u'\n', 0, 0); };
+        QCOMPARE(messageOfRow5(), "Message: EngineOil");
+        f.run("mnUndo");
+        QVERIFY(messageOfRow5().startsWith("No DBC details: the rows do not come from a DBC file"));
+        f.run("mnRedo");
+        QCOMPARE(messageOfRow5(), "Message: EngineOil");
         // A signal added above the current cell: the current cell stays on its signal.
         writeFile(f.path("c.dbc"), "BO_ 1 Extra: 8 X\n SG_ First : 0|8@1+ (1,0) [0|255] \"\" X\n"
                                        + readAll(fixture("revision_b.dbc")));

@@ -1,5 +1,6 @@
 #include "window_fixture.h"
 
+#include "app/details_pane.h"
 #include "app/frm_about.h"
 #include "csv/results_csv.h"
 
@@ -176,7 +177,8 @@ private slots:
         const auto px = [dpi](int twips) { return qRound(twips * dpi / 1440.0); };
         QTRY_COMPARE(f.window->grid()->geometry().topLeft(), QPoint(px(30), px(30)));
         f.window->resize(800, 500);
-        QTRY_COMPARE(client->width(), 800);
+        // The details pane lies at the right edge, the client beside it.
+        QTRY_COMPARE(f.window->detailsPane()->geometry().right() + 1, 800);
         const QRect grid = f.window->grid()->geometry();
         QVERIFY(qAbs(grid.right() + 1 + px(20) - client->width()) <= 1);
         QVERIFY(qAbs(grid.bottom() + 1 + px(20) - client->height()) <= 1);
@@ -184,6 +186,43 @@ private slots:
         f.window->resize(40, 40);
         QTest::qWait(20);
         QCOMPARE(f.window->grid()->geometry(), grid);
+    }
+
+    void detailsPaneFollowsTheCurrentRow()
+    {
+        WindowFixture f;
+        DetailsPane *pane = f.window->detailsPane();
+        QTableView *grid = f.window->grid();
+        const auto at = [&](int row, int col) { return f.window->editors()->map().viewIndex(row, col); };
+        f.run("mnImportDBC", {fixture("dbc/test.dbc")});
+        f.dialogs->shown.clear();
+        QCOMPARE(f.window->encodingLabel()->text(), "Read as Windows-1252"); // its comment holds a byte of Latin-1
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(at(1, Col::Unit)).center());
+        QVERIFY2(pane->text().startsWith("Message: testFrame1\n"), qPrintable(pane->text()));
+        QVERIFY2(pane->text().contains("Comment: Multi \n Line \n Signal comment"), qPrintable(pane->text()));
+        QTest::keyClick(grid, Qt::Key_Down);
+        QVERIFY2(pane->text().endsWith("Values:\n1 = one\n2 = two\n3 = three"), qPrintable(pane->text()));
+        QCOMPARE(grid->model()->data(at(1, Col::CanId), Qt::ToolTipRole).toString().section(u'\n', 0, 0),
+                 "Message: testFrame1");
+        QCOMPARE(grid->model()->data(at(1, Col::Unit), Qt::ToolTipRole), QVariant());
+        // View > Details hides the pane and shows it again.
+        f.run("mnDetails");
+        QVERIFY(pane->isHidden());
+        f.run("mnDetails");
+        QVERIFY(!pane->isHidden());
+
+        writeFile(f.path("utf8.dbc"), "BO_ 1 M: 8 X\n SG_ T : 0|8@1+ (1,0) [0|1] \"\xc2\xb0" "C\" X\n");
+        f.dialogs->answers = {Dialogs::Answer::No};
+        f.run("mnImportDBC", {f.path("utf8.dbc")});
+        QCOMPARE(f.window->encodingLabel()->text(), "Read as UTF-8");
+        QVERIFY2(pane->text().startsWith("Message: M\n"), qPrintable(pane->text()));
+        // A results CSV has no DBC behind its rows.
+        f.dialogs->answers = {Dialogs::Answer::No};
+        f.run("mnLoadCSV", {fixture("channels_a.csv")});
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(at(2, Col::Name)).center());
+        QVERIFY2(pane->text().startsWith("No DBC details: the rows do not come from a DBC file"), qPrintable(pane->text()));
+        QCOMPARE(f.window->encodingLabel()->text(), "Read as Windows-1252");
+        QVERIFY(f.dialogs->kinds().count("warn") == 0);
     }
 
     void aboutIsModalAndClosesOnEscapeAndOk()

@@ -1,3 +1,5 @@
+#include "import/dbc_import.h"
+#include "import/signal_details.h"
 #include "keys/key_marking.h"
 #include "reader_support.h"
 #include "recovery/recovery_keeper.h"
@@ -42,12 +44,22 @@ TableData hostileTable()
     return table;
 }
 
+// A DBC import with comments, value descriptions and a cycle time.
+TableData importedTable()
+{
+    double messageId = 0;
+    return ReadDBC(QStringLiteral(TESSALY_TEST_DATA "/dbc/test.dbc"), TableData::standard(), messageId).table;
+}
+
 // What tableDump leaves out.
 QStringList fullDump(const TableData &table)
 {
     QStringList dump = tableDump(table);
     for (int row = 0; row < table.rows(); ++row)
-        dump[row] += QStringLiteral("|%1|%2|%3").arg(table.handMade(row)).arg(int(table.rowMark(row))).arg(table.rowNote(row));
+        dump[row] += QStringLiteral("|%1|%2|%3|%4")
+                             .arg(table.handMade(row))
+                             .arg(int(table.rowMark(row)))
+                             .arg(table.rowNote(row), detailsText(table, row));
     dump.append(QString::number(table.fixedRows()));
     return dump;
 }
@@ -86,7 +98,8 @@ constexpr int payloadAt = 52;
 // The copy of a table of one row ("ab" in its first cell) with one mark; its payload
 // holds the file name at 0, the time at 4, the row count at 12, the row's text at 16,
 // its cell lengths at 24, colours at 80, hand-made bits at 94, icon at 96, the fixed
-// rows at 97, the mark count at 101 and the mark (row, kind, note) at 105.
+// rows at 97, the mark count at 101, the mark (row, kind, note) at 105 and whether DBC
+// details follow at 114.
 QByteArray smallCopy()
 {
     TableData table;
@@ -125,6 +138,7 @@ private slots:
         QTest::newRow("new table") << TableData::standard();
         QTest::newRow("no rows") << TableData();
         QTest::newRow("hostile texts, colours, icons, marks") << hostileTable();
+        QTest::newRow("DBC details") << importedTable();
     }
 
     void writeAndRecover()
@@ -197,7 +211,7 @@ private slots:
         QTest::addColumn<int>("offered");
         QTest::addColumn<bool>("kept");
         const QByteArray good = smallCopy();
-        QVERIFY(good.size() == payloadAt + 114);
+        QVERIFY(good.size() == payloadAt + 115);
         const QByteArray four1("\0\0\0\1", 4);
         const QByteArray huge("\xff\xff\xff\xff", 4);
         const auto damaged = [](const char *what, const QByteArray &content) {
@@ -211,7 +225,7 @@ private slots:
         damaged("cut short", good.chopped(1));
         damaged("a byte more", good + '\0');
         damaged("empty", QByteArray(""));
-        damaged("another version", patched(good, 11, "\2"));
+        damaged("an older version", patched(good, 11, "\1"));
         damaged("row count huge", sealed(good, 12, huge));
         damaged("row count past the end", sealed(good, 12, "\x7f\xff\xff\xff"));
         damaged("row count one more", sealed(good, 12, QByteArray("\0\0\0\2", 4)));
@@ -226,6 +240,7 @@ private slots:
         damaged("mark count huge", sealed(good, 101, huge));
         damaged("mark past the last row", sealed(good, 105, four1));
         damaged("unknown mark", sealed(good, 109, "\3"));
+        damaged("details neither there nor not", sealed(good, 114, "\2"));
         QTest::newRow("foreign file beside") << QStringLiteral("notes.txt") << QByteArray("x") << 1 << true;
         QTest::newRow("temporary file of a save cut short")
                 << QStringLiteral("ID.recovery.aB3dEf") << QByteArray("x") << 1 << false;

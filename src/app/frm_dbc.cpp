@@ -4,6 +4,7 @@
 #include "app/dialog_folder.h"
 #include "app/cell_editors.h"
 #include "app/column_fit.h"
+#include "app/details_pane.h"
 #include "app/find_bar.h"
 #include "app/suggest_panel.h"
 #include "app/dialogs.h"
@@ -63,7 +64,7 @@ frmDBC::frmDBC(std::unique_ptr<Dialogs> dialogs, const QString &keyListFile, QWi
     // As wide as the grown columns need, where the screen has room for it.
     const int columns = grd->verticalHeader()->width() + grd->horizontalHeader()->length()
             + grd->verticalScrollBar()->sizeHint().width() + 2 * grd->frameWidth() + px(50);
-    const int width = qMax(px(clientWidthTwips), columns);
+    const int width = qMax(px(clientWidthTwips), columns) + m_detailsPane->preferredWidth();
     const int height = px(clientHeightTwips) + menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
     // Never larger than the screen (a high-DPI one holds fewer logical pixels), with
     // room left for the window's frame.
@@ -146,6 +147,7 @@ void frmDBC::buildMenus()
 
     QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("mnView"));
+    buildViewMenu(view);
     addCommand(view, "mnFitColumns", QStringLiteral("&Fit Columns"), {}, &frmDBC::mnFitColumns_Click);
 
     QMenu *options = menuBar()->addMenu(QStringLiteral("&Options"));
@@ -470,6 +472,7 @@ bool frmDBC::showResult(const std::function<DocumentResult()> &command)
         return false;
     }
     UpdateCaption();
+    showEncoding(result.encoding);
     for (const QString &warning : std::as_const(result.warnings))
         m_dialogs->warn(applicationTitle(), warning);
     if (result.report)

@@ -16,6 +16,7 @@ struct FindCriteria;
 class FindBar;
 class QAction;
 class Dialogs;
+class DetailsPane;
 class QAbstractButton;
 class QComboBox;
 class QLabel;
@@ -58,6 +59,9 @@ public:
     // What the grid shows of the table, and the bar that chooses it.
     SignalFilterModel *filter() const { return m_filter; }
     FindBar *findBar() const { return m_findBar; }
+    DetailsPane *detailsPane() const { return m_detailsPane; }
+    // The status bar's note of how the file opened last was read ("UTF-8").
+    QLabel *encodingLabel() const { return m_encodingLabel; }
 
     // Opens a file as the matching menu command does after its dialog.
     void openFile(const QString &fileName);
@@ -119,6 +123,11 @@ private:
     QList<int> defaultColumnWidths() const;
 
     void buildMenus();
+    // View menu: the details pane and the encoding read (frm_dbc_details.cpp).
+    void buildViewMenu(QMenu *view);
+    void mnDetails_Click();
+    void showCurrentDetails();
+    void showEncoding(const QString &encoding);
     void buildEditMenu(QMenu *edit);
     void buildKeysMenu(QMenu *keys);
     void buildSuggestions(QMenu *keys);
@@ -192,4 +201,6 @@ private:
     QMenu *m_recentMenu = nullptr;
     QString m_keyListInUse;
     SuggestPanel *m_suggest = nullptr;
+    DetailsPane *m_detailsPane = nullptr;
+    QLabel *m_encodingLabel = nullptr;
 };

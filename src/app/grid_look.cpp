@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QPainter>
+#include <QStringList>
 #include <QStyle>
 #include <QTextDocument>
 #include <QToolTip>
@@ -26,6 +27,32 @@ double fontWidthFactor(const QWidget *grid)
     const double average = QFontMetricsF(grid->font()).horizontalAdvance(sample) / double(sample.size());
     const double classic = classicCharWidthTwips * grid->logicalDpiX() / 1440.0;
     return qMax(1.0, average / classic);
+}
+
+// Lines of a comment broken at spaces before `width` characters: a plain tooltip
+// never wraps a long line itself.
+QString wrapped(const QString &text, qsizetype width = 80)
+{
+    QStringList lines;
+    for (QString line : text.split(u'\n')) {
+        while (line.size() > width) {
+            qsizetype at = line.lastIndexOf(u' ', width);
+            if (at <= 0)
+                at = width;
+            lines.append(line.left(at));
+            line = line.mid(at).trimmed();
+        }
+        lines.append(line);
+    }
+    return lines.join(u'\n');
+}
+
+QString limited(const QString &text)
+{
+    QString tip = text.left(tooltipLimit);
+    if (tip.size() < text.size())
+        tip += QChar(0x2026);
+    return tip;
 }
 
 } // namespace
@@ -98,14 +125,17 @@ bool CutTextDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, cons
     }
     const QString text = index.data().toString();
     const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
-    if (text.isEmpty() || option.fontMetrics.horizontalAdvance(text) + 2 * margin <= option.rect.width()) {
+    const bool cut = !text.isEmpty() && option.fontMetrics.horizontalAdvance(text) + 2 * margin > option.rect.width();
+    const QString details = index.data(Qt::ToolTipRole).toString();
+    if (!cut && details.isEmpty()) {
         QToolTip::hideText();
         return true;
     }
-    QString tip = text.left(tooltipLimit);
-    if (tip.size() < text.size())
-        tip += QChar(0x2026);
-    // Plain text stays on one line; text that would pass for markup is shown as it is.
+    QString tip = cut ? limited(text) : QString();
+    // A comment may be long: it is broken into lines, below the cut text.
+    if (!details.isEmpty())
+        tip += (cut ? QStringLiteral("\n\n") : QString()) + wrapped(limited(details));
+    // Plain text keeps its lines; text that would pass for markup is shown as it is.
     if (Qt::mightBeRichText(tip))
         tip = Qt::convertFromPlainText(tip, Qt::WhiteSpaceNoWrap);
     QToolTip::showText(event->globalPos(), tip, view->viewport(), option.rect);

@@ -14,7 +14,8 @@ int columnWidthPixels(const QWidget *grid, int twips);
 // than `twips`.
 int numberColumnWidth(const QHeaderView *header, int twips, const QString &widestNumber);
 
-// Draws cells as usual and shows the whole text of a cut cell as its tooltip. A cell
+// Draws cells as usual and shows the whole text of a cut cell as its tooltip, with
+// what the model's tooltip says of the cell (the DBC details of a Name). A cell
 // that holds the find text is drawn bold in a frame, which leaves the Key colours
 // as they are; the current cell's row is tinted.
 class CutTextDelegate : public QStyledItemDelegate

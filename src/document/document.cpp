@@ -83,6 +83,7 @@ DocumentResult Document::UpdateFrom(const QString &fileName)
     DocumentResult result;
     result.error = std::move(read.error);
     result.warnings = std::move(read.warnings);
+    result.encoding = std::move(read.encoding);
     if (!result.ok())
         return result;
     TableUpdate update = updateTable(grid(), std::move(read.table), fileName);
@@ -137,6 +138,7 @@ DocumentResult Document::replaceTable(ImportResult &&read)
     DocumentResult result;
     result.error = std::move(read.error);
     result.warnings = std::move(read.warnings);
+    result.encoding = std::move(read.encoding);
     if (result.ok())
         m_table.replace(std::move(read.table));
     return result;

@@ -20,6 +20,7 @@ struct DocumentResult
     QString error;        // why the command failed, naming the file; empty on success
     bool wrongFormat = false; // the failure is a file name of a kind the command does not read
     QStringList warnings;
+    QString encoding;     // how the file's text was read ("UTF-8", "Windows-1252"); empty for a recovery copy
     std::optional<UpdateReport> report; // what an update from a new revision changed
 
     bool ok() const { return error.isEmpty(); }

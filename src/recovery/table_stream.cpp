@@ -1,5 +1,6 @@
 #include "table_stream.h"
 
+#include "import/dbc_details.h"
 #include "table/table_data.h"
 
 #include <QDataStream>
@@ -54,6 +55,7 @@ void writeTable(QDataStream &out, const TableData &table)
         if (table.rowMark(row) != RowMark::None)
             out << quint32(row) << quint8(table.rowMark(row)) << table.rowNote(row);
     }
+    writeTableDetails(out, table);
 }
 
 QString readTable(QDataStream &in, TableData &table)
@@ -121,5 +123,7 @@ QString readTable(QDataStream &in, TableData &table)
         table.setRowMark(int(row), RowMark(mark), note);
         previous = row;
     }
+    if (!readTableDetails(in, table))
+        return QStringLiteral("its DBC details are damaged");
     return {};
 }

@@ -534,6 +534,12 @@ QVariant SignalTable::data(const QModelIndex &index, int role) const
         // A shared key is told by its rows as well as by its colour.
         if (const QString shared = col == Col::Key ? sharedKeyText(m_grid, row) : QString(); !shared.isEmpty())
             return shared;
+        // The Name and CAN ID cells name what the DBC file says about their signal.
+        if (col == Col::Name || col == Col::CanId) {
+            const QString tip = detailsToolTip(m_grid, row, col);
+            if (!tip.isEmpty())
+                return tip;
+        }
         return {};
     default:
         return {};
