@@ -66,9 +66,10 @@ private:
     bool m_done;
 };
 
-// Cells written by the user: one text, or one or more keys with the marks each
-// changed. Several keys are written in turn and taken back in the reverse order, so
-// each key's marks go back to what they were before it.
+// Cells written by the user, texts and keys with the marks each key changed: one, or
+// several at once (a paste, keys accepted together). They are written in turn and
+// taken back in the reverse order, so each key's marks go back to what they were
+// before it.
 class SignalTable::CellStep : public Step
 {
 public:
@@ -88,12 +89,12 @@ public:
     {
         m_changes.push_back(change(table, row, col, text, isKey));
     }
-    CellStep(SignalTable &table, const std::vector<std::pair<int, QString>> &keys, const QString &text)
+    CellStep(SignalTable &table, const std::vector<CellWrite> &writes, const QString &text)
         : Step(table, text, false)
     {
-        m_changes.reserve(keys.size());
-        for (const auto &[row, key] : keys)
-            m_changes.push_back(change(table, row, Col::Key, key, true));
+        m_changes.reserve(writes.size());
+        for (const CellWrite &w : writes)
+            m_changes.push_back(change(table, w.row, w.col, w.text, w.col == Col::Key));
     }
     CellStep(SignalTable &table, const QString &text, std::vector<Change> &&changes)
         : Step(table, text, true), m_changes(std::move(changes))
@@ -154,73 +155,6 @@ private:
         return QStringLiteral("key %1 in row %2").arg(text, name);
     }
 
-    std::vector<Change> m_changes;
-};
-
-// Several cells written at once; undo takes them back in the opposite order, so every
-// Key colour returns to what it was before the first of them.
-class SignalTable::CellsStep : public Step
-{
-public:
-    struct Change
-    {
-        CellWrite write;
-        QString before;
-        std::vector<KeyMark> marks;
-        quint16 handMadeBefore = 0;
-    };
-
-    CellsStep(SignalTable &table, const QString &text, std::vector<Change> changes, bool done = false)
-        : Step(table, text, done), m_changes(std::move(changes))
-    {
-    }
-
-    Step *takeOver() override
-    {
-        auto *step = new CellsStep(m_table, text(), std::move(m_changes), true);
-        handOver(*step);
-        return step;
-    }
-
-protected:
-    void apply(bool undo) override
-    {
-        TableData &grid = m_table.m_grid;
-        if (undo) {
-            for (auto c = m_changes.rbegin(); c != m_changes.rend(); ++c) {
-                m_table.restore(c->write.row, c->write.col, c->before, c->marks);
-                grid.setHandMade(c->write.row, c->handMadeBefore);
-            }
-            return;
-        }
-        for (Change &c : m_changes) {
-            const CellWrite &w = c.write;
-            c.before = grid.text(w.row, w.col);
-            c.handMadeBefore = grid.handMade(w.row);
-            if (w.col == Col::Key) {
-                c.marks = m_table.writeKey(w.row, w.text);
-            } else {
-                grid.setText(w.row, w.col, w.text);
-                grid.setHandMade(w.row, quint16(c.handMadeBefore | (1u << w.col)));
-                m_table.cellChanged(w.row, w.col);
-            }
-        }
-    }
-    std::pair<int, int> changedCell() const override
-    {
-        return {m_changes.front().write.row, m_changes.front().write.col};
-    }
-    qsizetype heldBytes() const override
-    {
-        qsizetype bytes = qsizetype(sizeof(CellsStep) + m_changes.capacity() * sizeof(Change));
-        for (const Change &c : m_changes) {
-            bytes += (c.write.text.capacity() + c.before.capacity()) * 2
-                    + qsizetype(c.marks.capacity() * sizeof(KeyMark));
-        }
-        return bytes;
-    }
-
-private:
     std::vector<Change> m_changes;
 };
 
@@ -307,7 +241,7 @@ void SignalTable::chooseKey(int row, const QString &key)
 
 int SignalTable::chooseKeys(const std::vector<std::pair<int, QString>> &keys, const QString &description)
 {
-    std::vector<std::pair<int, QString>> changes;
+    std::vector<CellWrite> changes;
     QList<int> rows;
     QSet<int> seen;
     for (const auto &[row, key] : keys) {
@@ -317,7 +251,7 @@ int SignalTable::chooseKeys(const std::vector<std::pair<int, QString>> &keys, co
         seen.insert(row);
         rows.append(row);
         if (!m_grid.sameText(row, Col::Key, key))
-            changes.emplace_back(row, key);
+            changes.push_back({row, Col::Key, key});
     }
     if (!changes.empty())
         push(new CellStep(*this, changes, description));
@@ -328,13 +262,19 @@ int SignalTable::chooseKeys(const std::vector<std::pair<int, QString>> &keys, co
 
 void SignalTable::editCells(const std::vector<CellWrite> &writes, const QString &description)
 {
-    std::vector<CellsStep::Change> changes;
+    std::vector<CellWrite> changes;
+    QList<int> keyRows;
     for (const CellWrite &write : writes) {
-        if (!m_grid.sameText(write.row, write.col, write.text))
-            changes.push_back({write, {}, {}, 0});
+        if (m_grid.sameText(write.row, write.col, write.text))
+            continue;
+        changes.push_back(write);
+        if (write.col == Col::Key)
+            keyRows.append(write.row);
     }
     if (!changes.empty())
-        push(new CellsStep(*this, description, std::move(changes)));
+        push(new CellStep(*this, changes, description));
+    if (!keyRows.isEmpty())
+        emit keysChosen(keyRows);
 }
 
 void SignalTable::replaceUndoable(TableData grid, const QString &description)

@@ -124,8 +124,8 @@ signals:
     // current; (-1, -1) after a whole table was swapped. Emitted once the history is
     // up to date, never for the first doing of a change.
     void undoneOrRedone(int row, int col);
-    // The user chose the keys of these rows (chooseKey, chooseKeys), even a key a row
-    // held already; never for an undo or redo.
+    // The user chose the keys of these rows: chooseKey and chooseKeys, even a key a
+    // row held already, and the Key cells editCells changed; never for an undo or redo.
     void keysChosen(const QList<int> &rows);
     // olderStepsDropped() changed.
     void olderStepsDroppedChanged(bool dropped);
@@ -133,7 +133,6 @@ signals:
 private:
     class Step;
     class CellStep;
-    class CellsStep;
     class TableStep;
 
     // A Key cell colour before a change, to be put back by undo.
