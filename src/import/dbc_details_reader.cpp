@@ -1,5 +1,6 @@
 #include "dbc_details_reader.h"
 
+#include "import/dbc_import.h"
 #include "table/table_data.h"
 #include "table/text_file.h"
 #include "table/text_helpers.h"
@@ -213,26 +214,12 @@ bool atEnd(QStringView rest)
     return trimBlanks(rest).isEmpty();
 }
 
-// A message identifier as the file writes it: a whole decimal number of 32 bits.
-std::optional<double> identifier(QStringView text)
-{
-    if (text.isEmpty() || text.size() > 10)
-        return std::nullopt;
-    quint64 value = 0;
-    for (const QChar c : text) {
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-        value = value * 10 + (c.unicode() - u'0');
-    }
-    return value <= 4294967295u ? std::optional<double>(double(value)) : std::nullopt;
-}
-
 bool identifier(QStringView &rest, double &id)
 {
     QStringView text;
     if (!word(rest, text))
         return false;
-    const std::optional<double> value = identifier(text);
+    const std::optional<double> value = wholeDbcIdentifier(text);
     id = value.value_or(0);
     return value.has_value();
 }
@@ -673,7 +660,7 @@ bool DbcDetailsReader::parseValues(QStringView rest, qint64 lineNumber)
     if (!word(rest, first))
         return false;
     ValueTable values;
-    const std::optional<double> id = identifier(first);
+    const std::optional<double> id = wholeDbcIdentifier(first);
     if (!id)
         return readValuePairs(rest, values);
     Statement statement;

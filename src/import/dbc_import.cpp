@@ -15,6 +15,22 @@
 #include <limits>
 #include <optional>
 
+std::optional<double> wholeDbcIdentifier(QStringView text)
+{
+    constexpr quint64 largest = 4294967295u;
+    if (text.isEmpty())
+        return std::nullopt;
+    quint64 value = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        value = value * 10 + (c.unicode() - u'0');
+        if (value > largest)
+            return std::nullopt;
+    }
+    return double(value);
+}
+
 bool isDbcFileName(QStringView fileName)
 {
     return hasExtension(fileName, u".dbc");
@@ -143,21 +159,6 @@ QStringView nextUnit(QStringView &line)
     return unit;
 }
 
-std::optional<double> wholeIdentifier(QStringView text)
-{
-    constexpr quint64 largest = 4294967295u;
-    if (text.isEmpty())
-        return std::nullopt;
-    quint64 value = 0;
-    for (const QChar c : text) {
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-        value = value * 10 + (c.unicode() - u'0');
-        if (value > largest)
-            return std::nullopt;
-    }
-    return double(value);
-}
 
 
 // The position token "24|16@1+": start bit and length, byte order, sign.
@@ -223,7 +224,7 @@ bool ParseMessageLine(QString &line, double &currentMessageId)
     QStringView rest = trimSpaces(line);
     NextField(rest, u" "); // the keyword
     const QStringView identifier = nextToken(rest);
-    const std::optional<double> whole = wholeIdentifier(identifier);
+    const std::optional<double> whole = wholeDbcIdentifier(identifier);
     currentMessageId = whole ? *whole : readNumber(identifier);
     keepRest(line, rest);
     return whole.has_value();

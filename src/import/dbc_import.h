@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <optional>
+
 class QIODevice;
 class TableData;
 
@@ -15,6 +17,10 @@ class TableData;
 
 // True when `fileName` ends in ".dbc", in any letter case.
 bool isDbcFileName(QStringView fileName);
+
+// A message identifier as a DBC file writes it: a whole decimal number of 32 bits
+// (bit 31 marks an extended frame); nothing for any other text.
+std::optional<double> wholeDbcIdentifier(QStringView text);
 
 // The CAN ID cell of a message identifier: the upper and the lower 16 bits in
 // upper-case hexadecimal, separated by one space ("0 123", "8CF0 4FE"). Bit 31 of an
