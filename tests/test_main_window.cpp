@@ -194,6 +194,7 @@ private slots:
         DetailsPane *pane = f.window->detailsPane();
         QTableView *grid = f.window->grid();
         const auto at = [&](int row, int col) { return f.window->editors()->map().viewIndex(row, col); };
+        QVERIFY2(pane->text().startsWith("Import a DBC file"), qPrintable(pane->text()));
         f.run("mnImportDBC", {fixture("dbc/test.dbc")});
         f.dialogs->shown.clear();
         QCOMPARE(f.window->encodingLabel()->text(), "Read as Windows-1252"); // its comment holds a byte of Latin-1

@@ -2,6 +2,7 @@
 
 #include "import/signal_details.h"
 #include "table/table_data.h"
+#include "update/table_update.h"
 
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -22,7 +23,7 @@ DetailsPane::DetailsPane(QWidget *parent) : QDockWidget(QStringLiteral("Details"
 void DetailsPane::showRow(const TableData &table, int row)
 {
     QString text;
-    if (!table.details() && table.fixedRows() == 0)
+    if (!table.details() && !hasSignalRows(table))
         text = QStringLiteral("Import a DBC file to read here what it says about the signal of each row.");
     else if (row < 0 && table.details())
         text = QStringLiteral("No row is current.");

@@ -3,6 +3,7 @@
 #include "frm_dbc.h"
 
 #include "app/cell_editors.h"
+#include "app/details_pane.h"
 #include "app/dialogs.h"
 #include "app/suggest_panel.h"
 #include "csv/results_csv_load.h"
@@ -22,7 +23,12 @@ void frmDBC::buildSuggestions(QMenu *keys)
     connect(m_suggest, &SuggestPanel::showRow, this, [this](int row) { showCell(row, Col::Key); });
     connect(m_suggest, &SuggestPanel::message, statusBar(),
             [this](const QString &text) { statusBar()->showMessage(text, 10000); });
-    connect(m_suggest, &SuggestPanel::closed, grd, [this] { grd->setFocus(); });
+    connect(m_suggest, &SuggestPanel::closed, grd, [this] {
+        grd->setFocus();
+        // The table takes back the room the reasons needed.
+        if (m_detailsPane->isVisible() && !m_detailsPane->isFloating())
+            resizeDocks({m_detailsPane}, {m_detailsPane->preferredWidth()}, Qt::Horizontal);
+    });
 
     QAction *suggest = addCommand(keys, "mnSuggestKeys", QStringLiteral("&Suggest Keys"),
                                   QKeySequence(Qt::CTRL | Qt::Key_K), &frmDBC::mnSuggestKeys_Click);
@@ -41,9 +47,17 @@ void frmDBC::rememberKeysIn(const QString &fileName)
 
 void frmDBC::mnSuggestKeys_Click()
 {
-    // Wide enough for the reasons the first time, as a share of the window.
-    if (m_suggest->isHidden())
+    // Wide enough for the reasons, as a share of the window; below the details pane
+    // the candidates take the larger part, since a few lines of details tell a signal.
+    if (m_suggest->isHidden()) {
+        m_suggest->show();
         resizeDocks({m_suggest}, {width() * 9 / 20}, Qt::Horizontal);
+        if (m_detailsPane->isVisible() && !m_detailsPane->isFloating() && !m_suggest->isFloating()
+            && dockWidgetArea(m_detailsPane) == dockWidgetArea(m_suggest)) {
+            const int height = m_detailsPane->height() + m_suggest->height();
+            resizeDocks({m_detailsPane, m_suggest}, {height / 3, height - height / 3}, Qt::Vertical);
+        }
+    }
     m_suggest->open();
 }
 
