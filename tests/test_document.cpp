@@ -101,6 +101,25 @@ private slots:
         QCOMPARE(document.grid().text(1, Col::CanId), "0 3E8");
     }
 
+    // A save names, before it writes, every kind of cell that does not come back as it
+    // stands: one warning each, for the window's question and the command line alike.
+    void saveWarnsOfEveryKind()
+    {
+        const QTemporaryDir dir;
+        writeFile(dir.filePath("u.dbc"), "BO_ 1 M: 8 X\n SG_ A : 0|8@1+ (1,0) [0|1] \"\xce\xa9\" X\n"
+                                         " SG_ B : 8|8@1+ (1,0) [0|1] \"\xc2\xb0" "C\" X\n");
+        Document document;
+        QVERIFY(document.ReadDBC(dir.filePath("u.dbc")).ok());
+        QCOMPARE(document.saveWarnings().size(), 1); // the Omega; the degree sign is Windows-1252's
+        QVERIFY2(document.saveWarnings()[0].contains("\"\u03a9\""), qPrintable(document.saveWarnings()[0]));
+        document.table().editText(2, Col::Description, "a;b");
+        document.table().editText(2, Col::Signed, "yes");
+        const QStringList warnings = document.saveWarnings();
+        QCOMPARE(warnings.size(), 3);
+        QVERIFY2(warnings[0].contains("\";\"") && warnings[2].contains("Signed holds \"yes\""),
+                 qPrintable(warnings.join('\n')));
+    }
+
     void updateOfATableWithoutSignalsImports()
     {
         Document document;

@@ -297,6 +297,52 @@ private slots:
                                              "so such a row does not load back as it was.");
     }
 
+    void cellFormsAreChecked_data()
+    {
+        QTest::addColumn<int>("col");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("readable");
+        const auto add = [](const char *name, int col, const char *text, bool readable) {
+            QTest::newRow(name) << col << QString(text) << readable;
+        };
+        add("signed 1", Col::Signed, "1", true);
+        add("signed yes", Col::Signed, "yes", false);
+        add("signed -", Col::Signed, "-", false);
+        add("byte order BE", Col::LittleEndian, "BE", true);
+        add("byte order 0", Col::LittleEndian, "0", true);
+        add("byte order le", Col::LittleEndian, "le", false);
+        add("scale 1e-05", Col::Scale, "1e-05", true);
+        add("scale with a comma", Col::Scale, "0,5", false);
+        add("scale inf", Col::Scale, "inf", false);
+        add("offset -40", Col::Offset, "-40", true);
+        add("offset empty", Col::Offset, "", true);
+        add("position 24|16", Col::Position, "24|16", true);
+        add("start byte", Col::Position, "3", true);
+        add("position 24|", Col::Position, "24|", false);
+        add("position -1", Col::Position, "-1", false);
+        add("a name is free text", Col::Name, "x|y", true);
+    }
+
+    void cellFormsAreChecked()
+    {
+        QFETCH(int, col);
+        QFETCH(QString, text);
+        QFETCH(bool, readable);
+        SignalTable table;
+        TableData grid = tableWithKeys({"", ""});
+        grid.setText(2, col, text);
+        grid.setText(2, Col::Number, "7");
+        table.replace(std::move(grid));
+        const QString problem = cellFormProblem(table.grid(), 2, col);
+        QCOMPARE(problem.isEmpty(), readable);
+        // The heading row and other rows are never named; the cell shows why in its tooltip.
+        QVERIFY(cellFormProblem(table.grid(), 1, col).isEmpty() && cellFormProblem(table.grid(), 0, col).isEmpty());
+        const QModelIndex cell = table.index(1, col - 1);
+        QCOMPARE(table.data(cell, Qt::ToolTipRole).toString().startsWith(problem), true);
+        QCOMPARE(table.data(cell, Qt::ForegroundRole).isValid(), !readable);
+        QCOMPARE(cellFormWarning(table.grid()).startsWith("Row #7 holds a cell"), !readable);
+    }
+
     // Clipboard text as spreadsheets write it, cut into rows and cells (at most 2 x 2
     // here); a copied block read back gives its cells again.
     void clipboardText_data()

@@ -145,7 +145,7 @@ bool tell(const DocumentResult &result, const QString &fileName, QTextStream &er
 // into a warning.
 bool save(Document &document, const QString &fileName, QTextStream &err)
 {
-    if (const QString warning = document.saveWarning(); !warning.isEmpty())
+    for (const QString &warning : document.saveWarnings())
         said(err) << "warning: " << warning << '\n';
     const QString error = document.WriteCSV(fileName);
     if (!error.isEmpty())

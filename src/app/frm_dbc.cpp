@@ -441,8 +441,9 @@ bool frmDBC::WriteCSV(const QString &fileName)
 
 bool frmDBC::confirmCsvSeparators()
 {
-    const QString warning = m_document.saveWarning();
-    return warning.isEmpty() || m_dialogs->askYesNo(applicationTitle(), warning + QStringLiteral("\n\nSave anyway?"));
+    const QStringList warnings = m_document.saveWarnings();
+    return warnings.isEmpty()
+            || m_dialogs->askYesNo(applicationTitle(), warnings.join(QStringLiteral("\n\n")) + QStringLiteral("\n\nSave anyway?"));
 }
 
 void frmDBC::LoadPreassignedKeys(QComboBox *combo)

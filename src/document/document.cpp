@@ -98,9 +98,11 @@ DocumentResult Document::recover(const RecoveryStore &store, const RecoveryCopy 
     return import(copy.file, store.load(copy));
 }
 
-QString Document::saveWarning() const
+QStringList Document::saveWarnings() const
 {
-    return csvSeparatorWarning(grid());
+    QStringList warnings = {csvSeparatorWarning(grid()), csvEncodingWarning(grid()), cellFormWarning(grid())};
+    warnings.removeAll(QString());
+    return warnings;
 }
 
 QString Document::proposeSaveName()

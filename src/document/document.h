@@ -58,9 +58,10 @@ public:
     // Brings back the table of a recovery copy as unsaved work of its file.
     DocumentResult recover(const RecoveryStore &store, const RecoveryCopy &copy);
 
-    // What to tell the user before a save: cells that would break the results CSV.
-    // Empty when there is nothing to say.
-    QString saveWarning() const;
+    // What to tell the user before a save, one text per kind: cells that would break
+    // the results CSV, characters it cannot hold, cells the data-acquisition
+    // application cannot read. Empty when there is nothing to say.
+    QStringList saveWarnings() const;
     // Makes the results CSV name proposed for the current file the document's file
     // and returns the name the save dialog starts with.
     QString proposeSaveName();

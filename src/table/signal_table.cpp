@@ -470,7 +470,12 @@ QVariant SignalTable::data(const QModelIndex &index, int role) const
         return m_grid.text(row, col);
     case Qt::BackgroundRole:
         return background(m_grid.colour(row, col));
+    case Qt::ForegroundRole:
+        // A cell the data-acquisition application cannot read stands out; its tooltip says why.
+        return cellFormProblem(m_grid, row, col).isEmpty() ? QVariant() : QVariant(QColor(QRgb(formProblemRgb)));
     case Qt::ToolTipRole:
+        if (const QString problem = cellFormProblem(m_grid, row, col); !problem.isEmpty())
+            return problem;
         // A shared key is told by its rows as well as by its colour.
         if (const QString shared = col == Col::Key ? sharedKeyText(m_grid, row) : QString(); !shared.isEmpty())
             return shared;

@@ -51,3 +51,5 @@ enum class RowMark : unsigned char {
 
 inline constexpr int keyCellRgb = 0xFFFFA0;
 inline constexpr int duplicateKeyRgb = 0xFF0000;
+// The text of a cell the data-acquisition application cannot read (see cellFormProblem).
+inline constexpr int formProblemRgb = 0xC04000;

@@ -5,6 +5,8 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 
 namespace {
 
@@ -80,6 +82,68 @@ QString rowName(const TableData &table, int row)
 }
 
 } // namespace
+
+QString cellFormProblem(const TableData &table, int row, int col)
+{
+    // A copy of the cell: a view would have its chunk widened to UTF-16 for good.
+    const QString text = table.text(row, col);
+    if (text.isEmpty() || row < table.fixedRows())
+        return {};
+    const auto whole = [](QStringView t) {
+        return !t.isEmpty() && std::all_of(t.begin(), t.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    };
+    const QString heading = headingLiteral.split(u';')[col].toString();
+    const auto problem = [&](const QString &form) {
+        return QStringLiteral("%1 holds \"%2\"; the channel list reads %3 here.").arg(heading, text, form);
+    };
+    switch (col) {
+    case Col::Signed:
+        return text == u"0" || text == u"1" ? QString() : problem(QStringLiteral("0 or 1"));
+    case Col::LittleEndian:
+        return text == u"0" || text == u"1" || text == u"LE" || text == u"BE"
+                ? QString()
+                : problem(QStringLiteral("0 or 1 (LE or BE from a receiver file)"));
+    case Col::Scale:
+    case Col::Offset: {
+        bool ok = false;
+        const double value = text.toDouble(&ok);
+        return ok && std::isfinite(value) ? QString() : problem(QStringLiteral("a number"));
+    }
+    case Col::Position: {
+        const qsizetype bar = text.indexOf(u'|');
+        const QStringView view(text);
+        const bool form = bar < 0 ? whole(view) : whole(view.first(bar)) && whole(view.sliced(bar + 1));
+        return form ? QString() : problem(QStringLiteral("a start bit and length (\"24|16\") or a start byte"));
+    }
+    default:
+        return {};
+    }
+}
+
+QString cellFormWarning(const TableData &table)
+{
+    constexpr std::array checked = {Col::Position, Col::Signed, Col::Scale, Col::Offset, Col::LittleEndian};
+    QStringList named;
+    QString first;
+    for (int row = table.fixedRows(); row < table.rows() && named.size() <= separatorRowsNamed; ++row) {
+        for (const int col : checked) {
+            const QString problem = cellFormProblem(table, row, col);
+            if (problem.isEmpty())
+                continue;
+            if (first.isEmpty())
+                first = problem;
+            named.append(named.size() < separatorRowsNamed ? rowName(table, row) : QStringLiteral("more"));
+            break;
+        }
+    }
+    if (named.isEmpty())
+        return {};
+    return (named.size() == 1 ? QStringLiteral("Row %1 holds a cell") : QStringLiteral("Rows %1 hold cells"))
+                   .arg(named.join(QStringLiteral(", ")))
+            + QStringLiteral(" that the data-acquisition application cannot read (the first: %1) They are saved as "
+                             "they are.")
+                      .arg(first);
+}
 
 QString csvSeparatorWarning(const TableData &table)
 {

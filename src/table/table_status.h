@@ -22,6 +22,16 @@ QList<int> rowsBreakingCsv(const TableData &table, int limit);
 // table has none.
 QString csvSeparatorWarning(const TableData &table);
 
+// Why the data-acquisition application cannot read a cell of a signal row in the form
+// its column has: Signed 0 or 1, LITTLE_ENDIAN 0 or 1 (LE or BE from a receiver
+// file), Scale and Offset numbers, the position "start|length" or a start byte. Empty
+// when the cell has its form; an empty cell has every form. Nothing is changed.
+QString cellFormProblem(const TableData &table, int row, int col);
+
+// The warning before a save about cells not in their column's form, naming the first
+// few rows by their "#"; empty when every cell has its form.
+QString cellFormWarning(const TableData &table);
+
 // What a Key cell says beside its colour when other rows hold its key too: those
 // rows by their "#", the first few of them ("ENSP is also in rows 17 and 230"). Empty
 // when the key is empty or no other row holds it.
