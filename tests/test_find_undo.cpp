@@ -242,6 +242,13 @@ private slots:
         QTest::newRow("not filtering") << FindCriteria{.text = "gear"} << QList<int>{1, 2, 3, 4, 5, 6, 7} << 4 << 0;
         QTest::newRow("text a quick filter hides") << FindCriteria{.text = "engine", .onlyMatching = true, .withoutKey = true}
                                                    << QList<int>{3} << 1 << 2;
+        // Rows 2 and 5 were added and changed by an update.
+        QTest::newRow("added by the update") << FindCriteria{.text = "", .onlyMatching = true, .addedByUpdate = true}
+                                             << QList<int>{2} << 0 << 0;
+        QTest::newRow("added or changed") << FindCriteria{.text = "", .onlyMatching = true, .addedByUpdate = true,
+                                                          .changedByUpdate = true} << QList<int>{2, 5} << 0 << 0;
+        QTest::newRow("changed, with a key") << FindCriteria{.text = "", .onlyMatching = true, .sharedKey = true,
+                                                             .changedByUpdate = true} << QList<int>{} << 0 << 0;
     }
 
     void filterChoosesRows()
@@ -251,7 +258,10 @@ private slots:
         QFETCH(int, matches);
         QFETCH(int, hidden);
         SignalTable table;
-        table.replace(signalTable(signalRows));
+        TableData grid = signalTable(signalRows);
+        grid.setRowMark(2, RowMark::Added, {});
+        grid.setRowMark(5, RowMark::Changed, "unit: kPa -> bar");
+        table.replace(std::move(grid));
         SignalFilterModel filter(table);
         Tester tester(&filter, Tester::FailureReportingMode::QtTest);
         filter.setCriteria(find);

@@ -59,8 +59,14 @@ FindBar::FindBar(QWidget *parent) : QWidget(parent)
     chkWithoutKey->setObjectName(QStringLiteral("chkWithoutKey"));
     chkShared = new QCheckBox(QStringLiteral("rows whose key is s&hared"), this);
     chkShared->setObjectName(QStringLiteral("chkSharedKey"));
-    chkWithoutKey->setEnabled(false);
-    chkShared->setEnabled(false);
+    chkAdded = new QCheckBox(QStringLiteral("rows a&dded"), this);
+    chkAdded->setObjectName(QStringLiteral("chkAddedByUpdate"));
+    chkAdded->setToolTip(QStringLiteral("Rows the last update from a DBC or XML file added"));
+    chkChanged = new QCheckBox(QStringLiteral("rows chan&ged"), this);
+    chkChanged->setObjectName(QStringLiteral("chkChangedByUpdate"));
+    chkChanged->setToolTip(QStringLiteral("Rows the last update from a DBC or XML file changed or moved"));
+    for (QCheckBox *box : {chkWithoutKey, chkShared, chkAdded, chkChanged})
+        box->setEnabled(false);
 
     auto *close = new QToolButton(this);
     close->setObjectName(QStringLiteral("btnCloseFind"));
@@ -77,6 +83,8 @@ FindBar::FindBar(QWidget *parent) : QWidget(parent)
     layout->addWidget(chkOnly);
     layout->addWidget(chkWithoutKey);
     layout->addWidget(chkShared);
+    layout->addWidget(chkAdded);
+    layout->addWidget(chkChanged);
     layout->addStretch();
     layout->addWidget(close);
 
@@ -98,19 +106,19 @@ FindBar::FindBar(QWidget *parent) : QWidget(parent)
     connect(chkCase, &QCheckBox::toggled, this, changed);
     // A filter that hides rows stands out, also when the bar is opened again later.
     const auto markFilters = [this] {
-        for (QCheckBox *box : {chkOnly, chkWithoutKey, chkShared}) {
+        for (QCheckBox *box : {chkOnly, chkWithoutKey, chkShared, chkAdded, chkChanged}) {
             QFont font = box->font();
             font.setBold(chkOnly->isChecked() && box->isChecked());
             box->setFont(font);
         }
     };
     connect(chkOnly, &QCheckBox::toggled, this, [this, changed, markFilters](bool on) {
-        chkWithoutKey->setEnabled(on);
-        chkShared->setEnabled(on);
+        for (QCheckBox *box : {chkWithoutKey, chkShared, chkAdded, chkChanged})
+            box->setEnabled(on);
         markFilters();
         changed();
     });
-    for (QCheckBox *box : {chkWithoutKey, chkShared}) {
+    for (QCheckBox *box : {chkWithoutKey, chkShared, chkAdded, chkChanged}) {
         connect(box, &QCheckBox::toggled, this, markFilters);
         connect(box, &QCheckBox::toggled, this, changed);
     }
@@ -118,7 +126,8 @@ FindBar::FindBar(QWidget *parent) : QWidget(parent)
     // Escape closes the bar from any of its controls, as from the field.
     for (QWidget *control : {static_cast<QWidget *>(cmbColumn), static_cast<QWidget *>(chkCase),
                              static_cast<QWidget *>(chkOnly), static_cast<QWidget *>(chkWithoutKey),
-                             static_cast<QWidget *>(chkShared), static_cast<QWidget *>(close)})
+                             static_cast<QWidget *>(chkShared), static_cast<QWidget *>(chkAdded),
+                             static_cast<QWidget *>(chkChanged), static_cast<QWidget *>(close)})
         control->installEventFilter(this);
 }
 
@@ -131,6 +140,8 @@ FindCriteria FindBar::criteria() const
     criteria.onlyMatching = chkOnly->isChecked();
     criteria.withoutKey = chkWithoutKey->isChecked();
     criteria.sharedKey = chkShared->isChecked();
+    criteria.addedByUpdate = chkAdded->isChecked();
+    criteria.changedByUpdate = chkChanged->isChecked();
     return criteria;
 }
 
@@ -142,6 +153,8 @@ void FindBar::setOptions(const FindCriteria &options)
     chkOnly->setChecked(options.onlyMatching);
     chkWithoutKey->setChecked(options.withoutKey);
     chkShared->setChecked(options.sharedKey);
+    chkAdded->setChecked(options.addedByUpdate);
+    chkChanged->setChecked(options.changedByUpdate);
 }
 
 void FindBar::setMatchText(const QString &text)

@@ -49,6 +49,8 @@ private:
     QCheckBox *chkOnly = nullptr;
     QCheckBox *chkWithoutKey = nullptr;
     QCheckBox *chkShared = nullptr;
+    QCheckBox *chkAdded = nullptr;
+    QCheckBox *chkChanged = nullptr;
     QLabel *lblMatches = nullptr;
     QTimer *m_typing = nullptr;
 };

@@ -34,7 +34,8 @@ RowMatcher::RowMatcher(const FindCriteria &criteria, const TableData &grid)
       m_case(criteria.caseSensitivity),
       m_first(firstColumn(criteria.column)),
       m_last(lastColumn(criteria.column)),
-      m_onlyMatching(criteria.onlyMatching), m_withoutKey(criteria.withoutKey), m_sharedKey(criteria.sharedKey)
+      m_onlyMatching(criteria.onlyMatching), m_withoutKey(criteria.withoutKey), m_sharedKey(criteria.sharedKey),
+      m_added(criteria.addedByUpdate), m_changed(criteria.changedByUpdate)
 {
     // A case-insensitive match begins with any character whose case folding is the
     // text's first; there are seldom more than two.
@@ -196,6 +197,11 @@ bool RowMatcher::passesQuickFilters(int row) const
 {
     if (m_withoutKey && !m_grid.cell(row, Col::Key).isEmpty())
         return false;
+    if (m_added || m_changed) {
+        const RowMark mark = m_grid.rowMark(row);
+        if (!(m_added && mark == RowMark::Added) && !(m_changed && mark == RowMark::Changed))
+            return false;
+    }
     return !m_sharedKey || (std::size_t(row) < m_shared.size() && m_shared[std::size_t(row)]);
 }
 

@@ -31,6 +31,10 @@ struct FindCriteria
     bool onlyMatching = false;    // show only the rows that pass the filters below
     bool withoutKey = false;      // with onlyMatching: rows whose Key is empty
     bool sharedKey = false;       // with onlyMatching: rows whose key another row holds too
+    // With onlyMatching: rows the last update added, or changed (moved ones among
+    // them); with both, rows of either kind.
+    bool addedByUpdate = false;
+    bool changedByUpdate = false;
 
     bool operator==(const FindCriteria &) const = default;
 };
@@ -83,5 +87,7 @@ private:
     bool m_onlyMatching;
     bool m_withoutKey;
     bool m_sharedKey;
+    bool m_added;
+    bool m_changed;
     std::vector<bool> m_shared; // per grid row, while only rows of shared keys are shown
 };
