@@ -60,11 +60,11 @@ private slots:
         QTest::newRow("kept, in the new order") << "1:A:1:KA 1:B:1:KB" << "1:B:1 1:A:1" << "KB KA" << "1 1" << ".."
                                                 << "2 0 0 0" << "Kept: 2\nMoved: 0\nAdded: 0\nRemoved: 0\nChanged: 0\n";
         QTest::newRow("moved") << "1:A:1:KA 1:B:1:KB" << "1:B:1 2:A:1" << "KB KA" << "1 1" << ".c" << "1 1 0 0"
-                               << "  1 -> 2  A  key KA\n";
+                               << "  #11  1 -> 2  A  key KA\n";
         QTest::newRow("added and removed") << "1:A:1:KA" << "1:B:1" << "-" << "1" << "a" << "0 0 1 1"
                                            << "Removed (their keys are free now):\n  1  A  key KA\n";
         QTest::newRow("renamed in its message") << "1:A:1:KA 1:B:1:KB" << "1:A:1 1:C:1" << "KA -" << "1 1" << ".a"
-                                                << "1 0 1 1" << "Added:\n  1  C\n";
+                                                << "1 0 1 1" << "Added:\n  #11  1  C\n";
         QTest::newRow("case differs: renamed") << "1:a:1:KA" << "1:A:1" << "-" << "1" << "a" << "0 0 1 1" << "";
         QTest::newRow("twice in the current table") << "1:A:1:K1 1:A:1:K2" << "1:A:1" << "K1" << "1" << "." << "1 0 0 1"
                                                     << "  1  A  key K2\n";
@@ -77,7 +77,7 @@ private slots:
         QTest::newRow("kept beside a move of its name") << "1:A:1:K1 2:A:1:K2" << "1:A:1 3:A:1" << "K1 K2" << "1 1"
                                                         << ".c" << "1 1 0 0" << "";
         QTest::newRow("changed scale") << "1:A:0.125:KA" << "1:A:0.25" << "KA" << "0.25" << "c" << "1 0 0 0"
-                                       << "Changed (old -> new):\n  1  A  key KA\n      scale: 0.125 -> 0.25\n";
+                                       << "Changed (old -> new):\n  #10  1  A  key KA\n      scale: 0.125 -> 0.25\n";
         QTest::newRow("hand-typed scale carried") << "1:A:*5:KA" << "1:A:0.25" << "KA" << "5" << "c" << "1 0 0 0"
                                                   << "scale: 5 -> 0.25 (your 5 kept)\n";
         QTest::newRow("shared key stays shared") << "1:A:1:KK 1:B:1:KK 1:C:1:KC" << "1:C:1 1:A:1 1:B:1"
@@ -100,7 +100,10 @@ private slots:
         QFETCH(QString, reported);
 
         // The new file's details: each row keeps its signal, whatever the update carries.
+        // The new rows' "#", by which the report names them (not a removed one: it has no row).
         TableData fresh = table(imported);
+        for (int row = 1; row < fresh.rows(); ++row)
+            fresh.setText(row, Col::Number, QString::number(row + 9));
         const auto details = std::make_shared<const DbcDetails>();
         fresh.setDetails(details);
         for (int row = 1; row < fresh.rows(); ++row)

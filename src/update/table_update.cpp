@@ -177,7 +177,8 @@ void pairByName(const TableData &current, const TableData &imported, Pairing &pa
 
 LoneSignal loneSignal(const TableData &table, int row)
 {
-    return {row, table.text(row, Col::CanId), table.text(row, Col::Name), table.text(row, Col::Key)};
+    return {row, table.text(row, Col::CanId), table.text(row, Col::Name), table.text(row, Col::Key),
+            table.text(row, Col::Number)};
 }
 
 // Compares the fields of a pair; read before anything is carried into the new row.
@@ -275,7 +276,8 @@ TableUpdate updateTable(const TableData &current, TableData imported, const QStr
                               canId,
                               current.text(oldRow, Col::CanId),
                               table.text(row, Col::Key),
-                              std::move(fields)};
+                              std::move(fields),
+                              table.text(row, Col::Number)};
         table.setRowMark(row, RowMark::Changed, changeNote(changed));
         report.changedSignals.append(std::move(changed));
     }

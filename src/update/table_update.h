@@ -34,6 +34,7 @@ struct ChangedSignal
     QString oldCanId; // in the table before the update
     QString key;
     QList<FieldChange> fields;
+    QString number; // its "#" in the updated table
 
     bool moved() const { return canId != oldCanId; }
 };
@@ -45,6 +46,7 @@ struct LoneSignal
     QString canId;
     QString name;
     QString key;
+    QString number; // its "#" in the table that holds it
 };
 
 // What an update did, for the user to read.

@@ -30,9 +30,18 @@ QString fieldLine(const FieldChange &field)
 }
 
 // "0 123  EngineSpeed  key ENSP"
-QString signalLine(const QString &canId, const QString &name, const QString &key)
+// A signal of the report: its "#" in the updated table where it has one there, so
+// that the user finds the row.
+QString signalLine(const QString &number, const QString &canId, const QString &name, const QString &key = {},
+                   bool withKey = true)
 {
-    return QStringLiteral("  %1  %2  %3\n").arg(quoted(canId), quoted(name), keyText(key));
+    QString line = QStringLiteral("  ");
+    if (!number.isEmpty())
+        line += u'#' + quoted(number) + QStringLiteral("  ");
+    line += quoted(canId) + QStringLiteral("  ") + quoted(name);
+    if (withKey)
+        line += QStringLiteral("  ") + keyText(key);
+    return line + u'\n';
 }
 
 void appendSection(QString &text, const QString &heading, qsizetype count)
@@ -84,26 +93,27 @@ QString reportText(const UpdateReport &report)
 
     appendSection(text, QStringLiteral("Removed (their keys are free now):"), report.removedSignals.size());
     for (const LoneSignal &signal : report.removedSignals)
-        text += signalLine(signal.canId, signal.name, signal.key);
+        text += signalLine({}, signal.canId, signal.name, signal.key); // it has no row now
 
     appendSection(text, QStringLiteral("Moved to another message (old CAN ID -> new):"), report.moved);
     for (const ChangedSignal &signal : report.changedSignals) {
         if (!signal.moved())
             continue;
-        text += signalLine(signal.oldCanId + QStringLiteral(" -> ") + signal.canId, signal.name, signal.key);
+        text += signalLine(signal.number, signal.oldCanId + QStringLiteral(" -> ") + signal.canId, signal.name,
+                           signal.key);
         for (const FieldChange &field : signal.fields)
             text += QStringLiteral("      ") + fieldLine(field) + u'\n';
     }
 
     appendSection(text, QStringLiteral("Added:"), report.addedSignals.size());
     for (const LoneSignal &signal : report.addedSignals)
-        text += QStringLiteral("  %1  %2\n").arg(quoted(signal.canId), quoted(signal.name));
+        text += signalLine(signal.number, signal.canId, signal.name, {}, false);
 
     appendSection(text, QStringLiteral("Changed (old -> new):"), report.changedSignals.size() - report.moved);
     for (const ChangedSignal &signal : report.changedSignals) {
         if (signal.moved())
             continue;
-        text += signalLine(signal.canId, signal.name, signal.key);
+        text += signalLine(signal.number, signal.canId, signal.name, signal.key);
         for (const FieldChange &field : signal.fields)
             text += QStringLiteral("      ") + fieldLine(field) + u'\n';
     }
