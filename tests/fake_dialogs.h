@@ -25,6 +25,7 @@ public:
     QString initialDirectory;
     QString lastSuffix;
     int reportSaves = 0; // how many reports to save, each with "Save report..."
+    QStringList reportLinesChosen; // lines of a report double-clicked, in turn
 
     Answer askYesNoCancel(const QString &title, const QString &text) override
     {
@@ -61,9 +62,12 @@ public:
         lastSuffix = defaultSuffix;
         return files.isEmpty() ? QString() : files.takeFirst();
     }
-    void showReport(const QString &title, const QString &text, const std::function<void()> &save) override
+    void showReport(const QString &title, const QString &text, const std::function<void()> &save,
+                    const std::function<void(const QString &line)> &lineChosen) override
     {
         shown.append({QStringLiteral("report"), title, text});
+        for (const QString &line : std::as_const(reportLinesChosen))
+            lineChosen(line);
         if (reportSaves > 0) {
             --reportSaves;
             save();

@@ -259,6 +259,11 @@ private slots:
         f.run("mnUpdate", {f.path("c.dbc")});
         QCOMPARE(f.window->grid()->currentIndex(), f.window->editors()->map().viewIndex(6, Col::Scale));
         QCOMPARE(grid.text(6, Col::Name), "OilPressure");
+        // A double click on a line of the report shows that signal's row.
+        f.dialogs->reportLinesChosen = {"  #0  0 100  EngineSpeed  key ENSP"};
+        f.run("mnUpdate", {fixture("revision_b.dbc")});
+        QCOMPARE(f.window->editors()->map().current().row, 1);
+        QCOMPARE(grid.text(1, Col::Name), "EngineSpeed");
         // A new import takes the marks away.
         f.dialogs->answers = {Dialogs::Answer::No};
         f.run("mnImportDBC", {fixture("revision_b.dbc")});

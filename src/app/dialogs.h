@@ -33,8 +33,10 @@ public:
     virtual QString saveFile(const QString &title, const QString &proposal, const QString &filter,
                              const QString &defaultSuffix) = 0;
     // A long plain text to read, with Close and a "Save report..." button that calls
-    // `save` while the text stays open.
-    virtual void showReport(const QString &title, const QString &text, const std::function<void()> &save) = 0;
+    // `save` while the text stays open; a double click on a line hands it to
+    // `lineChosen`.
+    virtual void showReport(const QString &title, const QString &text, const std::function<void()> &save,
+                            const std::function<void(const QString &line)> &lineChosen) = 0;
     // The folder the dialogs start in.
     virtual void setInitialDirectory(const QString &folder) = 0;
     // Shows `folder` in the desktop's file manager; false when that failed.

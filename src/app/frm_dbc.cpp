@@ -16,6 +16,7 @@
 #include "recovery/recovery_keeper.h"
 #include "table/signal_filter.h"
 #include "table/table_status.h"
+#include "update/same_signal.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -456,8 +457,12 @@ void frmDBC::LoadPreassignedKeys(QComboBox *combo)
     m_startupWarning = keys.warning;
 }
 
-bool frmDBC::showResult(const std::function<DocumentResult()> &command)
+bool frmDBC::showResult(const std::function<DocumentResult()> &command, bool keepSignal)
 {
+    // The table before (its texts are shared, so the copy costs little) to find the
+    // current cell's signal again in the new one.
+    const TableData before = keepSignal ? m_table.grid() : TableData();
+    const GridMap::Cell current = m_editors->map().current();
     DocumentResult result;
     {
         // A new table gets its current cell on the last row's Key cell without an
@@ -471,6 +476,10 @@ bool frmDBC::showResult(const std::function<DocumentResult()> &command)
     if (!result.ok()) {
         m_dialogs->warn(applicationTitle(), result.error);
         return false;
+    }
+    if (keepSignal && current.isValid()) {
+        if (const int row = sameSignalRow(before, current.row, m_table.grid()); row >= 0)
+            showCell(row, current.col);
     }
     UpdateCaption();
     showEncoding(result.encoding);

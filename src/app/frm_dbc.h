@@ -151,7 +151,9 @@ private:
     // Runs a command of the document that may replace the table and shows its
     // outcome: the new table with the current cell on the last row's Key cell, the
     // caption, the warnings and the report of an update. False when it failed (said).
-    bool showResult(const std::function<DocumentResult()> &command);
+    // With `keepSignal` (an update) the current cell stays on its signal instead,
+    // wherever the new revision puts it, before the report is shown.
+    bool showResult(const std::function<DocumentResult()> &command, bool keepSignal = false);
     bool recover(const RecoveryCopy &copy);
     void showUpdateReport(const UpdateReport &report);
 

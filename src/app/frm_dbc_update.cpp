@@ -2,7 +2,6 @@
 
 #include "app/dialogs.h"
 #include "app/cell_editors.h"
-#include "update/same_signal.h"
 #include "update/update_report.h"
 
 #include <QDir>
@@ -19,14 +18,7 @@ void frmDBC::mnUpdate_Click()
                            "PlexCanRXConfig Files (*.PlexCanRXConfig);;XML Files (*.xml);;All Files (*)"));
     if (fileName.isEmpty())
         return;
-    // The current cell stays on its signal, wherever the new revision puts it.
-    const TableData before = m_table.grid();
-    const GridMap::Cell current = m_editors->map().current();
-    if (!showResult([&] { return m_document.UpdateFrom(fileName); }) || !current.isValid())
-        return;
-    const int row = sameSignalRow(before, current.row, m_table.grid());
-    if (row >= 0)
-        showCell(row, current.col);
+    showResult([&] { return m_document.UpdateFrom(fileName); }, true);
 }
 
 void frmDBC::showUpdateReport(const UpdateReport &report)
@@ -42,5 +34,17 @@ void frmDBC::showUpdateReport(const UpdateReport &report)
         const QString error = writeReport(report, fileName);
         if (!error.isEmpty())
             m_dialogs->warn(QStringLiteral("Save report"), error);
+    }, [this](const QString &line) {
+        // A signal's line begins with its "#" in the table.
+        const QString number = line.trimmed().section(u' ', 0, 0);
+        if (!number.startsWith(u'#'))
+            return;
+        const TableData &grid = m_table.grid();
+        for (int row = grid.fixedRows(); row < grid.rows(); ++row) {
+            if (grid.sameText(row, Col::Number, QStringView(number).sliced(1))) {
+                showCell(row, Col::Name);
+                return;
+            }
+        }
     });
 }

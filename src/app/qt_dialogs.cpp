@@ -7,10 +7,11 @@
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QMessageBox>
-#include <QUrl>
-#include <QPushButton>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBlock>
+#include <QUrl>
 #include <QVBoxLayout>
 
 Dialogs::Answer QtDialogs::askYesNoCancel(const QString &title, const QString &text)
@@ -117,7 +118,38 @@ QString QtDialogs::saveFile(const QString &title, const QString &proposal, const
     return chosenFile(dialog);
 }
 
-void QtDialogs::showReport(const QString &title, const QString &text, const std::function<void()> &save)
+namespace {
+
+// Hands the line under a double click in a text view to `chosen`.
+class LineChooser : public QObject
+{
+public:
+    LineChooser(QPlainTextEdit *view, const std::function<void(const QString &)> &chosen)
+        : QObject(view), m_view(view), m_chosen(chosen)
+    {
+        view->viewport()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseButtonDblClick) {
+            const QPoint at = static_cast<QMouseEvent *>(event)->position().toPoint();
+            m_chosen(m_view->cursorForPosition(at).block().text());
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QPlainTextEdit *m_view;
+    std::function<void(const QString &)> m_chosen;
+};
+
+} // namespace
+
+void QtDialogs::showReport(const QString &title, const QString &text, const std::function<void()> &save,
+                           const std::function<void(const QString &line)> &lineChosen)
 {
     QDialog dialog(m_parent);
     dialog.setWindowTitle(title);
@@ -126,6 +158,8 @@ void QtDialogs::showReport(const QString &title, const QString &text, const std:
     view->setLineWrapMode(QPlainTextEdit::NoWrap);
     view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     view->setPlainText(text);
+    view->setToolTip(QStringLiteral("Double-click a signal to show its row in the table"));
+    new LineChooser(view, lineChosen);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
     QPushButton *saveButton = buttons->addButton(QStringLiteral("Save report..."), QDialogButtonBox::ActionRole);
     QObject::connect(saveButton, &QPushButton::clicked, &dialog, save);

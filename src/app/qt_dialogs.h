@@ -21,7 +21,8 @@ public:
     QString openFile(const QString &title, const QString &filter) override;
     QString saveFile(const QString &title, const QString &proposal, const QString &filter,
                      const QString &defaultSuffix) override;
-    void showReport(const QString &title, const QString &text, const std::function<void()> &save) override;
+    void showReport(const QString &title, const QString &text, const std::function<void()> &save,
+                    const std::function<void(const QString &line)> &lineChosen) override;
     void setInitialDirectory(const QString &folder) override { m_folder = folder; }
     bool showFolder(const QString &folder) override;
 
