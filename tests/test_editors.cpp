@@ -17,6 +17,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTableView>
@@ -324,6 +325,47 @@ private slots:
             QTest::keyClick(f.window->grid(), Qt::Key_Escape, mods);
         QCOMPARE(f.dialogs->kinds(), QStringList(3, "ask"));
         QVERIFY(f.window->isVisible());
+    }
+
+    void typedWordsNarrowTheKeyList_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("shown");
+        QTest::addColumn<QString>("key");
+        // "c" begins a key and jumps to it; "co" on narrows by the descriptions' words.
+        QTest::newRow("a word of the description") << "cool" << 1 << "ECTP";
+        QTest::newRow("first letters of a key") << "EO" << 1 << "EOPR";
+        QTest::newRow("backspace widens") << "coo\b\b" << 2 << "CLCH";
+    }
+
+    void typedWordsNarrowTheKeyList()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, shown);
+        QFETCH(QString, key);
+        WindowFixture f("ENSP;ENG;Engine speed\r\nECTP;ENG;Engine coolant temperature\r\n"
+                        "EOPR;x;Oil pressure\r\nCLCH;x;Clutch switch\r\n");
+        fill(f.window.get(), 1);
+        QTableView *grid = f.window->grid();
+        grid->setFocus();
+        f.window->editors()->setCurrentCell(1, Col::Key);
+        auto *list = qobject_cast<QListView *>(f.window->keyEditor()->view());
+        QVERIFY(list);
+        QTest::keyClicks(grid, typed.left(1));
+        QTRY_VERIFY(list->isVisible());
+        QTest::keyClicks(list, typed.mid(1));
+        const auto visibleRows = [list] {
+            int rows = 0;
+            for (int i = 0; i < list->model()->rowCount(); ++i)
+                rows += !list->isRowHidden(i);
+            return rows;
+        };
+        QCOMPARE(visibleRows(), shown);
+        QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(cell(f.window.get(), 1, Col::Key), key);
+        QTest::keyClick(grid, Qt::Key_F4); // closing showed every key again
+        QTRY_VERIFY(list->isVisible());
+        QCOMPARE(visibleRows(), 4);
     }
 
     void longCellSurvivesTheTextBox()

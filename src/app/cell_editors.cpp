@@ -7,11 +7,13 @@
 #include "table/signal_table.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListView>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
@@ -141,6 +143,9 @@ CellEditors::CellEditors(QTableView *grid, SignalTable &table, QObject *parent)
     cmbKey->view()->setMinimumWidth(twipsToPixels(grd, keyComboWidthTwips));
     cmbKey->hide();
     cmbKey->installEventFilter(this);
+    // Typing into the open list narrows it by words; closing it shows every key again.
+    cmbKey->view()->installEventFilter(this);
+    cmbKey->view()->window()->installEventFilter(this);
     connect(cmbKey, &QComboBox::activated, this, &CellEditors::cmbKey_Click);
 
     m_frame = new CellFrame(grd->viewport());
@@ -340,6 +345,12 @@ bool CellEditors::eventFilter(QObject *watched, QEvent *event)
             return gridKey(static_cast<QKeyEvent *>(event));
         if (watched == txtGrd)
             return textKey(static_cast<QKeyEvent *>(event));
+        if (watched == cmbKey->view())
+            return listKey(static_cast<QKeyEvent *>(event));
+        break;
+    case QEvent::Hide:
+        if (watched == cmbKey->view()->window())
+            showAllKeys();
         break;
     case QEvent::Wheel:
         if (watched == cmbKey) {
@@ -467,8 +478,90 @@ void CellEditors::openKeyList(const QString &typed)
     if (cmbKey->isHidden() || cmbKey->count() == 0)
         return;
     cmbKey->showPopup();
-    if (!typed.isEmpty())
+    if (!typed.isEmpty() && !typeInList(typed))
         cmbKey->view()->keyboardSearch(typed);
+}
+
+bool CellEditors::listKey(QKeyEvent *event)
+{
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if (event->key() == Qt::Key_Backspace && mods == Qt::NoModifier && m_narrowed) {
+        m_typed.chop(1);
+        narrowKeyList();
+        return true;
+    }
+    if (!isTyping(event))
+        return false;
+    // Until the list is narrowed, a pause starts the first letters afresh, as the
+    // list's own search does.
+    if (!m_narrowed && m_sinceTyped.isValid()
+        && m_sinceTyped.hasExpired(QApplication::keyboardInputInterval()))
+        m_typed.clear();
+    return typeInList(m_typed + event->text());
+}
+
+// A first letter that some key begins with jumps to that key as the list's own search
+// does (true: the list searches itself). Anything longer, or a letter no key begins
+// with, keeps in sight the keys that begin with it and those whose description has a
+// word that does. Text that fits no key changes nothing.
+bool CellEditors::typeInList(const QString &typed)
+{
+    m_sinceTyped.start();
+    bool startsKey = false;
+    bool fits = false;
+    for (int i = 0; i < cmbKey->count(); ++i) {
+        const QString item = cmbKey->itemText(i);
+        const bool starts = keyOfItem(item).startsWith(typed, Qt::CaseInsensitive);
+        startsKey = startsKey || starts;
+        fits = fits || starts || describedByWordStart(item, typed);
+    }
+    if (!m_narrowed && (typed.size() == 1 ? startsKey : !fits)) {
+        if (typed.size() == 1)
+            m_typed = typed;
+        return false;
+    }
+    if (fits) {
+        m_typed = typed;
+        narrowKeyList();
+    }
+    return true;
+}
+
+void CellEditors::narrowKeyList()
+{
+    auto *list = qobject_cast<QListView *>(cmbKey->view());
+    if (!list)
+        return;
+    m_narrowed = !m_typed.isEmpty();
+    int first = -1;
+    int firstKey = -1;
+    for (int i = 0; i < cmbKey->count(); ++i) {
+        const QString item = cmbKey->itemText(i);
+        const bool startsKey = keyOfItem(item).startsWith(m_typed, Qt::CaseInsensitive);
+        const bool shown = startsKey || describedByWordStart(item, m_typed);
+        list->setRowHidden(i, !shown);
+        if (shown && first < 0)
+            first = i;
+        if (startsKey && firstKey < 0)
+            firstKey = i;
+    }
+    const int current = list->currentIndex().row();
+    const int pick = m_narrowed ? (firstKey >= 0 ? firstKey : first) : current;
+    if (pick >= 0 && (pick != current || list->isRowHidden(pick))) {
+        list->setCurrentIndex(list->model()->index(pick, cmbKey->modelColumn()));
+        list->scrollTo(list->currentIndex());
+    }
+}
+
+void CellEditors::showAllKeys()
+{
+    m_typed.clear();
+    m_narrowed = false;
+    m_sinceTyped.invalidate();
+    if (auto *list = qobject_cast<QListView *>(cmbKey->view())) {
+        for (int i = 0; i < cmbKey->count(); ++i)
+            list->setRowHidden(i, false);
+    }
 }
 
 void CellEditors::clearKey()

@@ -2,6 +2,7 @@
 
 #include "app/grid_map.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPersistentModelIndex>
 
@@ -84,6 +85,10 @@ private:
     bool textKey(QKeyEvent *event);
     void startEditing(const QString &typed);
     void openKeyList(const QString &typed);
+    bool listKey(QKeyEvent *event);
+    bool typeInList(const QString &typed);
+    void narrowKeyList();
+    void showAllKeys();
     void clearKey();
     void clearSelectedKeys();
     void moveDown();
@@ -101,6 +106,11 @@ private:
     int m_textRow = -1;
     int m_textCol = -1;
     int m_keyRow = -1;
+    // What was typed into the open list, and whether it hides the keys whose
+    // descriptions have no word that begins with it.
+    QString m_typed;
+    bool m_narrowed = false;
+    QElapsedTimer m_sinceTyped;
     // Where the mouse button went down, so that a drag that selects opens nothing.
     QPersistentModelIndex m_pressed;
 };

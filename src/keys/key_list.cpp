@@ -102,3 +102,15 @@ QString keyOfItem(const QString &item)
 {
     return item.left(4);
 }
+
+bool describedByWordStart(const QString &item, QStringView typed)
+{
+    if (typed.isEmpty())
+        return true;
+    const QStringView description = QStringView(item).mid(4);
+    for (qsizetype at = 0; (at = description.indexOf(typed, at, Qt::CaseInsensitive)) >= 0; ++at) {
+        if (at == 0 || !description.at(at - 1).isLetterOrNumber())
+            return true;
+    }
+    return false;
+}

@@ -24,3 +24,7 @@ KeyList readKeyList(QIODevice &device, const QString &fileName);
 
 // The key an item stands for: its first four characters.
 QString keyOfItem(const QString &item);
+
+// Whether a word of the item's description begins with `typed`, ignoring case
+// ("cool" for "ECTP - Engine coolant temperature"; "temp" too, "ant" not).
+bool describedByWordStart(const QString &item, QStringView typed);
