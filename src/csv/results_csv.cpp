@@ -55,7 +55,9 @@ QString csvEncodingWarning(const TableData &table)
 {
     QStringList named;
     QString first;
-    for (int row = 0; row < table.rows() && named.size() <= encodingRowsNamed; ++row) {
+    // Only a chunk kept as UTF-16 can hold such a character.
+    for (int row = table.nextRowOfWideChunk(0); row < table.rows() && named.size() <= encodingRowsNamed;
+         row = table.nextRowOfWideChunk(row + 1)) {
         const QStringView cells = table.cells(row, Col::Number + 1, Col::Count - 1);
         const qsizetype at = firstOutsideCp1252(cells);
         if (at < 0)

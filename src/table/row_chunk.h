@@ -41,6 +41,9 @@ public:
     // Gives back the room the buffer was left to grow into.
     void squeeze();
     qsizetype textSize() const { return m_wide ? m_text.size() : m_used; }
+    // Whether the chunk keeps its text as UTF-16: only then may it hold a character
+    // that Windows-1252 lacks.
+    bool isWide() const { return m_wide; }
 
     qsizetype cellSize(int row, int col) const { return span(row, col, col).second; }
     qsizetype cellsSize(int row, int first, int last) const { return span(row, first, last).second; }

@@ -8,6 +8,7 @@
 #include <QSharedDataPointer>
 #include <QString>
 #include <QStringView>
+#include <QVarLengthArray>
 
 #include <array>
 #include <initializer_list>
@@ -46,6 +47,23 @@ public:
     QString text(int row, int col) const { return chunk(row).text(inChunk(row), col); }
     // The texts of columns `first` to `last` of a row, back to back.
     QStringView cells(int row, int first, int last) const { return chunk(row).cells(inChunk(row), first, last); }
+    // The cell's text in `buffer`, without making its chunk's UTF-16 view (which a
+    // chunk kept as bytes would hold from then on, as cells() does).
+    QStringView cell(int row, int col, QVarLengthArray<char16_t, 64> &buffer) const
+    {
+        const RowChunk &c = chunk(row);
+        buffer.resize(c.cellSize(inChunk(row), col));
+        c.copyChars(inChunk(row), col, col, buffer.data());
+        return QStringView(buffer.data(), buffer.size());
+    }
+    // The first row from `row` on whose chunk keeps its text as UTF-16 (see
+    // RowChunk::isWide); rows() when there is none.
+    int nextRowOfWideChunk(int row) const
+    {
+        while (row < rows() && !chunk(row).isWide())
+            row += chunk(row).rows() - inChunk(row);
+        return row;
+    }
     void setText(int row, int col, QStringView text);
     void setText(int row, int col, const QString &text) { setText(row, col, QStringView(text)); }
 

@@ -83,41 +83,92 @@ QString rowName(const TableData &table, int row)
 
 } // namespace
 
-QString cellFormProblem(const TableData &table, int row, int col)
+namespace {
+
+bool isWhole(QStringView t)
 {
-    // A copy of the cell: a view would have its chunk widened to UTF-16 for good.
-    const QString text = table.text(row, col);
-    if (text.isEmpty() || row < table.fixedRows())
-        return {};
-    const auto whole = [](QStringView t) {
-        return !t.isEmpty() && std::all_of(t.begin(), t.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    return !t.isEmpty() && std::all_of(t.begin(), t.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+// A number as DBC and receiver files write one ("-40", "0.125", "1E-005"), told
+// without parsing it; anything else is left to toDouble().
+bool isPlainNumber(QStringView t)
+{
+    qsizetype i = 0;
+    const auto digits = [&] {
+        const qsizetype from = i;
+        while (i < t.size() && t[i] >= u'0' && t[i] <= u'9')
+            ++i;
+        return i > from;
     };
-    const QString heading = headingLiteral.split(u';')[col].toString();
-    const auto problem = [&](const QString &form) {
-        return QStringLiteral("%1 holds \"%2\"; the channel list reads %3 here.").arg(heading, text, form);
-    };
+    if (i < t.size() && (t[i] == u'-' || t[i] == u'+'))
+        ++i;
+    if (!digits())
+        return false;
+    if (i < t.size() && t[i] == u'.') {
+        ++i;
+        digits();
+    }
+    if (i < t.size() && (t[i] == u'e' || t[i] == u'E')) {
+        ++i;
+        if (i < t.size() && (t[i] == u'-' || t[i] == u'+'))
+            ++i;
+        if (!digits())
+            return false;
+    }
+    return i == t.size();
+}
+
+// Whether `text` has the form of its column; true for any column without one.
+bool hasForm(QStringView text, int col)
+{
     switch (col) {
     case Col::Signed:
-        return text == u"0" || text == u"1" ? QString() : problem(QStringLiteral("0 or 1"));
+        return text == u"0" || text == u"1";
     case Col::LittleEndian:
-        return text == u"0" || text == u"1" || text == u"LE" || text == u"BE"
-                ? QString()
-                : problem(QStringLiteral("0 or 1 (LE or BE from a receiver file)"));
+        return text == u"0" || text == u"1" || text == u"LE" || text == u"BE";
     case Col::Scale:
     case Col::Offset: {
+        if (isPlainNumber(text))
+            return true;
         bool ok = false;
         const double value = text.toDouble(&ok);
-        return ok && std::isfinite(value) ? QString() : problem(QStringLiteral("a number"));
+        return ok && std::isfinite(value);
     }
     case Col::Position: {
         const qsizetype bar = text.indexOf(u'|');
-        const QStringView view(text);
-        const bool form = bar < 0 ? whole(view) : whole(view.first(bar)) && whole(view.sliced(bar + 1));
-        return form ? QString() : problem(QStringLiteral("a start bit and length (\"24|16\") or a start byte"));
+        return bar < 0 ? isWhole(text) : isWhole(text.first(bar)) && isWhole(text.sliced(bar + 1));
     }
     default:
-        return {};
+        return true;
     }
+}
+
+QString formOf(int col)
+{
+    switch (col) {
+    case Col::Signed:
+        return QStringLiteral("0 or 1");
+    case Col::LittleEndian:
+        return QStringLiteral("0 or 1 (LE or BE from a receiver file)");
+    case Col::Scale:
+    case Col::Offset:
+        return QStringLiteral("a number");
+    default:
+        return QStringLiteral("a start bit and length (\"24|16\") or a start byte");
+    }
+}
+
+} // namespace
+
+QString cellFormProblem(const TableData &table, int row, int col)
+{
+    QVarLengthArray<char16_t, 64> buffer;
+    const QStringView text = table.cell(row, col, buffer);
+    if (text.isEmpty() || row < table.fixedRows() || hasForm(text, col))
+        return {};
+    return QStringLiteral("%1 holds \"%2\"; the channel list reads %3 here.")
+            .arg(headingLiteral.split(u';')[col].toString(), text.toString(), formOf(col));
 }
 
 QString cellFormWarning(const TableData &table)
