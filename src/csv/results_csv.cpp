@@ -2,6 +2,7 @@
 
 #include "table/file_writing.h"
 #include "table/table_data.h"
+#include "table/table_status.h"
 #include "table/text_file.h"
 #include "table/text_helpers.h"
 
@@ -37,19 +38,8 @@ QString csvDialogName(const QString &proposal)
     return proposal;
 }
 
-namespace {
-
+// The first rows the warning about characters the file cannot hold names.
 constexpr int encodingRowsNamed = 5;
-
-QString rowName(const TableData &table, int row)
-{
-    if (row == 0)
-        return QStringLiteral("the heading row");
-    const QStringView number = table.cell(row, Col::Number);
-    return number.isEmpty() ? QString::number(row) : u'#' + number.toString();
-}
-
-} // namespace
 
 QString csvEncodingWarning(const TableData &table)
 {

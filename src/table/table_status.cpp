@@ -72,7 +72,8 @@ namespace {
 // The first rows named by the warning about cells that would break the results CSV.
 constexpr int separatorRowsNamed = 5;
 
-// A row as the user finds it: by its "#" text where it has one.
+} // namespace
+
 QString rowName(const TableData &table, int row)
 {
     if (row == 0)
@@ -80,8 +81,6 @@ QString rowName(const TableData &table, int row)
     const QString number = table.text(row, Col::Number);
     return number.isEmpty() ? QString::number(row) : u'#' + number;
 }
-
-} // namespace
 
 namespace {
 

@@ -13,6 +13,10 @@ QString tableStatusText(const TableData &table);
 // the first row after the last; -1 when no key is shared.
 int nextSharedKeyRow(const TableData &table, int row);
 
+// A row as a message names it: "#17" by its "#" text where it has one, "the heading
+// row" for row 0, else its number.
+QString rowName(const TableData &table, int row);
+
 // Rows (the heading row included) with a ";", a tab or another control character
 // (CR and LF among them) in a cell that the results CSV writes: such a row would not
 // read back as it was. At most `limit` rows, in order.
