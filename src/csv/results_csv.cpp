@@ -43,10 +43,10 @@ constexpr int encodingRowsNamed = 5;
 
 QString csvEncodingWarning(const TableData &table)
 {
-    QStringList named;
+    QList<int> rows;
     QString first;
     // Only a chunk kept as UTF-16 can hold such a character.
-    for (int row = table.nextRowOfWideChunk(0); row < table.rows() && named.size() <= encodingRowsNamed;
+    for (int row = table.nextRowOfWideChunk(0); row < table.rows() && rows.size() <= encodingRowsNamed;
          row = table.nextRowOfWideChunk(row + 1)) {
         const QStringView cells = table.cells(row, Col::Number + 1, Col::Count - 1);
         const qsizetype at = firstOutsideCp1252(cells);
@@ -56,12 +56,11 @@ QString csvEncodingWarning(const TableData &table)
             const bool pair = QChar::isHighSurrogate(cells[at].unicode()) && at + 1 < cells.size();
             first = cells.mid(at, pair ? 2 : 1).toString();
         }
-        named.append(named.size() < encodingRowsNamed ? rowName(table, row) : QStringLiteral("more"));
+        rows.append(row);
     }
-    if (named.isEmpty())
+    if (rows.isEmpty())
         return {};
-    return (named.size() == 1 ? QStringLiteral("Row %1 holds") : QStringLiteral("Rows %1 hold"))
-                   .arg(named.join(QStringLiteral(", ")))
+    return rowsHold(table, rows, encodingRowsNamed)
             + QStringLiteral(" a character that the results CSV cannot hold (the first is \"%1\"): the file is "
                              "Windows-1252, which lacks it, so it is saved as \"?\".")
                       .arg(first);

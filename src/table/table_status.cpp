@@ -82,6 +82,17 @@ QString rowName(const TableData &table, int row)
     return number.isEmpty() ? QString::number(row) : u'#' + number;
 }
 
+QString rowsHold(const TableData &table, const QList<int> &rows, int named)
+{
+    QStringList names;
+    for (qsizetype i = 0; i < qMin(rows.size(), qsizetype(named)); ++i)
+        names.append(rowName(table, rows[i]));
+    if (rows.size() > named)
+        names.append(QStringLiteral("more"));
+    return (rows.size() == 1 ? QStringLiteral("Row %1 holds") : QStringLiteral("Rows %1 hold"))
+            .arg(names.join(QStringLiteral(", ")));
+}
+
 namespace {
 
 bool isWhole(QStringView t)
@@ -173,23 +184,23 @@ QString cellFormProblem(const TableData &table, int row, int col)
 QString cellFormWarning(const TableData &table)
 {
     constexpr std::array checked = {Col::Position, Col::Signed, Col::Scale, Col::Offset, Col::LittleEndian};
-    QStringList named;
+    QList<int> rows;
     QString first;
-    for (int row = table.fixedRows(); row < table.rows() && named.size() <= separatorRowsNamed; ++row) {
+    for (int row = table.fixedRows(); row < table.rows() && rows.size() <= separatorRowsNamed; ++row) {
         for (const int col : checked) {
             const QString problem = cellFormProblem(table, row, col);
             if (problem.isEmpty())
                 continue;
             if (first.isEmpty())
                 first = problem;
-            named.append(named.size() < separatorRowsNamed ? rowName(table, row) : QStringLiteral("more"));
+            rows.append(row);
             break;
         }
     }
-    if (named.isEmpty())
+    if (rows.isEmpty())
         return {};
-    return (named.size() == 1 ? QStringLiteral("Row %1 holds a cell") : QStringLiteral("Rows %1 hold cells"))
-                   .arg(named.join(QStringLiteral(", ")))
+    return rowsHold(table, rows, separatorRowsNamed)
+            + (rows.size() == 1 ? QStringLiteral(" a cell") : QStringLiteral(" cells"))
             + QStringLiteral(" that the data-acquisition application cannot read (the first: %1) They are saved as "
                              "they are.")
                       .arg(first);
@@ -200,16 +211,9 @@ QString csvSeparatorWarning(const TableData &table)
     const QList<int> rows = rowsBreakingCsv(table, separatorRowsNamed + 1);
     if (rows.isEmpty())
         return {};
-    QStringList named;
-    for (qsizetype i = 0; i < qMin(rows.size(), qsizetype(separatorRowsNamed)); ++i)
-        named.append(rowName(table, rows[i]));
-    if (rows.size() > separatorRowsNamed)
-        named.append(QStringLiteral("more"));
-    const QString text = (rows.size() == 1 ? QStringLiteral("Row %1 holds a") : QStringLiteral("Rows %1 hold a"))
-                         + QStringLiteral(" \";\", a tab or another control character in a cell. The results CSV "
-                                          "separates its cells with \";\" and its lines with CR LF, so such a row "
-                                          "does not load back as it was.");
-    return text.arg(named.join(QStringLiteral(", ")));
+    return rowsHold(table, rows, separatorRowsNamed)
+            + QStringLiteral(" a \";\", a tab or another control character in a cell. The results CSV separates its "
+                             "cells with \";\" and its lines with CR LF, so such a row does not load back as it was.");
 }
 
 namespace {

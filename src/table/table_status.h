@@ -17,6 +17,10 @@ int nextSharedKeyRow(const TableData &table, int row);
 // row" for row 0, else its number.
 QString rowName(const TableData &table, int row);
 
+// The start of a warning about rows: "Row #7 holds", or "Rows #1, #2, more hold"
+// naming the first `named` of `rows` and "more" for the rest.
+QString rowsHold(const TableData &table, const QList<int> &rows, int named);
+
 // Rows (the heading row included) with a ";", a tab or another control character
 // (CR and LF among them) in a cell that the results CSV writes: such a row would not
 // read back as it was. At most `limit` rows, in order.
