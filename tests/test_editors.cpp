@@ -576,6 +576,15 @@ private slots:
         QTest::keyClick(f.window.get(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(cell(f.window.get(), 1, Col::Key), "");
 
+        // The open key list gives each key the row's score when the row fits it.
+        f.window->editors()->goToCell(3, Col::Key);
+        QTest::keyClick(f.window->grid(), Qt::Key_F4);
+        QComboBox *combo = f.window->keyEditor();
+        QTRY_VERIFY(combo->view()->isVisible());
+        QVERIFY(combo->itemData(1, CellEditors::scoreRole).toInt() >= KeyMatcher::confidentScore); // VSPD
+        QVERIFY(!combo->itemData(2, CellEditors::scoreRole).isValid());                            // EOPR
+        QTest::keyClick(combo->view(), Qt::Key_Escape);
+
         QCOMPARE(panel->acceptAllConfident(), 3);
         QCOMPARE(cell(f.window.get(), 1, Col::Key) + cell(f.window.get(), 2, Col::Key)
                          + cell(f.window.get(), 3, Col::Key),

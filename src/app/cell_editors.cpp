@@ -44,7 +44,7 @@ public:
         QStyleOptionViewItem opt = option;
         initStyleOption(&opt, index);
         const QString item = opt.text;
-        const QString count = countText(item);
+        const QString count = countText(index);
         opt.text.clear();
         const QWidget *widget = opt.widget;
         QStyle *style = widget ? widget->style() : nullptr;
@@ -58,7 +58,8 @@ public:
         painter->setPen(opt.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
         painter->drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft,
                           opt.fontMetrics.elidedText(item, Qt::ElideRight, textRect.width()));
-        if (!selected)
+        // A key the row fits with confidence stands out from the others.
+        if (!selected && index.data(CellEditors::scoreRole).toInt() < KeyMatcher::confidentScore)
             painter->setPen(opt.palette.color(QPalette::PlaceholderText));
         painter->drawText(opt.rect.adjusted(0, 0, -pad, 0), Qt::AlignVCenter | Qt::AlignRight, count);
         painter->restore();
@@ -67,21 +68,40 @@ public:
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
         QSize size = QStyledItemDelegate::sizeHint(option, index);
-        const QString count = countText(index.data().toString());
+        const QString count = countText(index);
         size.rwidth() += option.fontMetrics.horizontalAdvance(count) + 3 * option.fontMetrics.averageCharWidth();
         return size;
     }
 
 private:
-    QString countText(const QString &item) const
+    // How many rows hold the item's key, after the current row's score for it.
+    QString countText(const QModelIndex &index) const
     {
-        const qsizetype rows = m_table.grid().keyIndex().count(keyOfItem(item));
-        if (rows == 0)
-            return QStringLiteral("free");
-        return rows == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(rows);
+        const qsizetype rows = m_table.grid().keyIndex().count(keyOfItem(index.data().toString()));
+        QString count = rows == 0   ? QStringLiteral("free")
+                        : rows == 1 ? QStringLiteral("1 row")
+                                    : QStringLiteral("%1 rows").arg(rows);
+        const QVariant score = index.data(CellEditors::scoreRole);
+        return score.isValid() ? QStringLiteral("%1 \u00b7 %2").arg(score.toInt()).arg(count) : count;
     }
 
     const SignalTable &m_table;
+};
+
+// The key list, which brings its items up to date for the row just before it opens.
+class KeyCombo : public QComboBox
+{
+public:
+    using QComboBox::QComboBox;
+
+    void showPopup() override
+    {
+        if (aboutToOpen)
+            aboutToOpen();
+        QComboBox::showPopup();
+    }
+
+    std::function<void()> aboutToOpen;
 };
 
 bool isTyping(const QKeyEvent *event)
@@ -132,7 +152,9 @@ CellEditors::CellEditors(QTableView *grid, SignalTable &table, QObject *parent)
     txtGrd->installEventFilter(this);
     connect(txtGrd, &QLineEdit::editingFinished, this, &CellEditors::txtGrd_Validate);
 
-    cmbKey = new QComboBox(grd->viewport());
+    auto *keyCombo = new KeyCombo(grd->viewport());
+    keyCombo->aboutToOpen = [this] { scoreKeys(); };
+    cmbKey = keyCombo;
     cmbKey->setObjectName(QStringLiteral("cmbKey"));
     cmbKey->setEditable(false);
     // The grid keeps the keyboard: the list is opened and chosen from there.
@@ -480,6 +502,23 @@ void CellEditors::openKeyList(const QString &typed)
     cmbKey->showPopup();
     if (!typed.isEmpty() && !typeInList(typed))
         cmbKey->view()->keyboardSearch(typed);
+}
+
+void CellEditors::scoreKeys()
+{
+    std::vector<KeySuggestion> suggestions;
+    if (m_rowSuggestions && m_keyRow >= 0)
+        suggestions = m_rowSuggestions(m_keyRow);
+    for (int i = 0; i < cmbKey->count(); ++i) {
+        const Candidate *fit = std::size_t(i) < suggestions.size() && !suggestions[std::size_t(i)].candidates.empty()
+                                       ? &suggestions[std::size_t(i)].candidates.front()
+                                       : nullptr;
+        cmbKey->setItemData(i, fit ? QVariant(fit->score) : QVariant(), scoreRole);
+        cmbKey->setItemData(i,
+                            fit ? QVariant(QStringLiteral("Score %1 for this row: %2").arg(fit->score).arg(fit->reasons))
+                                : QVariant(),
+                            Qt::ToolTipRole);
+    }
 }
 
 bool CellEditors::listKey(QKeyEvent *event)

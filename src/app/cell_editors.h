@@ -1,11 +1,13 @@
 #pragma once
 
 #include "app/grid_map.h"
+#include "suggest/key_matcher.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPersistentModelIndex>
 
+#include <functional>
 #include <utility>
 
 class QComboBox;
@@ -47,6 +49,13 @@ public:
     };
     [[nodiscard]] Loading loading() { return Loading(*this); }
 
+    // What the key list says of the row it is opened for: for every key, in list
+    // order, the row's signal as its candidate when it fits the key.
+    using RowSuggestions = std::function<std::vector<KeySuggestion>(int row)>;
+    void setRowSuggestions(RowSuggestions suggestions) { m_rowSuggestions = std::move(suggestions); }
+    // The role of a key list item that holds the row's score for its key, when it fits.
+    static constexpr int scoreRole = Qt::UserRole + 1;
+
     QLineEdit *textEditor() const { return txtGrd; }
     QComboBox *keyEditor() const { return cmbKey; }
     const GridMap &map() const { return m_map; }
@@ -85,6 +94,7 @@ private:
     bool textKey(QKeyEvent *event);
     void startEditing(const QString &typed);
     void openKeyList(const QString &typed);
+    void scoreKeys();
     bool listKey(QKeyEvent *event);
     bool typeInList(const QString &typed);
     void narrowKeyList();
@@ -111,6 +121,7 @@ private:
     QString m_typed;
     bool m_narrowed = false;
     QElapsedTimer m_sinceTyped;
+    RowSuggestions m_rowSuggestions;
     // Where the mouse button went down, so that a drag that selects opens nothing.
     QPersistentModelIndex m_pressed;
 };

@@ -20,6 +20,8 @@ void frmDBC::buildSuggestions(QMenu *keys)
     m_suggest = new SuggestPanel(m_table, *m_editors, this);
     m_suggest->hide();
     addDockWidget(Qt::RightDockWidgetArea, m_suggest);
+    // The open key list shows how well the row fits each key.
+    m_editors->setRowSuggestions([this](int row) { return m_suggest->rowSuggestions(row); });
     connect(m_suggest, &SuggestPanel::showRow, this, [this](int row) { showCell(row, Col::Key); });
     connect(m_suggest, &SuggestPanel::message, statusBar(),
             [this](const QString &text) { statusBar()->showMessage(text, 10000); });

@@ -142,7 +142,7 @@ void SuggestPanel::refresh()
         fillList();
 }
 
-void SuggestPanel::compute()
+const SuggestDictionary &SuggestPanel::dictionary()
 {
     if (!m_dictionary) {
         QStringList warnings;
@@ -151,13 +151,33 @@ void SuggestPanel::compute()
         if (!warnings.isEmpty())
             emit message(warnings.join(u' '));
     }
+    return *m_dictionary;
+}
+
+std::vector<KeyTarget> SuggestPanel::keys() const
+{
     QStringList items;
-    const QComboBox *keys = m_editors.keyEditor();
-    for (int i = 0; i < keys->count(); ++i)
-        items.append(keys->itemText(i));
+    const QComboBox *list = m_editors.keyEditor();
+    for (int i = 0; i < list->count(); ++i)
+        items.append(list->itemText(i));
+    return keyTargets(items);
+}
+
+std::vector<KeySuggestion> SuggestPanel::rowSuggestions(int row)
+{
+    // A matcher of this one signal: a score depends on the signal and the key alone.
+    const std::vector<SignalText> texts{signalText(m_table.grid(), row)};
+    if (texts.front().name.isEmpty())
+        return {};
+    return KeyMatcher(dictionary(), keys(), texts).suggest(m_memory.memory());
+}
+
+void SuggestPanel::compute()
+{
+    const SuggestDictionary &words = dictionary();
     m_matcher.reset();
     m_texts = signalTexts(m_table.grid());
-    m_matcher = std::make_unique<KeyMatcher>(*m_dictionary, keyTargets(items), m_texts);
+    m_matcher = std::make_unique<KeyMatcher>(words, keys(), m_texts);
     m_suggestions = m_matcher->suggest(m_memory.memory());
     m_textsStale = false;
     m_listStale = true;

@@ -55,6 +55,11 @@ public:
     int giveKeys(const std::vector<std::pair<int, QString>> &keys, const QString &description,
                  QString &memoryFault);
 
+    // For every key of the key list, in list order, the signal in grid row `row` as its
+    // candidate when it scores enough (or was chosen before for the key); empty for a
+    // row without a signal.
+    std::vector<KeySuggestion> rowSuggestions(int row);
+
     QTreeWidget *list() const { return m_list; }
     QPushButton *acceptAllButton() const { return m_acceptAll; }
 
@@ -73,6 +78,8 @@ protected:
 private:
     void tableChanged(bool textsChanged);
     void refresh();
+    const SuggestDictionary &dictionary();
+    std::vector<KeyTarget> keys() const;
     void compute();
     void fillList();
     void currentMoved(QTreeWidgetItem *item);

@@ -53,25 +53,32 @@ void readDetails(const TableData &table, int row, SignalText &signal)
 
 } // namespace
 
+SignalText signalText(const TableData &table, int row)
+{
+    SignalText signal;
+    if (table.fixedRows() == 0 || row < table.fixedRows() || row >= table.rows())
+        return signal;
+    const QStringView name = trimSpaces(table.cell(row, Col::Name));
+    if (name.isEmpty())
+        return signal;
+    signal.row = row;
+    signal.name = name.toString();
+    signal.unit = table.text(row, Col::Unit);
+    signal.scale = table.text(row, Col::Scale);
+    signal.bits = lengthInBits(table.cell(row, Col::Position), table.cell(row, Col::Bytes));
+    readRange(table.cell(row, Col::MinMax), signal);
+    readDetails(table, row, signal);
+    return signal;
+}
+
 std::vector<SignalText> signalTexts(const TableData &table)
 {
     std::vector<SignalText> texts;
-    if (table.fixedRows() == 0)
-        return texts;
     texts.reserve(std::size_t(table.rows()));
     for (int row = table.fixedRows(); row < table.rows(); ++row) {
-        const QStringView name = trimSpaces(table.cell(row, Col::Name));
-        if (name.isEmpty())
-            continue;
-        SignalText signal;
-        signal.row = row;
-        signal.name = name.toString();
-        signal.unit = table.text(row, Col::Unit);
-        signal.scale = table.text(row, Col::Scale);
-        signal.bits = lengthInBits(table.cell(row, Col::Position), table.cell(row, Col::Bytes));
-        readRange(table.cell(row, Col::MinMax), signal);
-        readDetails(table, row, signal);
-        texts.push_back(std::move(signal));
+        SignalText signal = signalText(table, row);
+        if (!signal.name.isEmpty())
+            texts.push_back(std::move(signal));
     }
     return texts;
 }

@@ -30,3 +30,5 @@ struct SignalText
 // signal's long name, comment, value descriptions and the name of its message. Rows
 // without a name are left out.
 std::vector<SignalText> signalTexts(const TableData &table);
+// The signal of one row; its name is empty for a row without one.
+SignalText signalText(const TableData &table, int row);
