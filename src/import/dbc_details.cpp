@@ -37,7 +37,7 @@ std::vector<std::pair<QStringView, QStringView>> DbcDetails::values(const Signal
 
 int DbcDetails::floatSignalCount() const
 {
-    return int(std::count_if(m_signals.begin(), m_signals.end(),
+    return int(std::count_if(m_described.begin(), m_described.end(),
                              [](const Signal &s) { return s.valueType != ValueType::Integer; }));
 }
 
@@ -53,9 +53,30 @@ bool DbcDetails::isValid() const
                 && text(s.valueNumbers).count(u'\0') == text(s.valueLabels).count(u'\0');
     };
     const auto node = [this](const Node &n) { return holds(n.name) && holds(n.comment); };
+    const auto messageIndex = [this](qint32 m) { return m >= none && m < messageCount(); };
+    const auto record = [this](qint32 at) { return at >= none && at < qint32(m_described.size()); };
     return holds(m_networkComment) && std::all_of(m_messages.begin(), m_messages.end(), message)
-            && std::all_of(m_signals.begin(), m_signals.end(), signal)
+            && m_describedAt.size() == m_signalMessage.size()
+            && std::all_of(m_signalMessage.begin(), m_signalMessage.end(), messageIndex)
+            && std::all_of(m_describedAt.begin(), m_describedAt.end(), record)
+            && std::all_of(m_described.begin(), m_described.end(), signal)
             && std::all_of(m_nodes.begin(), m_nodes.end(), node);
+}
+
+void DbcDetails::addSignal(qint32 message)
+{
+    m_signalMessage.push_back(message);
+    m_describedAt.push_back(none);
+}
+
+DbcDetails::Signal &DbcDetails::describe(int index)
+{
+    qint32 &at = m_describedAt[std::size_t(index)];
+    if (at == none) {
+        at = qint32(m_described.size());
+        m_described.emplace_back().message = m_signalMessage[std::size_t(index)];
+    }
+    return m_described[std::size_t(at)];
 }
 
 namespace {
@@ -166,13 +187,34 @@ bool readPool(QDataStream &in, QString &pool)
 
 } // namespace
 
+bool DbcDetails::readSignals(QDataStream &in, DbcDetails &details)
+{
+    quint32 count = 0;
+    in >> count;
+    if (in.status() != QDataStream::Ok || count > mostRecords)
+        return false;
+    for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+        Signal signal;
+        in >> signal;
+        details.addSignal(signal.message);
+        Signal plain;
+        plain.message = signal.message;
+        if (signal != plain)
+            details.describe(int(i)) = signal;
+    }
+    return in.status() == QDataStream::Ok;
+}
+
 QDataStream &operator<<(QDataStream &out, const DbcDetails &details)
 {
     out << formatVersion;
     writePool(out, details.m_pool);
     out << details.m_networkComment;
     writeRecords(out, details.m_messages);
-    writeRecords(out, details.m_signals);
+    // Every signal as a whole record, as a copy has always stored them.
+    out << quint32(details.signalCount());
+    for (int i = 0; i < details.signalCount(); ++i)
+        out << details.signal(i);
     writeRecords(out, details.m_nodes);
     return out;
 }
@@ -184,7 +226,7 @@ QDataStream &operator>>(QDataStream &in, DbcDetails &details)
     in >> version;
     const bool whole = in.status() == QDataStream::Ok && version == formatVersion && readPool(in, read.m_pool)
             && (in >> read.m_networkComment).status() == QDataStream::Ok && readRecords(in, read.m_messages)
-            && readRecords(in, read.m_signals) && readRecords(in, read.m_nodes) && read.isValid();
+            && DbcDetails::readSignals(in, read) && readRecords(in, read.m_nodes) && read.isValid();
     if (!whole) {
         if (in.status() == QDataStream::Ok)
             in.setStatus(QDataStream::ReadCorruptData);

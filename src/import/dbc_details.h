@@ -53,6 +53,7 @@ public:
         Text valueNumbers; // the values of its value descriptions, a NUL after each but the last
         Text valueLabels;  // their descriptions, in the same order and the same way
         Text multiplexing; // "Mux 3-3, 5-7": the multiplexor and the values it is sent at
+        bool operator==(const Signal &) const = default;
     };
 
     // A node of the network and its comment.
@@ -64,8 +65,14 @@ public:
 
     int messageCount() const { return int(m_messages.size()); }
     const Message &message(int index) const { return m_messages[std::size_t(index)]; }
-    int signalCount() const { return int(m_signals.size()); }
-    const Signal &signal(int index) const { return m_signals[std::size_t(index)]; }
+    int signalCount() const { return int(m_signalMessage.size()); }
+    Signal signal(int index) const
+    {
+        const qint32 at = m_describedAt[std::size_t(index)];
+        Signal signal = at == none ? Signal() : m_described[std::size_t(at)];
+        signal.message = m_signalMessage[std::size_t(index)];
+        return signal;
+    }
     QStringView text(Text text) const { return QStringView(m_pool).mid(text.start, text.size); }
     QStringView networkComment() const { return text(m_networkComment); }
     // The comment the file gives a node, empty when none.
@@ -86,11 +93,20 @@ private:
     friend class DbcDetailsReader;
     bool holds(Text text) const { return quint64(text.start) + text.size <= quint64(m_pool.size()); }
     bool isValid() const;
+    void addSignal(qint32 message);
+    // The details of a signal, to be filled in.
+    Signal &describe(int index);
+    // Signals as a copy stores them, each a whole record.
+    static bool readSignals(QDataStream &in, DbcDetails &details);
 
     QString m_pool;
     Text m_networkComment;
     std::vector<Message> m_messages;
-    std::vector<Signal> m_signals;
+    // Most signals of a large file have nothing beyond their message: only those that
+    // have get a whole record.
+    std::vector<qint32> m_signalMessage;
+    std::vector<qint32> m_describedAt; // per signal, its record in m_described, or none
+    std::vector<Signal> m_described;
     std::vector<Node> m_nodes;
 };
 

@@ -340,7 +340,7 @@ void DbcDetailsReader::addMessage(double id, QStringView rest)
     const int index = int(m_details.m_messages.size());
     m_details.m_messages.push_back(message);
     m_messageIds.push_back(id);
-    m_firstSignal.push_back(int(m_details.m_signals.size()));
+    m_firstSignal.push_back(m_details.signalCount());
     m_nextSameId.push_back(-1);
     const auto first = m_messageOf.constFind(id);
     if (first == m_messageOf.cend()) {
@@ -358,9 +358,7 @@ void DbcDetailsReader::addSignal(int row, double id)
     breakOpenStatement();
     if (m_details.m_messages.empty())
         addMessage(id, {}); // a signal before the file's first message keeps the message read before
-    DbcDetails::Signal signal;
-    signal.message = qint32(m_details.m_messages.size() - 1);
-    m_details.m_signals.push_back(signal);
+    m_details.addSignal(qint32(m_details.m_messages.size() - 1));
     m_signalRows.push_back(row);
 }
 
@@ -379,7 +377,10 @@ int DbcDetailsReader::findInMessage(int message, QStringView name)
     const int first = m_firstSignal[std::size_t(message)];
     const int end = std::size_t(message) + 1 < m_firstSignal.size() ? m_firstSignal[std::size_t(message) + 1]
                                                                      : int(m_signalRows.size());
-    const auto named = [&](int signal) { return same(m_table.cell(m_signalRows[std::size_t(signal)], Col::Name), name); };
+    // Read through a buffer: a view would keep a UTF-16 copy of every chunk looked at.
+    const auto named = [&](int signal) {
+        return same(m_table.cell(m_signalRows[std::size_t(signal)], Col::Name, m_nameBuffer), name);
+    };
     // The statements about a message's signals mostly follow them in order.
     for (const int guess : {m_lastSignal, m_lastSignal + 1}) {
         if (guess >= first && guess < end && named(guess))
@@ -444,7 +445,7 @@ bool DbcDetailsReader::apply(const Statement &statement, int index)
             message.cycleTimeMs = statement.number;
         return true;
     }
-    DbcDetails::Signal &signal = m_details.m_signals[std::size_t(index)];
+    DbcDetails::Signal &signal = m_details.describe(index);
     switch (statement.kind) {
     case Kind::SignalComment: signal.comment = statement.text; break;
     case Kind::LongName: signal.longName = statement.text; break;

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <QVarLengthArray>
 
 #include <vector>
 
@@ -127,6 +128,7 @@ private:
     TextIndex m_bodyIndex;               // and what they read as, in m_bodyTables
     std::vector<ValueTable> m_bodyTables;
     QString m_scratch;
+    QVarLengthArray<char16_t, 64> m_nameBuffer;
     QString m_scratchLabels;
     QString m_unescaped;
 

@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+#include <optional>
+
 bool isExtendedId(quint32 id)
 {
     return (id & 0x80000000u) != 0 || id > 0x7FFu;
@@ -28,11 +30,13 @@ J1939Id j1939Of(quint32 id)
 
 namespace {
 
-const DbcDetails::Signal *signalOf(const TableData &table, int row)
+std::optional<DbcDetails::Signal> signalOf(const TableData &table, int row)
 {
     const DbcDetails *details = table.details().get();
     const int index = table.detailsSignal(row);
-    return details && index >= 0 && index < details->signalCount() ? &details->signal(index) : nullptr;
+    if (!details || index < 0 || index >= details->signalCount())
+        return std::nullopt;
+    return details->signal(index);
 }
 
 QString valueTypeName(DbcDetails::ValueType type)
@@ -85,7 +89,7 @@ void addLine(QStringList &lines, const QString &field, const QString &value)
 
 std::optional<SignalDetails> signalDetails(const TableData &table, int row)
 {
-    const DbcDetails::Signal *signal = signalOf(table, row);
+    const std::optional<DbcDetails::Signal> signal = signalOf(table, row);
     if (!signal)
         return std::nullopt;
     const DbcDetails &details = *table.details();
@@ -164,6 +168,6 @@ QString detailsToolTip(const TableData &table, int row, int col)
 
 bool isFloatRow(const TableData &table, int row)
 {
-    const DbcDetails::Signal *signal = signalOf(table, row);
+    const std::optional<DbcDetails::Signal> signal = signalOf(table, row);
     return signal && signal->valueType != DbcDetails::ValueType::Integer;
 }
