@@ -302,8 +302,9 @@ private slots:
         QTest::addColumn<int>("col");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("readable");
-        const auto add = [](const char *name, int col, const char *text, bool readable) {
-            QTest::newRow(name) << col << QString(text) << readable;
+        QTest::addColumn<QString>("description"); // Ω keeps the row's chunk as UTF-16
+        const auto add = [](const char *name, int col, const char *text, bool readable, const char *description = "") {
+            QTest::newRow(name) << col << QString(text) << readable << QString::fromUtf8(description);
         };
         add("signed 1", Col::Signed, "1", true);
         add("signed yes", Col::Signed, "yes", false);
@@ -314,6 +315,9 @@ private slots:
         add("scale 1e-05", Col::Scale, "1e-05", true);
         add("scale with a comma", Col::Scale, "0,5", false);
         add("scale inf", Col::Scale, "inf", false);
+        add("scale .5", Col::Scale, ".5", true);
+        add("scale 0,5 in UTF-16", Col::Scale, "0,5", false, "Ω");
+        add("scale .5 in UTF-16", Col::Scale, ".5", true, "Ω");
         add("offset -40", Col::Offset, "-40", true);
         add("offset empty", Col::Offset, "", true);
         add("position 24|16", Col::Position, "24|16", true);
@@ -328,9 +332,11 @@ private slots:
         QFETCH(int, col);
         QFETCH(QString, text);
         QFETCH(bool, readable);
+        QFETCH(QString, description);
         SignalTable table;
         TableData grid = tableWithKeys({"", ""});
         grid.setText(2, col, text);
+        grid.setText(2, Col::Description, description);
         grid.setText(2, Col::Number, "7");
         table.replace(std::move(grid));
         const QString problem = cellFormProblem(table.grid(), 2, col);

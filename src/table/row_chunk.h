@@ -59,6 +59,11 @@ public:
     // to `out`, which has room for cellsSize() + last - first + 1 bytes; returns where
     // they end.
     char *encodeCells(int row, int first, int last, char separator, char *out) const;
+    // Calls visit(col, text) for columns `first` to `last` of a row, `text` the cell as
+    // the chunk keeps it: a std::span<const char> of Windows-1252 bytes or a
+    // std::span<const char16_t> of UTF-16, so that reading cells copies nothing.
+    template<typename Visit>
+    void visitCells(int row, int first, int last, Visit &&visit) const;
     // Whether the row's texts from `first` to `last` hold an ASCII character for which
     // test(c) is true, in one pass over them. `test` gets every code unit (a byte or a
     // UTF-16 unit) as an unsigned number and must be false for 0x80 and above.
@@ -138,6 +143,21 @@ private:
     qsizetype m_unused = 0; // characters of the buffer that no row uses any more
     mutable std::atomic<QString *> m_decoded{nullptr}; // m_bytes as UTF-16, made when first asked for
 };
+
+template<typename Visit>
+void RowChunk::visitCells(int row, int first, int last, Visit &&visit) const
+{
+    const Lengths all = lengths(row);
+    qsizetype at = span(row, first, first).first;
+    for (int col = first; col <= last; ++col) {
+        const std::size_t size = all[std::size_t(col)];
+        if (m_wide)
+            visit(col, std::span<const char16_t>(reinterpret_cast<const char16_t *>(m_text.constData()) + at, size));
+        else
+            visit(col, std::span<const char>(m_bytes.constData() + at, size));
+        at += qsizetype(size);
+    }
+}
 
 template<typename Test>
 bool RowChunk::mayHoldAscii(Test &&test) const

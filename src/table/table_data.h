@@ -86,6 +86,12 @@ public:
     {
         return chunk(row).encodeCells(inChunk(row), first, last, separator, out);
     }
+    // See RowChunk::visitCells.
+    template<typename Visit>
+    void visitCells(int row, int first, int last, Visit &&visit) const
+    {
+        chunk(row).visitCells(inChunk(row), first, last, visit);
+    }
     // Whether columns `first` to `last` of a row hold an ASCII character for which
     // test(c) is true, looked for in one pass. `test` gets every code unit as an
     // unsigned number and must be false for 0x80 and above.

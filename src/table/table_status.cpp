@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <span>
+#include <string_view>
+#include <type_traits>
 
 namespace {
 
@@ -95,33 +98,54 @@ QString rowsHold(const TableData &table, const QList<int> &rows, int named)
 
 namespace {
 
-bool isWhole(QStringView t)
+// The checks below read a cell as its chunk keeps it, bytes or UTF-16: the forms are
+// ASCII, and a character beyond it fits none of them either way.
+template<typename Char>
+unsigned unit(std::span<const Char> t, std::size_t i)
 {
-    return !t.isEmpty() && std::all_of(t.begin(), t.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    return std::make_unsigned_t<Char>(t[i]);
+}
+
+template<typename Char>
+bool is(std::span<const Char> t, std::string_view text)
+{
+    return t.size() == text.size() && std::equal(t.begin(), t.end(), text.begin(), [](Char a, char b) {
+               return std::make_unsigned_t<Char>(a) == unsigned(b);
+           });
+}
+
+template<typename Char>
+bool isWhole(std::span<const Char> t)
+{
+    return !t.empty() && std::all_of(t.begin(), t.end(), [](Char c) {
+               return std::make_unsigned_t<Char>(c) >= '0' && std::make_unsigned_t<Char>(c) <= '9';
+           });
 }
 
 // A number as DBC and receiver files write one ("-40", "0.125", "1E-005"), told
 // without parsing it; anything else is left to toDouble().
-bool isPlainNumber(QStringView t)
+template<typename Char>
+bool isPlainNumber(std::span<const Char> t)
 {
-    qsizetype i = 0;
+    std::size_t i = 0;
+    const auto at = [&](char c) { return i < t.size() && unit(t, i) == unsigned(c); };
     const auto digits = [&] {
-        const qsizetype from = i;
-        while (i < t.size() && t[i] >= u'0' && t[i] <= u'9')
+        const std::size_t from = i;
+        while (i < t.size() && unit(t, i) >= '0' && unit(t, i) <= '9')
             ++i;
         return i > from;
     };
-    if (i < t.size() && (t[i] == u'-' || t[i] == u'+'))
+    if (at('-') || at('+'))
         ++i;
     if (!digits())
         return false;
-    if (i < t.size() && t[i] == u'.') {
+    if (at('.')) {
         ++i;
         digits();
     }
-    if (i < t.size() && (t[i] == u'e' || t[i] == u'E')) {
+    if (at('e') || at('E')) {
         ++i;
-        if (i < t.size() && (t[i] == u'-' || t[i] == u'+'))
+        if (at('-') || at('+'))
             ++i;
         if (!digits())
             return false;
@@ -129,25 +153,39 @@ bool isPlainNumber(QStringView t)
     return i == t.size();
 }
 
+bool isFiniteNumber(std::span<const char16_t> t)
+{
+    bool ok = false;
+    const double value = QStringView(t.data(), qsizetype(t.size())).toDouble(&ok);
+    return ok && std::isfinite(value);
+}
+
+bool isFiniteNumber(std::span<const char> t)
+{
+    // A byte beyond ASCII makes no number, whichever character it stands for.
+    bool ok = false;
+    const double value = QLatin1StringView(t.data(), qsizetype(t.size())).toString().toDouble(&ok);
+    return ok && std::isfinite(value);
+}
+
 // Whether `text` has the form of its column; true for any column without one.
-bool hasForm(QStringView text, int col)
+template<typename Char>
+bool hasForm(std::span<const Char> text, int col)
 {
     switch (col) {
     case Col::Signed:
-        return text == u"0" || text == u"1";
+        return is(text, "0") || is(text, "1");
     case Col::LittleEndian:
-        return text == u"0" || text == u"1" || text == u"LE" || text == u"BE";
+        return is(text, "0") || is(text, "1") || is(text, "LE") || is(text, "BE");
     case Col::Scale:
-    case Col::Offset: {
-        if (isPlainNumber(text))
-            return true;
-        bool ok = false;
-        const double value = text.toDouble(&ok);
-        return ok && std::isfinite(value);
-    }
+    case Col::Offset:
+        return isPlainNumber(text) || isFiniteNumber(text);
     case Col::Position: {
-        const qsizetype bar = text.indexOf(u'|');
-        return bar < 0 ? isWhole(text) : isWhole(text.first(bar)) && isWhole(text.sliced(bar + 1));
+        const auto bar = std::find_if(text.begin(), text.end(), [](Char c) { return c == Char('|'); });
+        if (bar == text.end())
+            return isWhole(text);
+        const std::size_t at = std::size_t(bar - text.begin());
+        return isWhole(text.first(at)) && isWhole(text.subspan(at + 1));
     }
     default:
         return true;
@@ -169,16 +207,21 @@ QString formOf(int col)
     }
 }
 
+bool hasCellForm(const TableData &table, int row, int col)
+{
+    bool fits = true;
+    table.visitCells(row, col, col, [&](int, auto text) { fits = text.empty() || hasForm(text, col); });
+    return fits;
+}
+
 } // namespace
 
 QString cellFormProblem(const TableData &table, int row, int col)
 {
-    QVarLengthArray<char16_t, 64> buffer;
-    const QStringView text = table.cell(row, col, buffer);
-    if (text.isEmpty() || row < table.fixedRows() || hasForm(text, col))
+    if (row < table.fixedRows() || hasCellForm(table, row, col))
         return {};
     return QStringLiteral("%1 holds \"%2\"; the channel list reads %3 here.")
-            .arg(headingLiteral.split(u';')[col].toString(), text.toString(), formOf(col));
+            .arg(headingLiteral.split(u';')[col].toString(), table.text(row, col), formOf(col));
 }
 
 QString cellFormWarning(const TableData &table)
@@ -187,15 +230,13 @@ QString cellFormWarning(const TableData &table)
     QList<int> rows;
     QString first;
     for (int row = table.fixedRows(); row < table.rows() && rows.size() <= separatorRowsNamed; ++row) {
-        for (const int col : checked) {
-            const QString problem = cellFormProblem(table, row, col);
-            if (problem.isEmpty())
-                continue;
-            if (first.isEmpty())
-                first = problem;
-            rows.append(row);
-            break;
-        }
+        const auto bad = std::find_if(checked.begin(), checked.end(),
+                                      [&](int col) { return !hasCellForm(table, row, col); });
+        if (bad == checked.end())
+            continue;
+        if (first.isEmpty())
+            first = cellFormProblem(table, row, *bad);
+        rows.append(row);
     }
     if (rows.isEmpty())
         return {};
