@@ -1,8 +1,8 @@
 // Times the shown main window as a user drives it, on a real display (scripts/bench
 // runs it in a virtual X server): from the process's start to the first painted
 // window, then, on a table of 100,000 signals, each key press from the event to the
-// finished repaint: Ctrl+End, Page Down, choosing a key, Undo, Redo and a keystroke
-// in the find field.
+// finished repaint: Ctrl+End, Page Down, choosing a key, opening the key list, Undo,
+// Redo and a keystroke in the find field.
 //
 //   tessaly_window_bench [--runs N]
 //   tessaly_window_bench --start-up       prints only the seconds to its painted window
@@ -154,6 +154,15 @@ int main(int argc, char *argv[])
     };
     print(QStringLiteral("choosing a key in the open list (Enter)"),
           medianSeconds(runs, openList, [&] { press(window.keyEditor()->view(), Qt::Key_Return); }, [] {}), keyTarget);
+    print(QStringLiteral("opening the key list (F4), the row's scores included"),
+          medianSeconds(
+                  runs,
+                  [&] {
+                      grid->setCurrentIndex(window.editors()->map().viewIndex(row, Col::Key));
+                      settle();
+                  },
+                  [&] { press(grid, Qt::Key_F4); }, [&] { press(window.keyEditor()->view(), Qt::Key_Escape); }),
+          keyTarget);
     grid->setFocus();
     timeKey(QStringLiteral("Undo (Ctrl+Z)"), grid, Qt::Key_Z, Qt::ControlModifier,
             [&] { press(grid, Qt::Key_Y, Qt::ControlModifier); });
