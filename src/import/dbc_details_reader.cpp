@@ -812,6 +812,7 @@ void DbcDetailsReader::finish(TableData &table, const QString &fileName, QString
     std::sort(m_skipped.begin(), m_skipped.end());
     m_interned = {};
     m_details.m_pool.squeeze();
+    m_details.m_described.shrink_to_fit(); // the details are kept as long as the table
     for (std::size_t i = 0; i < m_signalRows.size(); ++i)
         table.setDetailsSignal(m_signalRows[i], int(i));
     const int floats = m_details.floatSignalCount();
