@@ -252,7 +252,8 @@ TableUpdate updateTable(const TableData &current, TableData imported, const QStr
     const QString fileName = QFileInfo(newFile).fileName();
     TableData &table = update.table;
     table = std::move(imported);
-    table.reserveKeys(table.rows());
+    // Its keys are the current rows' keys carried over, no more.
+    table.reserveKeys(current.keyIndex().keyedRows());
     for (int row = firstSignalRow(table); row < table.rows(); ++row) {
         const int oldRow = pairing.oldRowOf[std::size_t(row)];
         if (oldRow == none) {
