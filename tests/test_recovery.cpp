@@ -150,8 +150,10 @@ private slots:
         RecoveryStore(dir.path()).write(TableData::standard(), QStringLiteral("old.dbc"), time.addSecs(-9));
         {
             RecoveryStore crashed(dir.path());
+            const qsizetype memory = table.memoryBytes();
             for (int write = 0; write < 3; ++write)
                 QCOMPARE(crashed.write(table, file, time), QString());
+            QCOMPARE(table.memoryBytes(), memory); // writing kept no UTF-16 copy of the texts
             const QString id = crashed.ownId();
             QCOMPARE(files(dir.path(), id + u'*'), (QStringList{id + QStringLiteral(".lock"), id + QStringLiteral(".recovery")}));
             QCOMPARE(files(dir.path()).size(), 3);

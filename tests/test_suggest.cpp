@@ -119,9 +119,11 @@ private slots:
         QByteArray bytes = dbc ? row.toLatin1() : "//heading\r\n" + row.toLatin1() + "\r\n";
         QBuffer buffer(&bytes);
         double messageId = 0;
-        const std::vector<SignalText> texts =
-                signalTexts(dbc ? ReadDBC(buffer, QStringLiteral("t.dbc"), TableData::standard(), messageId).table
-                                : LoadCSV(buffer, QStringLiteral("t.csv")).table);
+        const TableData table = dbc ? ReadDBC(buffer, QStringLiteral("t.dbc"), TableData::standard(), messageId).table
+                                    : LoadCSV(buffer, QStringLiteral("t.csv")).table;
+        const qsizetype memory = table.memoryBytes();
+        const std::vector<SignalText> texts = signalTexts(table);
+        QCOMPARE(table.memoryBytes(), memory); // reading kept no UTF-16 copy of the texts
         QStringList got;
         for (const SignalText &t : texts) {
             got << t.name << t.unit << QString::number(t.bits) << t.minimum << t.maximum;

@@ -34,11 +34,11 @@ void writeTable(QDataStream &out, const TableData &table)
 {
     out << quint32(table.rows());
     for (int row = 0; row < table.rows(); ++row) {
-        out << table.cells(row, 0, Col::Count - 1).toString();
+        out << table.text(row, 0, Col::Count - 1);
         std::array<char, rowTailBytes> tail;
         char *at = tail.data();
         for (int col = 0; col < Col::Count; ++col, at += 4)
-            qToBigEndian(quint32(table.cell(row, col).size()), at);
+            qToBigEndian(quint32(table.cellSize(row, col)), at);
         for (int col = 0; col < Col::Count; ++col)
             *at++ = char(table.colour(row, col));
         qToBigEndian(quint16(table.handMade(row)), at);

@@ -34,7 +34,7 @@ QString KeyMemoryFile::remember(const TableData &table, const QList<int> &rows)
         if (row < table.fixedRows() || row >= table.rows())
             continue;
         const QString key = table.text(row, Col::Key);
-        const QString name = trimSpaces(table.cell(row, Col::Name)).toString();
+        const QString name = trimSpaces(table.text(row, Col::Name)).toString();
         if (key.isEmpty() || name.isEmpty() || m_memory.keyOf(name) == key)
             continue;
         m_memory.add(name, key);

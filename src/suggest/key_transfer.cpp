@@ -20,9 +20,10 @@ std::vector<KeyProposal> keysFromOtherList(const TableData &table, const TableDa
 {
     QHash<QString, QString> exact;
     QHash<QString, QString> loose;
+    QVarLengthArray<char16_t, 64> buffer; // a view would keep a UTF-16 copy of each chunk
     for (int row = other.fixedRows(); row < other.rows(); ++row) {
         const QString key = other.text(row, Col::Key);
-        const QStringView name = trimSpaces(other.cell(row, Col::Name));
+        const QStringView name = trimSpaces(other.cell(row, Col::Name, buffer));
         if (key.isEmpty() || name.isEmpty())
             continue;
         exact.insert(name.toString(), exact.value(name.toString(), key));
@@ -33,7 +34,7 @@ std::vector<KeyProposal> keysFromOtherList(const TableData &table, const TableDa
     if (exact.isEmpty() || table.fixedRows() == 0)
         return proposals;
     for (int row = table.fixedRows(); row < table.rows(); ++row) {
-        const QStringView name = trimSpaces(table.cell(row, Col::Name));
+        const QStringView name = trimSpaces(table.cell(row, Col::Name, buffer));
         if (name.isEmpty())
             continue;
         KeyProposal proposal{row, exact.value(name.toString()), 100,

@@ -58,15 +58,18 @@ SignalText signalText(const TableData &table, int row)
     SignalText signal;
     if (table.fixedRows() == 0 || row < table.fixedRows() || row >= table.rows())
         return signal;
-    const QStringView name = trimSpaces(table.cell(row, Col::Name));
+    // Read through buffers: a view would keep a UTF-16 copy of every chunk looked at.
+    QVarLengthArray<char16_t, 64> buffer;
+    const QStringView name = trimSpaces(table.cell(row, Col::Name, buffer));
     if (name.isEmpty())
         return signal;
     signal.row = row;
     signal.name = name.toString();
     signal.unit = table.text(row, Col::Unit);
     signal.scale = table.text(row, Col::Scale);
-    signal.bits = lengthInBits(table.cell(row, Col::Position), table.cell(row, Col::Bytes));
-    readRange(table.cell(row, Col::MinMax), signal);
+    QVarLengthArray<char16_t, 64> bytes;
+    signal.bits = lengthInBits(table.cell(row, Col::Position, buffer), table.cell(row, Col::Bytes, bytes));
+    readRange(table.cell(row, Col::MinMax, buffer), signal);
     readDetails(table, row, signal);
     return signal;
 }

@@ -43,7 +43,7 @@ void SuggestionMemory::addTable(const TableData &table)
     for (int row = table.fixedRows(); row < table.rows(); ++row) {
         const QString key = table.text(row, Col::Key);
         if (!key.isEmpty())
-            add(trimSpaces(table.cell(row, Col::Name)).toString(), key);
+            add(trimSpaces(table.text(row, Col::Name)).toString(), key);
     }
 }
 

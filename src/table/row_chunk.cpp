@@ -180,9 +180,9 @@ QStringView RowChunk::cells(int row, int first, int last) const
     return QStringView(m_wide ? m_text : decoded()).sliced(start, size);
 }
 
-QString RowChunk::text(int row, int col) const
+QString RowChunk::text(int row, int first, int last) const
 {
-    const auto [start, size] = span(row, col, col);
+    const auto [start, size] = span(row, first, last);
     if (m_wide)
         return m_text.sliced(start, size);
     return decodeCp1252(m_bytes.constData() + start, size);

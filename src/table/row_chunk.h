@@ -51,7 +51,9 @@ public:
     // chunk's text as UTF-16 (made once for a chunk held in bytes); it stays valid until
     // the chunk changes.
     QStringView cells(int row, int first, int last) const;
-    QString text(int row, int col) const;
+    // A copy of the texts of columns `first` to `last`, back to back; makes no UTF-16
+    // view.
+    QString text(int row, int first, int last) const;
     // Copies the characters of columns `first` to `last` to `out`, which has room for
     // cellsSize() of them; returns where they end.
     char16_t *copyChars(int row, int first, int last, char16_t *out) const;

@@ -44,7 +44,9 @@ public:
     // only for a moment, the calls below cost less: a view of a chunk kept in bytes makes
     // the chunk's text as UTF-16 once and keeps it.
     QStringView cell(int row, int col) const { return chunk(row).cells(inChunk(row), col, col); }
-    QString text(int row, int col) const { return chunk(row).text(inChunk(row), col); }
+    QString text(int row, int col) const { return chunk(row).text(inChunk(row), col, col); }
+    // A copy of the texts of columns `first` to `last` of a row, back to back.
+    QString text(int row, int first, int last) const { return chunk(row).text(inChunk(row), first, last); }
     // The texts of columns `first` to `last` of a row, back to back.
     QStringView cells(int row, int first, int last) const { return chunk(row).cells(inChunk(row), first, last); }
     // The cell's text in `buffer`, without making its chunk's UTF-16 view (which a
