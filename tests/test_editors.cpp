@@ -585,6 +585,24 @@ private slots:
         QVERIFY(!combo->itemData(2, CellEditors::scoreRole).isValid());                            // EOPR
         QTest::keyClick(combo->view(), Qt::Key_Escape);
 
+        // A renamed signal is read again: its best score falls.
+        const auto bestScore = [list](const QString &name) {
+            int best = 0;
+            for (int i = 0; i < list->topLevelItemCount(); ++i) {
+                for (int c = 0; c < list->topLevelItem(i)->childCount(); ++c) {
+                    const QTreeWidgetItem *candidate = list->topLevelItem(i)->child(c);
+                    if (candidate->text(1) == name)
+                        best = std::max(best, candidate->text(3).toInt());
+                }
+            }
+            return best;
+        };
+        QVERIFY(bestScore("OilPressure") >= KeyMatcher::confidentScore);
+        f.window->table().editText(2, Col::Name, "Xyz");
+        QTRY_COMPARE(bestScore("OilPressure"), 0); // the list was filled again
+        QVERIFY(bestScore("Xyz") < KeyMatcher::confidentScore);
+        f.window->table().history().undo();
+
         QCOMPARE(panel->acceptAllConfident(), 3);
         QCOMPARE(cell(f.window.get(), 1, Col::Key) + cell(f.window.get(), 2, Col::Key)
                          + cell(f.window.get(), 3, Col::Key),

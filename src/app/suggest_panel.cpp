@@ -84,9 +84,12 @@ SuggestPanel::SuggestPanel(SignalTable &table, CellEditors &editors, QWidget *pa
     connect(&m_table, &QAbstractItemModel::modelReset, this, [this] { tableChanged(true); });
     connect(&m_table, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
-                const bool keysOnly = SignalTable::gridCol(topLeft) == Col::Key
-                                      && SignalTable::gridCol(bottomRight) == Col::Key;
-                tableChanged(!keysOnly);
+                // The signals are read again only when a cell they read changed: that
+                // takes a while on a large table.
+                bool read = false;
+                for (int col = SignalTable::gridCol(topLeft); col <= SignalTable::gridCol(bottomRight); ++col)
+                    read = read || readsColumn(col);
+                tableChanged(read);
             });
     connect(&m_table, &SignalTable::keysChosen, this, &SuggestPanel::remember);
 }

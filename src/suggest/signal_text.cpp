@@ -53,6 +53,21 @@ void readDetails(const TableData &table, int row, SignalText &signal)
 
 } // namespace
 
+bool readsColumn(int col)
+{
+    switch (col) {
+    case Col::Name:
+    case Col::Unit:
+    case Col::Scale:
+    case Col::Position:
+    case Col::Bytes:
+    case Col::MinMax:
+        return true;
+    default:
+        return false;
+    }
+}
+
 SignalText signalText(const TableData &table, int row)
 {
     SignalText signal;

@@ -32,3 +32,5 @@ struct SignalText
 std::vector<SignalText> signalTexts(const TableData &table);
 // The signal of one row; its name is empty for a row without one.
 SignalText signalText(const TableData &table, int row);
+// Whether the signals read column `col` of the table.
+bool readsColumn(int col);
