@@ -53,6 +53,7 @@ void readDetails(const TableData &table, int row, SignalText &signal)
 
 } // namespace
 
+// The columns signalText() reads below.
 bool readsColumn(int col)
 {
     switch (col) {
