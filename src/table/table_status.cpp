@@ -226,16 +226,19 @@ QString cellFormProblem(const TableData &table, int row, int col)
 
 QString cellFormWarning(const TableData &table)
 {
-    constexpr std::array checked = {Col::Position, Col::Signed, Col::Scale, Col::Offset, Col::LittleEndian};
     QList<int> rows;
     QString first;
     for (int row = table.fixedRows(); row < table.rows() && rows.size() <= separatorRowsNamed; ++row) {
-        const auto bad = std::find_if(checked.begin(), checked.end(),
-                                      [&](int col) { return !hasCellForm(table, row, col); });
-        if (bad == checked.end())
+        // The columns with a form lie from Position to LITTLE_ENDIAN: one visit a row.
+        int bad = -1;
+        table.visitCells(row, Col::Position, Col::LittleEndian, [&](int col, auto text) {
+            if (bad < 0 && !text.empty() && !hasForm(text, col))
+                bad = col;
+        });
+        if (bad < 0)
             continue;
         if (first.isEmpty())
-            first = cellFormProblem(table, row, *bad);
+            first = cellFormProblem(table, row, bad);
         rows.append(row);
     }
     if (rows.isEmpty())
