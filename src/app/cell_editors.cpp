@@ -574,16 +574,19 @@ void CellEditors::narrowKeyList()
     m_narrowed = !m_typed.isEmpty();
     int first = -1;
     int firstKey = -1;
+    int shownRows = 0;
     for (int i = 0; i < cmbKey->count(); ++i) {
         const QString item = cmbKey->itemText(i);
         const bool startsKey = keyOfItem(item).startsWith(m_typed, Qt::CaseInsensitive);
         const bool shown = startsKey || describedByWordStart(item, m_typed);
         list->setRowHidden(i, !shown);
+        shownRows += shown;
         if (shown && first < 0)
             first = i;
         if (startsKey && firstKey < 0)
             firstKey = i;
     }
+    fitKeyList(shownRows, first);
     const int current = list->currentIndex().row();
     const int pick = m_narrowed ? (firstKey >= 0 ? firstKey : first) : current;
     if (pick >= 0 && (pick != current || list->isRowHidden(pick))) {
@@ -592,8 +595,40 @@ void CellEditors::narrowKeyList()
     }
 }
 
+// The open list takes the height its shown keys need, up to the height it opened
+// with, and stays within the room it opened in, as near its cell as it can: a list
+// above the cell keeps its bottom, one over the cell moves its top to the cell's.
+void CellEditors::fitKeyList(int shownRows, int firstShown)
+{
+    QAbstractItemView *list = cmbKey->view();
+    QWidget *popup = list->window();
+    if (!popup->isVisible() || firstShown < 0)
+        return;
+    if (!m_openList.isValid()) {
+        m_openList = popup->geometry();
+        // Its frame, without the arrows that scroll a list too long for the screen.
+        int scrollers = 0;
+        for (const QWidget *child : popup->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (child->isVisible() && child->inherits("QComboBoxPrivateScroller"))
+                scrollers += child->height();
+        }
+        m_openListChrome = popup->height() - list->height() - scrollers;
+    }
+    const int needed = m_openListChrome + shownRows * list->sizeHintForRow(firstShown) + 2 * list->frameWidth();
+    QRect fitted = m_openList;
+    fitted.setHeight(std::min(needed, m_openList.height()));
+    const int cellTop = cmbKey->mapToGlobal(QPoint(0, 0)).y();
+    if (m_openList.bottom() < cellTop)
+        fitted.moveBottom(m_openList.bottom());
+    else
+        fitted.moveTop(std::clamp(cellTop, m_openList.top(), m_openList.bottom() + 1 - fitted.height()));
+    if (fitted != popup->geometry())
+        popup->setGeometry(fitted);
+}
+
 void CellEditors::showAllKeys()
 {
+    m_openList = QRect();
     m_typed.clear();
     m_narrowed = false;
     m_sinceTyped.invalidate();

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPersistentModelIndex>
+#include <QRect>
 
 #include <functional>
 #include <utility>
@@ -98,6 +99,7 @@ private:
     bool listKey(QKeyEvent *event);
     bool typeInList(const QString &typed);
     void narrowKeyList();
+    void fitKeyList(int shownRows, int firstShown);
     void showAllKeys();
     void clearKey();
     void clearSelectedKeys();
@@ -121,6 +123,9 @@ private:
     QString m_typed;
     bool m_narrowed = false;
     QElapsedTimer m_sinceTyped;
+    // Where the open list lay before it was narrowed, and its height beside its keys.
+    QRect m_openList;
+    int m_openListChrome = 0;
     RowSuggestions m_rowSuggestions;
     // Where the mouse button went down, so that a drag that selects opens nothing.
     QPersistentModelIndex m_pressed;
