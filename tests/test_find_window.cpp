@@ -122,6 +122,19 @@ void clearButtonShowsEveryRow()
     QCOMPARE(label->text(), QString());
 }
 
+// A bar too narrow for its switches beside the field puts them on a second line.
+void switchesWrapOnANarrowBar()
+{
+    FindBar bar;
+    bar.show();
+    const QWidget *field = bar.findField();
+    const auto *only = bar.findChild<QCheckBox *>(QStringLiteral("chkOnlyMatching"));
+    for (const bool narrow : {true, false, true}) {
+        bar.resize(narrow ? bar.minimumWidth() : 3000, bar.height());
+        QTRY_COMPARE(only->geometry().top() > field->geometry().bottom(), narrow);
+    }
+}
+
 // The editors work on the rows a filter shows; a key chosen there is marked against
 // the whole table, and the save writes every row in order.
 void keyChosenInFilteredView()

@@ -8,6 +8,9 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <QToolButton>
+#include <QVBoxLayout>
+
+#include <iterator>
 
 namespace {
 
@@ -19,12 +22,18 @@ constexpr int typingPauseMs = 12;
 FindBar::FindBar(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("findBar"));
-    auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(4, 2, 4, 2);
+    auto *lines = new QVBoxLayout(this);
+    lines->setContentsMargins(4, 2, 4, 2);
+    lines->setSpacing(2);
     // The bar never makes the window wider than the screen (a high-DPI one holds few
-    // logical pixels): on a narrow window its last switches are cut off instead.
-    layout->setSizeConstraint(QLayout::SetNoConstraint);
+    // logical pixels): on a narrow window its switches go onto a second line.
+    lines->setSizeConstraint(QLayout::SetNoConstraint);
     setMinimumWidth(fontMetrics().averageCharWidth() * 40);
+    m_line = new QHBoxLayout;
+    m_wrapLine = new QHBoxLayout;
+    lines->addLayout(m_line);
+    lines->addLayout(m_wrapLine);
+    QHBoxLayout *layout = m_line;
 
     auto *label = new QLabel(QStringLiteral("Fi&nd:"), this);
     txtFind = new QLineEdit(this);
@@ -87,6 +96,8 @@ FindBar::FindBar(QWidget *parent) : QWidget(parent)
     layout->addWidget(chkChanged);
     layout->addStretch();
     layout->addWidget(close);
+    m_wrapLine->addStretch();
+    m_oneLineWidth = lines->sizeHint().width();
 
     m_typing = new QTimer(this);
     m_typing->setSingleShot(true);
@@ -194,4 +205,20 @@ bool FindBar::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void FindBar::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    const bool wrap = width() < m_oneLineWidth;
+    if (wrap == m_wrapped)
+        return;
+    m_wrapped = wrap;
+    QWidget *const switches[] = {chkOnly, chkWithoutKey, chkShared, chkAdded, chkChanged};
+    // On one line they follow "Match case" and the room after it.
+    const int at = wrap ? 0 : m_line->indexOf(chkCase) + 2;
+    for (int i = 0; i < int(std::size(switches)); ++i) {
+        (wrap ? m_line : m_wrapLine)->removeWidget(switches[i]);
+        (wrap ? m_wrapLine : m_line)->insertWidget(at + i, switches[i]);
+    }
 }

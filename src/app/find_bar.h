@@ -6,6 +6,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QTimer;
@@ -41,6 +42,7 @@ signals:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     QLineEdit *txtFind = nullptr;
@@ -53,4 +55,10 @@ private:
     QCheckBox *chkChanged = nullptr;
     QLabel *lblMatches = nullptr;
     QTimer *m_typing = nullptr;
+    // The field's line, and the line the switches go to when the bar is too narrow to
+    // hold them beside it (narrower than m_oneLineWidth).
+    QHBoxLayout *m_line = nullptr;
+    QHBoxLayout *m_wrapLine = nullptr;
+    int m_oneLineWidth = 0;
+    bool m_wrapped = false;
 };
