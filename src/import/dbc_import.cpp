@@ -159,8 +159,6 @@ QStringView nextUnit(QStringView &line)
     return unit;
 }
 
-
-
 // The position token "24|16@1+": start bit and length, byte order, sign.
 struct Position
 {
