@@ -104,6 +104,17 @@ public:
     std::function<void()> aboutToOpen;
 };
 
+bool keyBeginsWith(const QString &item, QStringView typed)
+{
+    return keyOfItem(item).startsWith(typed, Qt::CaseInsensitive);
+}
+
+// Whether the open list keeps the item in sight while `typed` narrows it.
+bool keptInSight(const QString &item, QStringView typed)
+{
+    return keyBeginsWith(item, typed) || describedByWordStart(item, typed);
+}
+
 bool isTyping(const QKeyEvent *event)
 {
     const QString text = event->text();
@@ -550,9 +561,8 @@ bool CellEditors::typeInList(const QString &typed)
     bool fits = false;
     for (int i = 0; i < cmbKey->count(); ++i) {
         const QString item = cmbKey->itemText(i);
-        const bool starts = keyOfItem(item).startsWith(typed, Qt::CaseInsensitive);
-        startsKey = startsKey || starts;
-        fits = fits || starts || describedByWordStart(item, typed);
+        startsKey = startsKey || keyBeginsWith(item, typed);
+        fits = fits || keptInSight(item, typed);
     }
     if (!m_narrowed && (typed.size() == 1 ? startsKey : !fits)) {
         if (typed.size() == 1)
@@ -577,8 +587,8 @@ void CellEditors::narrowKeyList()
     int shownRows = 0;
     for (int i = 0; i < cmbKey->count(); ++i) {
         const QString item = cmbKey->itemText(i);
-        const bool startsKey = keyOfItem(item).startsWith(m_typed, Qt::CaseInsensitive);
-        const bool shown = startsKey || describedByWordStart(item, m_typed);
+        const bool startsKey = keyBeginsWith(item, m_typed);
+        const bool shown = keptInSight(item, m_typed);
         list->setRowHidden(i, !shown);
         shownRows += shown;
         if (shown && first < 0)
